@@ -1,0 +1,17 @@
+#pragma once
+
+#include "shared/alarm_state.h"
+#include "shared/link_state.h"
+#include "shared/live_state.h"
+
+namespace quadtherm::shared {
+
+// Everything that lives for the whole run, owned once (by the program's main
+// function) and passed by reference. A test builds a fresh one in one line.
+struct RunState {
+    LinkState link;
+    LiveState live;
+    AlarmState alarms;
+};
+
+} // namespace quadtherm::shared
