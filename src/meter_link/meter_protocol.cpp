@@ -1,0 +1,401 @@
+#include "meter_link/meter_protocol.h"
+
+#include "meter_link/frame_scanner.h"
+#include "meter_link/live_reading.h"
+
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quadtherm::meter_link {
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+constexpr int kStatusReplyLength = 7;
+constexpr int kClockReplyLength = 8;
+// The automatic data area starts at this meter address.
+constexpr double kDataAreaStart = 8192;
+constexpr int kManualRecordLength = 29;
+// A silent wait wakes this often to notice a stop or a deadline.
+constexpr int kWakeSliceMs = 100;
+// Bytes kept while looking for frames in a stream of garbage.
+constexpr qsizetype kScanWindow = 1024;
+
+quint8 byteAt(const QByteArray& bytes, qsizetype i) { return static_cast<quint8>(bytes[i]); }
+
+bool framed(const QByteArray& reply, qsizetype length) {
+    return reply.size() >= length && byteAt(reply, 0) == kStx && byteAt(reply, length - 1) == kEtx;
+}
+
+QString twoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+
+} // namespace
+
+QString MeterClock::text() const {
+    return QStringLiteral("20") + twoDigits(year) + u'/' + twoDigits(month) + u'/' +
+           twoDigits(day) + u' ' + twoDigits(hour) + u':' + twoDigits(minute) + u':' +
+           twoDigits(second);
+}
+
+MeterProtocol::MeterProtocol(SerialPort& port, shared::Clock& clock, shared::RunState& state,
+                             QObject* parent)
+    : QObject(parent), m_port(port), m_clock(clock), m_state(state) {}
+
+void MeterProtocol::stop() { m_stopped = true; }
+
+void MeterProtocol::setGiveUpAfter(qint64 ms) {
+    m_giveUpAtMs = ms < 0 ? -1 : m_clock.elapsedMs() + ms;
+}
+
+bool MeterProtocol::timedOut() const {
+    return m_giveUpAtMs >= 0 && m_clock.elapsedMs() >= m_giveUpAtMs;
+}
+
+bool MeterProtocol::stopped() const { return m_stopped || timedOut(); }
+
+bool MeterProtocol::write(const QByteArray& bytes) { return m_port.write(bytes); }
+
+void MeterProtocol::waitForBytes(int ms) {
+    m_clock.sleep(std::clamp(ms, 0, kWakeSliceMs), &m_port,
+                  QMetaMethod::fromSignal(&SerialPort::readyRead));
+}
+
+bool MeterProtocol::ensureOpen() {
+    if (m_port.isOpen())
+        return true;
+    const qint64 now = m_clock.elapsedMs();
+    if (m_lastReopenMs >= 0 && now - m_lastReopenMs < kReopenIntervalMs)
+        return false;
+    m_lastReopenMs = now;
+    return m_port.open();
+}
+
+bool MeterProtocol::Delay(double seconds) {
+    const qint64 startMs = m_clock.elapsedMs();
+    const qint64 limitMs = std::llround(std::max(0.0, seconds) * 1000);
+    double end = m_clock.secondsSinceMidnight() + seconds;
+    if (end >= kSecondsPerDay)
+        end = seconds;
+    // Besides the seconds-since-midnight rule, the elapsed time bounds the
+    // wait: a loop that wakes after midnight would otherwise wait a whole day.
+    for (;;) {
+        const double leftByClock = (end - m_clock.secondsSinceMidnight()) * 1000;
+        const qint64 leftByElapsed = limitMs - (m_clock.elapsedMs() - startMs);
+        const auto left = static_cast<int>(
+            std::clamp<double>(std::min<double>(leftByClock, leftByElapsed), 0, kWakeSliceMs));
+        m_clock.sleep(left);
+        if (stopped())
+            return false;
+        if (m_clock.secondsSinceMidnight() >= end || m_clock.elapsedMs() - startMs >= limitMs)
+            return true;
+    }
+}
+
+bool MeterProtocol::QueryStatus() {
+    m_port.discardInput();
+    for (;;) {
+        if (!m_port.isOpen() && !m_inResync) {
+            // The device went away: waiting for a thousand unanswered
+            // attempts would only delay the reopening.
+            if (!ResyncMeter())
+                return false;
+        }
+        int attempts = 0;
+        QByteArray reply;
+        do {
+            if (stopped())
+                return false;
+            if (m_inResync)
+                ensureOpen();
+            else if (!m_port.isOpen())
+                break;
+            ++attempts;
+            write(QByteArray(1, 'A'));
+            if (!Delay(0.02))
+                return false;
+            reply = m_port.readAll();
+        } while (attempts < kStatusAttempts && reply.size() < kStatusReplyLength);
+        // Inside a re-synchronisation the exchange just keeps trying.
+        if (attempts >= kStatusAttempts && !m_inResync && !ResyncMeter())
+            return false;
+        if (reply.size() < kStatusReplyLength)
+            continue;
+        const QByteArray last = reply.right(kStatusReplyLength);
+        if (byteAt(last, 0) != kStx || byteAt(last, 5) != 0xFF || byteAt(last, 6) != kEtx)
+            continue;
+        m_state.link.MemoryPointer = byteAt(last, 1) * 65536.0 + byteAt(last, 2) * 256 + byteAt(last, 3);
+        m_state.link.ManualCount = byteAt(last, 4);
+        return true;
+    }
+}
+
+std::optional<QByteArray> MeterProtocol::readReadingFrame() {
+    m_port.discardInput();
+    const qint64 startMs = m_clock.elapsedMs();
+    QByteArray collected;
+    int wanted = 0;
+    for (int k = 1; k < shared::kChannels; ++k)
+        if (m_refreshedAt[k] < m_refreshedAt[wanted])
+            wanted = k;
+    for (;;) {
+        if (stopped() || !m_port.isOpen())
+            return std::nullopt;
+        collected += m_port.readAll();
+        const QList<int> frames = findAlignedFrames(collected);
+        std::optional<QByteArray> pick;
+        for (int offset : frames) {
+            const QByteArray frame = collected.mid(offset, kFrameLength);
+            if (frameChannel(frame) == wanted) {
+                pick = frame;
+                break;
+            }
+        }
+        // A whole cycle went by without the wanted channel: take the newest.
+        if (!pick && frames.size() >= shared::kChannels)
+            pick = collected.mid(frames.last(), kFrameLength);
+        if (pick) {
+            m_refreshedAt[frameChannel(*pick)] = ++m_refreshCounter;
+            return pick;
+        }
+        if (collected.size() > kScanWindow)
+            collected.remove(0, collected.size() - kScanWindow);
+        const qint64 leftMs = kFrameReadLimitMs - (m_clock.elapsedMs() - startMs);
+        if (leftMs <= 0) {
+            m_port.discardInput();
+            return std::nullopt;
+        }
+        waitForBytes(static_cast<int>(leftMs));
+    }
+}
+
+bool MeterProtocol::ResyncMeter() {
+    if (m_inResync)
+        return true;
+    m_inResync = true;
+    const auto done = qScopeGuard([this] { m_inResync = false; });
+    auto& link = m_state.link;
+    auto& live = m_state.live;
+
+    if (m_hooks.stopTimers)
+        m_hooks.stopTimers();
+    link.PollCount = 0;
+    link.NeedResync = true;
+    if (m_hooks.linkShown)
+        m_hooks.linkShown(false);
+    if (m_hooks.closeLiveWindows)
+        m_hooks.closeLiveWindows();
+    ClearLiveChannels(live);
+
+    if (!QueryStatus())
+        return false;
+
+    // Four frames back to back, wherever they sit in what arrived.
+    m_port.discardInput();
+    QByteArray collected;
+    int run = -1;
+    while (run < 0) {
+        if (stopped())
+            return false;
+        ensureOpen();
+        collected += m_port.readAll();
+        run = lastFrameRun(findAlignedFrames(collected), shared::kChannels);
+        if (run < 0) {
+            if (collected.size() > kScanWindow)
+                collected.remove(0, collected.size() - kScanWindow);
+            waitForBytes(kWakeSliceMs);
+        }
+    }
+    for (int i = 0; i < shared::kChannels; ++i) {
+        DecodeResyncFrame(live, collected.mid(run + i * kFrameLength, kFrameLength));
+        const int k = live.CurrentChannel;
+        m_state.alarms.AlarmSetpointC[k] = live.ScaleMaxC[k];
+        m_state.alarms.AlarmSetpointF[k] = live.ScaleMaxF[k];
+        live.PrevProbePresent[k] = live.ProbePresent[k];
+        m_refreshedAt[k] = ++m_refreshCounter;
+        if (m_hooks.setUpChannelDisplay)
+            m_hooks.setUpChannelDisplay(k);
+    }
+
+    // The meter's clock stamps its logged data: an unset clock gets the
+    // computer's date and time.
+    QByteArray reply;
+    do {
+        if (!QueryStatus())
+            return false;
+        write(QByteArray(1, 'X'));
+        if (!Delay(2.0))
+            return false;
+        reply = m_port.readAll();
+    } while (reply.size() < kClockReplyLength);
+    if (byteAt(reply, 2) == 0 || byteAt(reply, 3) == 0) {
+        if (!setMeterClock(m_clock.now()))
+            return false;
+    }
+
+    link.NeedResync = false;
+    if (m_hooks.resyncFinished)
+        m_hooks.resyncFinished();
+    if (m_hooks.linkShown)
+        m_hooks.linkShown(true);
+    return true;
+}
+
+bool MeterProtocol::sendCommand(char letter, quint8 b1, quint8 b2, quint8 b3) {
+    auto& frame = m_state.link.CommandFrame;
+    frame = {static_cast<quint8>(letter), b1, b2, b3};
+    return write(QByteArray(reinterpret_cast<const char*>(frame.data()),
+                            static_cast<qsizetype>(frame.size())));
+}
+
+bool MeterProtocol::pressKey(KeyCode key) {
+    if (!QueryStatus())
+        return false;
+    sendCommand('W', key.k1, key.k2, key.k3);
+    return Delay(0.2);
+}
+
+bool MeterProtocol::eraseMemory(quint8 kind) { return pressKey({0x00, 0x00, kind}); }
+
+std::optional<int> MeterProtocol::readPowerOffIndex() {
+    if (!QueryStatus())
+        return std::nullopt;
+    sendCommand('V', 0x00, 0x00, 0x00);
+    if (!Delay(0.02))
+        return std::nullopt;
+    const QByteArray reply = m_port.readAll();
+    if (reply.size() < 3)
+        return std::nullopt;
+    return byteAt(reply, 1);
+}
+
+bool MeterProtocol::setPowerOffIndex(int index) {
+    if (!QueryStatus())
+        return false;
+    return sendCommand('V', 0x01, static_cast<quint8>(index), 0x00);
+}
+
+std::optional<QByteArray>
+MeterProtocol::askUntil(const QByteArray& request, double waitSeconds,
+                        const std::function<bool(const QByteArray&)>& accept) {
+    for (;;) {
+        m_port.discardInput();
+        if (!QueryStatus())
+            return std::nullopt;
+        write(request);
+        if (!Delay(waitSeconds))
+            return std::nullopt;
+        const QByteArray reply = m_port.readAll();
+        if (accept(reply))
+            return reply;
+    }
+}
+
+std::optional<int> MeterProtocol::readMeterInterval() {
+    const auto reply = askUntil(QByteArray("U\0\0\0", 4), 0.02,
+                                [](const QByteArray& r) { return framed(r, 3); });
+    if (!reply)
+        return std::nullopt;
+    return byteAt(*reply, 1);
+}
+
+bool MeterProtocol::setMeterInterval(int seconds) {
+    if (!QueryStatus())
+        return false;
+    return sendCommand('U', 0x01, static_cast<quint8>(std::clamp(seconds, 1, 255)), 0x00);
+}
+
+std::optional<int> MeterProtocol::readMemorySize() {
+    m_port.discardInput();
+    if (!QueryStatus())
+        return std::nullopt;
+    write(QByteArray("Y\0", 2));
+    if (!Delay(0.2))
+        return std::nullopt;
+    const QByteArray reply = m_port.readAll();
+    if (reply.size() != 3 || !framed(reply, 3))
+        return std::nullopt;
+    return byteAt(reply, 1);
+}
+
+bool MeterProtocol::setMemorySize(int code) {
+    if (code != 1 && code != 2 && code != 4 && code != 8)
+        code = 1;
+    if (!QueryStatus())
+        return false;
+    return write(QByteArray("Y\x01", 2) + QByteArray(1, static_cast<char>(code)));
+}
+
+std::optional<MeterClock> MeterProtocol::readMeterClock(double waitSeconds) {
+    const auto reply = askUntil(QByteArray(1, 'X'), waitSeconds, [](const QByteArray& r) {
+        return framed(r, kClockReplyLength);
+    });
+    if (!reply)
+        return std::nullopt;
+    MeterClock c;
+    c.year = byteAt(*reply, 1);
+    c.month = byteAt(*reply, 2);
+    c.day = byteAt(*reply, 3);
+    c.hour = byteAt(*reply, 4);
+    c.minute = byteAt(*reply, 5);
+    c.second = byteAt(*reply, 6);
+    return c;
+}
+
+bool MeterProtocol::setMeterClock(const QDateTime& when) {
+    // One snapshot of the clock, so the fields cannot straddle a second.
+    const QDate d = when.date();
+    const QTime t = when.time();
+    if (!QueryStatus())
+        return false;
+    sendCommand('S', static_cast<quint8>(d.year() % 100), static_cast<quint8>(d.month()),
+                static_cast<quint8>(d.day()));
+    if (!Delay(0.02) || !QueryStatus())
+        return false;
+    return sendCommand('T', static_cast<quint8>(t.hour()), static_cast<quint8>(t.minute()),
+                       static_cast<quint8>(t.second()));
+}
+
+std::optional<QByteArray> MeterProtocol::receiveExactly(qint64 total, const Progress& progress) {
+    QByteArray buffer;
+    qint64 lastByteMs = m_clock.elapsedMs();
+    for (;;) {
+        const QByteArray chunk = m_port.readAll();
+        if (!chunk.isEmpty()) {
+            buffer += chunk;
+            lastByteMs = m_clock.elapsedMs();
+        }
+        const qint64 received = std::min<qint64>(buffer.size(), total);
+        if (progress)
+            progress(received, total);
+        if (received == total)
+            return buffer.left(total);
+        const qint64 quietMs = m_clock.elapsedMs() - lastByteMs;
+        if (stopped() || quietMs >= kDumpStallLimitMs)
+            return std::nullopt;
+        waitForBytes(static_cast<int>(kDumpStallLimitMs - quietMs));
+    }
+}
+
+std::optional<QByteArray> MeterProtocol::dumpMemory(const Progress& progress) {
+    if (!QueryStatus() || m_state.link.MemoryPointer < kDataAreaStart)
+        return std::nullopt;
+    const auto total = static_cast<qint64>(m_state.link.MemoryPointer - kDataAreaStart) + 5;
+    write(QByteArray(1, 'R'));
+    if (!Delay(0.2))
+        return std::nullopt;
+    return receiveExactly(total, progress);
+}
+
+std::optional<QByteArray> MeterProtocol::dumpManual(const Progress& progress) {
+    if (!QueryStatus())
+        return std::nullopt;
+    const qint64 total = m_state.link.ManualCount * qint64{kManualRecordLength} + 3;
+    write(QByteArray(1, 'Q'));
+    if (!Delay(0.2))
+        return std::nullopt;
+    return receiveExactly(total, progress);
+}
+
+} // namespace quadtherm::meter_link

@@ -1,1 +1,140 @@
 #pragma once
+
+#include "meter_link/serial_port.h"
+#include "shared/clock.h"
+#include "shared/run_state.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace quadtherm::meter_link {
+
+// What the re-synchronisation asks of the windows. Every hook may be empty.
+struct ResyncHooks {
+    // Live poll and once-a-second cycle off while the link is rebuilt.
+    std::function<void()> stopTimers;
+    // The live list and the real-time chart close while the link is down.
+    std::function<void()> closeLiveWindows;
+    // The link went down ("No COM") or came back up.
+    std::function<void(bool up)> linkShown;
+    // The channel's frame was decoded and its ranges and alarm setpoints set:
+    // set up its displays.
+    std::function<void(int channel)> setUpChannelDisplay;
+    // The meter streams again: reset the history count, timers back on.
+    std::function<void()> resyncFinished;
+};
+
+// The meter's clock as it answers a clock read.
+struct MeterClock {
+    int year = 0; // within the century
+    int month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    bool isSet() const { return month != 0 && day != 0; }
+    QString text() const; // "yyyy/mm/dd hh:nn:ss"
+};
+
+// Request codes of the key press frame ("W" and three bit masks).
+struct KeyCode {
+    quint8 k1 = 0, k2 = 0, k3 = 0;
+};
+
+// The request and reply protocol with the meter. Every wait sleeps in the
+// event loop, so the user interface stays responsive and timers keep firing.
+// The meter's own protocol has no failure result: an exchange repeats until
+// the meter answers. A wait ends early only when the protocol is stopped (the
+// program is closing) or its give-up deadline has passed (the command-line
+// tool); the call then returns false or nothing.
+class MeterProtocol : public QObject {
+    Q_OBJECT
+public:
+    // Longest wait for a reading frame before the link counts as lost.
+    static constexpr int kFrameReadLimitMs = 3000;
+    // A status exchange that went unanswered this many times re-synchronises.
+    static constexpr int kStatusAttempts = 1000;
+    // A dump whose bytes stop coming for this long is abandoned.
+    static constexpr int kDumpStallLimitMs = 5000;
+    // How often a lost device is tried again.
+    static constexpr int kReopenIntervalMs = 1000;
+
+    MeterProtocol(SerialPort& port, shared::Clock& clock, shared::RunState& state,
+                  QObject* parent = nullptr);
+
+    void setHooks(ResyncHooks hooks) { m_hooks = std::move(hooks); }
+    SerialPort& port() { return m_port; }
+
+    // Ends every wait from now on.
+    void stop();
+    // Ends every wait that is still running `ms` from now (negative: never).
+    void setGiveUpAfter(qint64 ms);
+    bool stopped() const;
+    bool timedOut() const;
+
+    // Waits `seconds` while events run. A wait that would run past midnight
+    // is measured from midnight, so it ends at the first check.
+    bool Delay(double seconds);
+    // The memory status exchange: "A" until a valid 7-byte reply, which sets
+    // MemoryPointer and ManualCount.
+    bool QueryStatus();
+    // Re-synchronisation: "No COM", live state cleared, status exchange, four
+    // frames back to back decoded, the meter clock set when it is unset.
+    bool ResyncMeter();
+    bool resyncRunning() const { return m_inResync; }
+
+    // One 12-byte reading frame, or nothing when the link is lost.
+    std::optional<QByteArray> readReadingFrame();
+
+    // Fills CommandFrame and writes all four bytes.
+    bool sendCommand(char letter, quint8 b1, quint8 b2, quint8 b3);
+    QByteArray readAllWaiting() { return m_port.readAll(); }
+    void discardInput() { m_port.discardInput(); }
+
+    // The requests, each preceded by the status exchange.
+    bool pressKey(KeyCode key);           // W k1 k2 k3, then 0.2 s
+    bool eraseMemory(quint8 kind);        // W 00 00 02 (record sets) or 01 (manual)
+    std::optional<int> readPowerOffIndex(); // V 00 00 00; nothing when the reply is short
+    bool setPowerOffIndex(int index);     // V 01 i 00
+    std::optional<int> readMeterInterval(); // U 00 00 00, repeated until framed
+    bool setMeterInterval(int seconds);   // U 01 t 00, t limited to 1..255
+    std::optional<int> readMemorySize();  // Y 00; nothing unless exactly 02 N 03
+    bool setMemorySize(int code);         // Y 01 N, N not 1, 2, 4 or 8 becomes 1
+    std::optional<MeterClock> readMeterClock(double waitSeconds = 0.5); // X, repeated until framed
+    bool setMeterClock(const QDateTime& when); // S YY MM DD, 0.02 s, T hh mm ss
+
+    // The dumps: the whole reply of exactly the expected length, or nothing
+    // when the meter stopped sending. `progress` gets bytes so far and total.
+    using Progress = std::function<void(qint64 received, qint64 total)>;
+    std::optional<QByteArray> dumpMemory(const Progress& progress = {});  // R
+    std::optional<QByteArray> dumpManual(const Progress& progress = {});  // Q
+
+    // Receives exactly `total` bytes (later ones dropped), or nothing once
+    // nothing arrived for kDumpStallLimitMs.
+    std::optional<QByteArray> receiveExactly(qint64 total, const Progress& progress);
+
+private:
+    bool write(const QByteArray& bytes);
+    // Sleeps until bytes arrive or `ms` pass.
+    void waitForBytes(int ms);
+    // Reopens a device that went away, at most once a second.
+    bool ensureOpen();
+    // A "Delay then read everything" request, repeated until `accept` takes the reply.
+    std::optional<QByteArray> askUntil(const QByteArray& request, double waitSeconds,
+                                       const std::function<bool(const QByteArray&)>& accept);
+
+    SerialPort& m_port;
+    shared::Clock& m_clock;
+    shared::RunState& m_state;
+    ResyncHooks m_hooks;
+    bool m_stopped = false;
+    qint64 m_giveUpAtMs = -1;
+    bool m_inResync = false;
+    qint64 m_lastReopenMs = -1;
+    // The channel refreshed longest ago is preferred by the frame read, so
+    // that no channel starves when the poll keeps step with the frame stream.
+    shared::PerChannel<quint64> m_refreshedAt{};
+    quint64 m_refreshCounter = 0;
+};
+
+} // namespace quadtherm::meter_link

@@ -33,7 +33,11 @@ QString TenthsText(qint64 tenths) {
     return t.left(t.size() - 1) + u'.' + t.right(1);
 }
 
-double Fix(double x) { return std::trunc(x); }
+double Fix(double x) {
+    // (32.9 - 32) * 5 / 9 * 10 is 4.9999999999999... in binary floating point;
+    // truncating that would lose a tenth the reading really has.
+    return std::trunc(std::round(x * 1e6) / 1e6);
+}
 
 ThreeByteReading decodeThreeByteReading(quint8 hi, quint8 lo, quint8 flags) {
     ThreeByteReading r;

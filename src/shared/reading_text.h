@@ -44,7 +44,8 @@ double SignedTenths(quint8 b);
 // "123.4", -5 "-.5", -123 "-12.3".
 QString TenthsText(qint64 tenths);
 
-// Truncation toward zero.
+// Truncation toward zero of a computed count of tenths, immune to the
+// floating-point error of the conversion.
 double Fix(double x);
 
 // The meter's three-byte reading: integer part hi*256+lo, negative when bit 7
