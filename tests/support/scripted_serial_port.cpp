@@ -66,6 +66,8 @@ void ScriptedSerialPort::produceStreamUntil(qint64 ms) {
     }
     // One chunk per millisecond, as an adapter hands over what it received.
     for (qint64 t = m_streamMs + 1; t <= ms; ++t) {
+        if (t <= m_streamPausedUntil)
+            continue;
         m_streamBytes += m_bytesPerMs;
         const auto whole = static_cast<qsizetype>(std::floor(m_streamBytes));
         if (whole == 0)
@@ -108,7 +110,10 @@ QByteArray ScriptedSerialPort::readAll() {
 bool ScriptedSerialPort::write(const QByteArray& bytes) {
     if (!m_open)
         return false;
+    produceStreamUntil(m_clock.elapsedMs());
     m_writes.append(bytes);
+    if (m_pauseOnWriteMs > 0)
+        m_streamPausedUntil = m_clock.elapsedMs() + m_pauseOnWriteMs;
     const QList<Rule> rules = m_rules; // an action may change the rules
     for (const auto& rule : rules) {
         if (rule.request != bytes)

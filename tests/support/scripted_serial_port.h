@@ -28,6 +28,9 @@ public:
     // millisecond (1.92 is the meter's line rate), starting `phase` bytes in.
     void stream(const QByteArray& pattern, double bytesPerMs = 1.92, qsizetype phase = 0);
     void stopStream() { m_pattern.clear(); }
+    // Like the meter, the stream stops while the program talks to it and
+    // resumes `ms` after the program's last write.
+    void pauseStreamOnWrite(qint64 ms) { m_pauseOnWriteMs = ms; }
 
     // Everything the program wrote, one entry per write.
     const QList<QByteArray>& writes() const { return m_writes; }
@@ -74,6 +77,8 @@ private:
     double m_streamBytes = 0; // stream bytes produced so far, fractional
     qsizetype m_patternPos = 0;
     qint64 m_streamMs = 0;
+    qint64 m_pauseOnWriteMs = 0;
+    qint64 m_streamPausedUntil = -1;
     QString m_settings;
     QString m_error;
     bool m_open = false;

@@ -1,0 +1,438 @@
+#include "meter_link/meter_protocol.h"
+#include "support/fake_clock.h"
+#include "support/scripted_serial_port.h"
+
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace quadtherm;
+using meter_link::MeterProtocol;
+using test::FakeClock;
+using test::ScriptedSerialPort;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(static_cast<char>(v));
+    return out;
+}
+
+QByteArray frame(int channel, int type, int status, int hi, int lo, int flags) {
+    return bytes({0x02, channel, type, status, hi, lo, flags, 0, 0, 0, 0, 0x03});
+}
+
+// T1 K 72.5 F, T2 J no probe, T3 T 100.0 F, T4 K 32.0 F.
+QByteArray fourFrames() {
+    return frame(0x00, 0x00, 0x08, 0, 72, 5) + frame(0x01, 0x01, 0x00, 0, 0, 0) +
+           frame(0x02, 0x03, 0x08, 0, 100, 0) + frame(0x03, 0x00, 0x08, 0, 32, 0);
+}
+
+const QByteArray kA("A");
+const QByteArray kStatusReply = bytes({0x02, 0x00, 0x2A, 0x60, 0x03, 0xFF, 0x03}); // 10848, 3
+const QByteArray kClockSet = bytes({0x02, 26, 3, 4, 9, 5, 7, 0x03});
+const QByteArray kClockUnset = bytes({0x02, 0, 0, 0, 0, 0, 0, 0x03});
+
+struct Rig {
+    FakeClock clock;
+    ScriptedSerialPort port{clock};
+    shared::RunState state;
+    MeterProtocol protocol{port, clock, state};
+    int linkDown = 0, linkUp = 0, stops = 0, finishes = 0, closes = 0;
+    QList<int> setUps;
+
+    Rig() {
+        port.open();
+        port.pauseStreamOnWrite(100);
+        protocol.setHooks({[this] { ++stops; }, [this] { ++closes; },
+                           [this](bool up) { ++(up ? linkUp : linkDown); },
+                           [this](int k) { setUps.append(k); }, [this] { ++finishes; }});
+    }
+    // A meter that answers the status request and the clock read.
+    void answering(const QByteArray& clockReply = kClockSet) {
+        port.answer(kA, kStatusReply);
+        port.answer("X", clockReply);
+    }
+};
+
+} // namespace
+
+class TestMeterProtocol : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void statusReplyAfterStrayBytesIsAccepted();
+    void statusReplyWithBadMarkersIsAskedAgain_data();
+    void statusReplyWithBadMarkersIsAskedAgain();
+    void unansweredStatusResyncsOnceAndThenKeepsTrying();
+    void stopEndsAStatusExchangeWithASilentMeter();
+    void delayJustBeforeMidnightEndsAfterOnePass();
+    void delayWaitsItsTimeWhileEventsRun();
+    void resyncWaitsForFourWholeFrames();
+    void resyncAcceptsFourFramesAfterStrayBytes();
+    void resyncSetsAnUnsetMeterClock();
+    void resyncLeavesASetMeterClockAlone();
+    void resyncReopensALostDeviceAboutOnceASecond();
+    void frameReadRefreshesEveryChannel_data();
+    void frameReadRefreshesEveryChannel();
+    void frameReadReportsALostLinkWithinItsTimeLimit_data();
+    void frameReadReportsALostLinkWithinItsTimeLimit();
+    void requestsWriteTheirExactBytes_data();
+    void requestsWriteTheirExactBytes();
+    void memorySizeNeedsExactlyAFramedThreeByteReply_data();
+    void memorySizeNeedsExactlyAFramedThreeByteReply();
+    void meterIntervalIsAskedAgainUntilFramed();
+    void powerOffReplyShorterThanThreeBytesGivesNothing();
+    void clockReadGivesTheMeterTimeText();
+    void dumpStopsAtTheExpectedLengthAndReportsProgress();
+    void dumpThatStallsIsAbandoned();
+    void giveUpDeadlineEndsAResync();
+};
+
+void TestMeterProtocol::statusReplyAfterStrayBytesIsAccepted() {
+    Rig rig;
+    rig.port.answer(kA, bytes({0x00, 0x48, 0x05, 0x00, 0x03}) + kStatusReply);
+    QVERIFY(rig.protocol.QueryStatus());
+    QCOMPARE(rig.state.link.MemoryPointer, 10848.0);
+    QCOMPARE(rig.state.link.ManualCount, qint16(3));
+    QCOMPARE(rig.port.countWrites(kA), 1);
+}
+
+void TestMeterProtocol::statusReplyWithBadMarkersIsAskedAgain_data() {
+    QTest::addColumn<QByteArray>("bad");
+    QTest::newRow("byte 6 not FF") << bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFE, 0x03});
+    QTest::newRow("no start marker") << bytes({0x01, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03});
+    QTest::newRow("no end marker") << bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x04});
+    QTest::newRow("too short") << bytes({0x02, 0x00, 0x20, 0x00, 0xFF, 0x03});
+}
+
+void TestMeterProtocol::statusReplyWithBadMarkersIsAskedAgain() {
+    QFETCH(QByteArray, bad);
+    Rig rig;
+    int asked = 0;
+    rig.port.onWrite(kA, [&] { rig.port.arrive(++asked < 3 ? bad : kStatusReply, 5); });
+    QVERIFY(rig.protocol.QueryStatus());
+    QCOMPARE(asked, 3);
+    QCOMPARE(rig.state.link.MemoryPointer, 10848.0);
+}
+
+void TestMeterProtocol::unansweredStatusResyncsOnceAndThenKeepsTrying() {
+    Rig rig;
+    // Silent for 30 s (1000 attempts take at least 20 s), then back.
+    rig.port.onWrite(kA, [&] {
+        if (rig.clock.elapsedMs() > 30000)
+            rig.port.arrive(kStatusReply, 5);
+    });
+    rig.port.answer("X", kClockSet);
+    rig.clock.at(30000, [&] { rig.port.stream(fourFrames()); });
+    rig.protocol.setGiveUpAfter(120000);
+    QVERIFY(rig.protocol.QueryStatus());
+    QCOMPARE(rig.linkDown, 1);
+    QCOMPARE(rig.linkUp, 1);
+    QVERIFY(rig.port.countWrites(kA) >= 1500);
+    QVERIFY(!rig.state.link.NeedResync);
+}
+
+void TestMeterProtocol::stopEndsAStatusExchangeWithASilentMeter() {
+    Rig rig;
+    rig.clock.at(500, [&] { rig.protocol.stop(); });
+    QVERIFY(!rig.protocol.QueryStatus());
+    QVERIFY(rig.clock.elapsedMs() < 1000);
+}
+
+void TestMeterProtocol::delayJustBeforeMidnightEndsAfterOnePass() {
+    Rig rig;
+    rig.clock.setNow(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 990)));
+    QVERIFY(rig.protocol.Delay(0.02));
+    QCOMPARE(rig.clock.sleepCount(), 1);
+    QCOMPARE(rig.clock.elapsedMs(), 0);
+}
+
+void TestMeterProtocol::delayWaitsItsTimeWhileEventsRun() {
+    Rig rig;
+    bool ran = false;
+    QTimer::singleShot(0, this, [&] { ran = true; });
+    QVERIFY(rig.protocol.Delay(2.0));
+    QCOMPARE(rig.clock.elapsedMs(), 2000);
+    QVERIFY(ran);
+}
+
+void TestMeterProtocol::resyncWaitsForFourWholeFrames() {
+    Rig rig;
+    rig.answering();
+    rig.port.onWrite(kA, [&] {
+        rig.port.arrive(kStatusReply, 5);
+        rig.port.arrive(fourFrames().left(47), 30);
+    });
+    rig.protocol.setGiveUpAfter(5000);
+    QVERIFY(!rig.protocol.ResyncMeter());
+    QVERIFY(rig.protocol.timedOut());
+    QVERIFY(rig.state.link.NeedResync);
+    QCOMPARE(rig.linkDown, 1);
+    QCOMPARE(rig.linkUp, 0);
+    QVERIFY(rig.setUps.isEmpty());
+}
+
+void TestMeterProtocol::resyncAcceptsFourFramesAfterStrayBytes() {
+    Rig rig;
+    rig.answering();
+    rig.state.live.PrevTypeCode = {0, 0, 0, 0};
+    rig.port.onWrite(kA, [&] {
+        rig.port.arrive(kStatusReply, 5);
+        rig.port.arrive(bytes({0x48, 0x05, 0, 0, 0, 0, 0x03, 0x02, 0x01, 0x01, 0x00, 0x02}) +
+                            fourFrames(),
+                        30);
+    });
+    QVERIFY(rig.protocol.ResyncMeter());
+    const auto& live = rig.state.live;
+    QCOMPARE(rig.setUps, (QList<int>{0, 1, 2, 3}));
+    QCOMPARE(live.TypeLetter, (shared::PerChannel<QString>{"K", "J", "T", "K"}));
+    QCOMPARE(live.LiveTextF[0], QStringLiteral("72.5"));
+    QCOMPARE(live.LiveTextC[0], QStringLiteral("22.5"));
+    QCOMPARE(live.ProbePresent, (shared::PerChannel<bool>{true, false, true, true}));
+    QCOMPARE(rig.state.alarms.AlarmSetpointC, (shared::PerChannel<double>{1370, 1000, 400, 1370}));
+    QCOMPARE(rig.state.alarms.AlarmSetpointF, (shared::PerChannel<double>{2498, 1832, 752, 2498}));
+    // The displays must be set up again by the next tick.
+    QCOMPARE(live.PrevTypeCode, (shared::PerChannel<int>{11, 11, 11, 11}));
+    QCOMPARE(live.PrevUnitText, QStringLiteral("X"));
+    QVERIFY(!rig.state.link.NeedResync);
+    QCOMPARE(rig.state.link.PollCount, qint16(0));
+    QCOMPARE(rig.stops, 1);
+    QCOMPARE(rig.closes, 1);
+    QCOMPARE(rig.finishes, 1);
+    QCOMPARE(rig.linkUp, 1);
+}
+
+void TestMeterProtocol::resyncSetsAnUnsetMeterClock() {
+    Rig rig;
+    rig.answering(kClockUnset);
+    rig.port.stream(fourFrames());
+    rig.clock.setNow(QDateTime(QDate(2026, 3, 4), QTime(9, 5, 0)));
+    QVERIFY(rig.protocol.ResyncMeter());
+    const auto& w = rig.port.writes();
+    const qsizetype s = w.indexOf(bytes({'S', 0x1A, 0x03, 0x04}));
+    QVERIFY(s > 0);
+    QCOMPARE(w[s - 1], kA);
+    QCOMPARE(w[s + 1], kA);
+    const QByteArray t = w[s + 2];
+    QCOMPARE(t.left(3), bytes({'T', 0x09, 0x05}));
+    QVERIFY(quint8(t[3]) < 10); // a few seconds of waiting went by
+}
+
+void TestMeterProtocol::resyncLeavesASetMeterClockAlone() {
+    Rig rig;
+    rig.answering(kClockSet);
+    rig.port.stream(fourFrames());
+    QVERIFY(rig.protocol.ResyncMeter());
+    QCOMPARE(rig.port.countWrites("X"), 1);
+    for (const auto& w : rig.port.writes())
+        QVERIFY(w[0] != 'S' && w[0] != 'T');
+}
+
+void TestMeterProtocol::resyncReopensALostDeviceAboutOnceASecond() {
+    Rig rig;
+    rig.answering();
+    rig.port.stream(fourFrames());
+    rig.port.loseDevice();
+    rig.port.setOpenFails(true);
+    const int opensBefore = rig.port.openCount();
+    rig.clock.at(5500, [&] { rig.port.setOpenFails(false); });
+    QVERIFY(rig.protocol.ResyncMeter());
+    const int tries = rig.port.openCount() - opensBefore;
+    QVERIFY2(tries >= 5 && tries <= 7, qPrintable(QString::number(tries)));
+    QVERIFY(rig.port.isOpen());
+    QCOMPARE(rig.linkUp, 1);
+}
+
+void TestMeterProtocol::frameReadRefreshesEveryChannel_data() {
+    QTest::addColumn<int>("phase");
+    QTest::addColumn<int>("tickMs");
+    // 50 ms is exactly eight frames at the line rate: every tick starts at
+    // the same point of the cycle.
+    QTest::newRow("in step, phase 0") << 0 << 50;
+    QTest::newRow("in step, mid frame") << 17 << 50;
+    QTest::newRow("slower ticks") << 5 << 75;
+}
+
+void TestMeterProtocol::frameReadRefreshesEveryChannel() {
+    QFETCH(int, phase);
+    QFETCH(int, tickMs);
+    Rig rig;
+    rig.port.stream(fourFrames(), 1.92, phase);
+    QSet<int> seen;
+    for (int tick = 0; tick < 8; ++tick) {
+        const auto f = rig.protocol.readReadingFrame();
+        QVERIFY(f);
+        QCOMPARE(f->size(), 12);
+        QCOMPARE(quint8(f->at(0)), quint8(0x02));
+        QCOMPARE(quint8(f->at(11)), quint8(0x03));
+        QCOMPARE(f->mid(1, 1), fourFrames().mid(12 * (f->at(1) & 3) + 1, 1));
+        seen.insert(f->at(1) & 3);
+        const qint64 next = (tick + 1) * tickMs;
+        if (rig.clock.elapsedMs() < next)
+            rig.clock.advance(next - rig.clock.elapsedMs());
+    }
+    QCOMPARE(seen.size(), 4);
+}
+
+void TestMeterProtocol::frameReadReportsALostLinkWithinItsTimeLimit_data() {
+    QTest::addColumn<QByteArray>("stream");
+    QTest::newRow("silent") << QByteArray();
+    QTest::newRow("garbage") << QByteArray("\x02garbage without an end marker\x05", 33);
+}
+
+void TestMeterProtocol::frameReadReportsALostLinkWithinItsTimeLimit() {
+    QFETCH(QByteArray, stream);
+    Rig rig;
+    if (!stream.isEmpty())
+        rig.port.stream(stream);
+    QVERIFY(!rig.protocol.readReadingFrame());
+    QVERIFY(rig.clock.elapsedMs() >= MeterProtocol::kFrameReadLimitMs);
+    QVERIFY(rig.clock.elapsedMs() < MeterProtocol::kFrameReadLimitMs + 200);
+}
+
+void TestMeterProtocol::requestsWriteTheirExactBytes_data() {
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<int>("minimumWaitMs");
+    QTest::newRow("HOLD key") << "hold" << bytes({0x57, 0x00, 0x01, 0x00}) << 200;
+    QTest::newRow("erase record sets") << "erase auto" << bytes({0x57, 0x00, 0x00, 0x02}) << 200;
+    QTest::newRow("erase manual") << "erase manual" << bytes({0x57, 0x00, 0x00, 0x01}) << 200;
+    QTest::newRow("power-off 30 min") << "poweroff 2" << bytes({0x56, 0x01, 0x02, 0x00}) << 0;
+    QTest::newRow("interval 300 is 255") << "interval 300" << bytes({0x55, 0x01, 0xFF, 0x00}) << 0;
+    QTest::newRow("interval 0 is 1") << "interval 0" << bytes({0x55, 0x01, 0x01, 0x00}) << 0;
+    QTest::newRow("memory size 3 is 1") << "memsize 3" << bytes({0x59, 0x01, 0x01}) << 0;
+    QTest::newRow("memory size 8") << "memsize 8" << bytes({0x59, 0x01, 0x08}) << 0;
+    QTest::newRow("clock") << "clock" << bytes({0x54, 0x09, 0x05, 0x07}) << 20;
+}
+
+void TestMeterProtocol::requestsWriteTheirExactBytes() {
+    QFETCH(QString, request);
+    QFETCH(QByteArray, written);
+    QFETCH(int, minimumWaitMs);
+    Rig rig;
+    rig.answering();
+    bool ok = false;
+    if (request == "hold")
+        ok = rig.protocol.pressKey({0x00, 0x01, 0x00});
+    else if (request == "erase auto")
+        ok = rig.protocol.eraseMemory(0x02);
+    else if (request == "erase manual")
+        ok = rig.protocol.eraseMemory(0x01);
+    else if (request == "poweroff 2")
+        ok = rig.protocol.setPowerOffIndex(2);
+    else if (request.startsWith("interval"))
+        ok = rig.protocol.setMeterInterval(request.section(' ', 1).toInt());
+    else if (request.startsWith("memsize"))
+        ok = rig.protocol.setMemorySize(request.section(' ', 1).toInt());
+    else if (request == "clock")
+        ok = rig.protocol.setMeterClock(QDateTime(QDate(2026, 3, 4), QTime(9, 5, 7)));
+    QVERIFY(ok);
+    const auto& w = rig.port.writes();
+    QCOMPARE(w.last(), written);
+    QCOMPARE(w[w.size() - 2], kA); // every request follows a status exchange
+    if (request == "clock")
+        QCOMPARE(w[w.size() - 3], bytes({0x53, 0x1A, 0x03, 0x04}));
+    QVERIFY(rig.clock.elapsedMs() >= 20 * rig.port.countWrites(kA) + minimumWaitMs);
+    if (written.size() == 4) {
+        const auto& frame = rig.state.link.CommandFrame;
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(frame.data()), 4), written);
+    }
+}
+
+void TestMeterProtocol::memorySizeNeedsExactlyAFramedThreeByteReply_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("code"); // 0: no code
+    QTest::newRow("512 K") << bytes({0x02, 0x08, 0x03}) << 8;
+    QTest::newRow("64 K") << bytes({0x02, 0x01, 0x03}) << 1;
+    QTest::newRow("four bytes") << bytes({0x02, 0x08, 0x03, 0x02}) << 0;
+    QTest::newRow("two bytes") << bytes({0x02, 0x08}) << 0;
+    QTest::newRow("bad end") << bytes({0x02, 0x08, 0x04}) << 0;
+}
+
+void TestMeterProtocol::memorySizeNeedsExactlyAFramedThreeByteReply() {
+    QFETCH(QByteArray, reply);
+    QFETCH(int, code);
+    Rig rig;
+    rig.answering();
+    rig.port.answer(bytes({0x59, 0x00}), reply);
+    QCOMPARE(rig.protocol.readMemorySize().value_or(0), code);
+    QVERIFY(rig.clock.elapsedMs() >= 220);
+}
+
+void TestMeterProtocol::meterIntervalIsAskedAgainUntilFramed() {
+    Rig rig;
+    rig.answering();
+    int asked = 0;
+    rig.port.onWrite(bytes({0x55, 0, 0, 0}), [&] {
+        rig.port.arrive(++asked == 1 ? bytes({0x02, 0x0A}) : bytes({0x02, 0x0A, 0x03}), 3);
+    });
+    QCOMPARE(rig.protocol.readMeterInterval().value_or(-1), 10);
+    QCOMPARE(asked, 2);
+    QCOMPARE(rig.port.countWrites(kA), 2);
+}
+
+void TestMeterProtocol::powerOffReplyShorterThanThreeBytesGivesNothing() {
+    Rig rig;
+    rig.answering();
+    rig.port.answer(bytes({0x56, 0, 0, 0}), bytes({0x02, 0x01}));
+    QVERIFY(!rig.protocol.readPowerOffIndex());
+    rig.port.answer(bytes({0x56, 0, 0, 0}), bytes({0x02, 0x01, 0x03}));
+    QCOMPARE(rig.protocol.readPowerOffIndex().value_or(-1), 1);
+}
+
+void TestMeterProtocol::clockReadGivesTheMeterTimeText() {
+    Rig rig;
+    rig.answering(bytes({0x02, 0x07, 0x05, 0x0E, 0x03, 0x09, 0x2A, 0x03}));
+    const auto c = rig.protocol.readMeterClock();
+    QVERIFY(c);
+    QCOMPARE(c->text(), QStringLiteral("2007/05/14 03:09:42"));
+    QVERIFY(c->isSet());
+}
+
+void TestMeterProtocol::dumpStopsAtTheExpectedLengthAndReportsProgress() {
+    Rig rig;
+    // Pointer 8192 + 20: the reply is 4 + 20 + 1 bytes, then frames resume.
+    rig.port.answer(kA, bytes({0x02, 0x00, 0x20, 0x14, 0x00, 0xFF, 0x03}));
+    QByteArray reply = bytes({0x02, 0x00, 0x00, 0x00});
+    for (int i = 0; i < 20; ++i)
+        reply.append(char(i));
+    reply.append(char(0x03));
+    rig.port.onWrite("R", [&] {
+        for (int i = 0; i < reply.size(); i += 4)
+            rig.port.arrive(reply.mid(i, 4), 10 + i);
+        rig.port.arrive(fourFrames(), 200);
+    });
+    QList<qint64> seen;
+    const auto dump = rig.protocol.dumpMemory([&](qint64 got, qint64 total) {
+        QCOMPARE(total, 25);
+        seen.append(got);
+    });
+    QVERIFY(dump);
+    QCOMPARE(*dump, reply);
+    QCOMPARE(seen.last(), 25);
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+}
+
+void TestMeterProtocol::dumpThatStallsIsAbandoned() {
+    Rig rig;
+    rig.port.answer(kA, bytes({0x02, 0x00, 0x00, 0x00, 0x02, 0xFF, 0x03})); // 2 manual readings
+    rig.port.answer("Q", QByteArray(30, '\x11'));
+    const qint64 start = rig.clock.elapsedMs();
+    QVERIFY(!rig.protocol.dumpManual());
+    QVERIFY(rig.clock.elapsedMs() - start >= MeterProtocol::kDumpStallLimitMs);
+}
+
+void TestMeterProtocol::giveUpDeadlineEndsAResync() {
+    Rig rig; // a meter that never answers
+    rig.protocol.setGiveUpAfter(10000);
+    QVERIFY(!rig.protocol.ResyncMeter());
+    QVERIFY(rig.protocol.timedOut());
+    QVERIFY(rig.clock.elapsedMs() <= 10100);
+    QCOMPARE(rig.linkDown, 1);
+}
+
+QTEST_GUILESS_MAIN(TestMeterProtocol)
+#include "tst_meter_protocol.moc"
