@@ -53,6 +53,8 @@ Commands:
 Exit status: 0 done, 1 usage error, 2 the meter did not answer or the port failed.
 )";
 
+const char* const kUsageHint = "Try 'quadtherm-cli --help' for the options and commands.\n";
+
 volatile std::sig_atomic_t g_interrupted = 0;
 
 struct UsageError {
@@ -326,7 +328,7 @@ int main(int argc, char* argv[]) {
         if (args.isEmpty())
             throw UsageError{QStringLiteral("no command given")};
     } catch (const UsageError& e) {
-        err << "quadtherm-cli: " << e.message << "\n\n" << kUsage;
+        err << "quadtherm-cli: " << e.message << "\n" << kUsageHint;
         return kExitUsage;
     }
 
@@ -349,7 +351,7 @@ int main(int argc, char* argv[]) {
     try {
         return cli.run(command, args);
     } catch (const UsageError& e) {
-        err << "quadtherm-cli: " << e.message << "\n\n" << kUsage;
+        err << "quadtherm-cli: " << e.message << "\n" << kUsageHint;
         return kExitUsage;
     } catch (const Cli::NoAnswer&) {
         out.flush();
