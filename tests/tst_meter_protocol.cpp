@@ -280,7 +280,7 @@ void TestMeterProtocol::frameReadRefreshesEveryChannel() {
 void TestMeterProtocol::frameReadReportsALostLinkWithinItsTimeLimit_data() {
     QTest::addColumn<QByteArray>("stream");
     QTest::newRow("silent") << QByteArray();
-    QTest::newRow("garbage") << QByteArray("\x02garbage without an end marker\x05", 33);
+    QTest::newRow("garbage") << QByteArray("\x02garbage without an end marker\x05");
 }
 
 void TestMeterProtocol::frameReadReportsALostLinkWithinItsTimeLimit() {
