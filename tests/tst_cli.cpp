@@ -32,7 +32,8 @@ public:
         QTest::qWait(150); // the log line follows the last byte
         m_log += QString::fromUtf8(m_process.readAllStandardError());
         QStringList lines;
-        static const QRegularExpression line(QStringLiteral("s\\s+([0-9A-Fa-f]{2}(?: [0-9A-Fa-f]{2})*)"));
+        static const QRegularExpression line(
+            QStringLiteral("s\\s+([0-9A-Fa-f]{2}(?: [0-9A-Fa-f]{2})*)"));
         for (auto it = line.globalMatch(m_log); it.hasNext();)
             lines.append(it.next().captured(1).toUpper());
         return lines;
@@ -83,47 +84,66 @@ private Q_SLOTS:
 void TestCli::commandsPrintAndWriteWhatTheyShould_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("output"); // a pattern for the whole standard output
+    QTest::addColumn<QString>("output");  // a pattern for the whole standard output
     QTest::addColumn<QString>("request"); // the last request written; "" for none at all
 
     const QString date = QStringLiteral("20\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d");
     QTest::newRow("status") << QStringList{"status"} << 0
-                            << "memory_pointer: (\\d+)\nmanual_count: 3\n" << "41";
-    QTest::newRow("clock") << QStringList{"clock"} << 0 << date + "\n" << "58";
+                            << "memory_pointer: (\\d+)\nmanual_count: 3\n"
+                            << "41";
+    QTest::newRow("clock") << QStringList{"clock"} << 0 << date + "\n"
+                           << "58";
     QTest::newRow("clock --set") << QStringList{"clock", "--set"} << 0
-                                 << "meter clock set to " + date + "\n" << "54 .. .. ..";
-    QTest::newRow("interval") << QStringList{"interval"} << 0 << "\\d+\n" << "55 00 00 00";
+                                 << "meter clock set to " + date + "\n"
+                                 << "54 .. .. ..";
+    QTest::newRow("interval") << QStringList{"interval"} << 0 << "\\d+\n"
+                              << "55 00 00 00";
     QTest::newRow("interval 300") << QStringList{"interval", "300"} << 0 << ".*255 s\n"
                                   << "55 01 FF 00";
-    QTest::newRow("interval 0") << QStringList{"interval", "0"} << 0 << ".*1 s\n" << "55 01 01 00";
-    QTest::newRow("poweroff") << QStringList{"poweroff"} << 0 << "(5|15|30)\n" << "56 00 00 00";
+    QTest::newRow("interval 0") << QStringList{"interval", "0"} << 0 << ".*1 s\n"
+                                << "55 01 01 00";
+    QTest::newRow("poweroff") << QStringList{"poweroff"} << 0 << "(5|15|30)\n"
+                              << "56 00 00 00";
     QTest::newRow("poweroff 30") << QStringList{"poweroff", "30"} << 0 << ".*30 minutes\n"
                                  << "56 01 02 00";
     QTest::newRow("poweroff 5") << QStringList{"poweroff", "5"} << 0 << ".*5 minutes\n"
                                 << "56 01 00 00";
-    QTest::newRow("poweroff 7 is refused") << QStringList{"poweroff", "7"} << 1 << "" << "";
-    QTest::newRow("memsize") << QStringList{"memsize"} << 0 << "8 \\(512 K\\)\n" << "59 00";
+    QTest::newRow("poweroff 7 is refused") << QStringList{"poweroff", "7"} << 1 << ""
+                                           << "";
+    QTest::newRow("memsize") << QStringList{"memsize"} << 0 << "8 \\(512 K\\)\n"
+                             << "59 00";
     QTest::newRow("memsize 3 becomes 1") << QStringList{"memsize", "3"} << 0 << ".*1 \\(64 K\\)\n"
                                          << "59 01 01";
     QTest::newRow("memsize 4") << QStringList{"memsize", "4"} << 0 << ".*4 \\(256 K\\)\n"
                                << "59 01 04";
-    QTest::newRow("key HOLD") << QStringList{"key", "HOLD"} << 0 << "pressed HOLD\n" << "57 00 01 00";
-    QTest::newRow("key type") << QStringList{"key", "type"} << 0 << "pressed TYPE\n" << "57 80 00 00";
-    QTest::newRow("key DOWN") << QStringList{"key", "DOWN"} << 0 << ".*\n" << "57 00 20 00";
-    QTest::newRow("key MAXMIN") << QStringList{"key", "MAXMIN"} << 0 << ".*\n" << "57 20 00 00";
+    QTest::newRow("key HOLD") << QStringList{"key", "HOLD"} << 0 << "pressed HOLD\n"
+                              << "57 00 01 00";
+    QTest::newRow("key type") << QStringList{"key", "type"} << 0 << "pressed TYPE\n"
+                              << "57 80 00 00";
+    QTest::newRow("key DOWN") << QStringList{"key", "DOWN"} << 0 << ".*\n"
+                              << "57 00 20 00";
+    QTest::newRow("key MAXMIN") << QStringList{"key", "MAXMIN"} << 0 << ".*\n"
+                                << "57 20 00 00";
     QTest::newRow("key MAXMIN --long") << QStringList{"key", "MAXMIN", "--long"} << 0 << ".*\n"
                                        << "57 00 00 04";
-    QTest::newRow("key MEM") << QStringList{"key", "MEM"} << 0 << ".*\n" << "57 40 00 00";
+    QTest::newRow("key MEM") << QStringList{"key", "MEM"} << 0 << ".*\n"
+                             << "57 40 00 00";
     QTest::newRow("key MEM --long") << QStringList{"key", "MEM", "--long"} << 0 << ".*\n"
                                     << "57 00 80 00";
-    QTest::newRow("unknown key is refused") << QStringList{"key", "FOO"} << 1 << "" << "";
-    QTest::newRow("HOLD has no long press") << QStringList{"key", "HOLD", "--long"} << 1 << "" << "";
-    QTest::newRow("erase needs --yes") << QStringList{"erase", "auto"} << 1 << "" << "";
+    QTest::newRow("unknown key is refused") << QStringList{"key", "FOO"} << 1 << ""
+                                            << "";
+    QTest::newRow("HOLD has no long press") << QStringList{"key", "HOLD", "--long"} << 1 << ""
+                                            << "";
+    QTest::newRow("erase needs --yes") << QStringList{"erase", "auto"} << 1 << ""
+                                       << "";
     QTest::newRow("erase auto") << QStringList{"erase", "auto", "--yes"} << 0
-                                << "record sets erased\n" << "57 00 00 02";
+                                << "record sets erased\n"
+                                << "57 00 00 02";
     QTest::newRow("erase manual") << QStringList{"erase", "manual", "--yes"} << 0
-                                  << "manual readings erased\n" << "57 00 00 01";
-    QTest::newRow("unknown command") << QStringList{"frobnicate"} << 1 << "" << "";
+                                  << "manual readings erased\n"
+                                  << "57 00 00 01";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << 1 << ""
+                                     << "";
 }
 
 void TestCli::commandsPrintAndWriteWhatTheyShould() {
@@ -148,7 +168,8 @@ void TestCli::commandsPrintAndWriteWhatTheyShould() {
     }
     QVERIFY(!requests.isEmpty());
     QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(request))
-                 .match(requests.last()).hasMatch(),
+                 .match(requests.last())
+                 .hasMatch(),
              qPrintable(requests.join(" | ")));
     // Every request follows a status exchange.
     for (qsizetype i = 0; i < requests.size(); ++i)
@@ -191,7 +212,8 @@ void TestCli::watchPrintsEveryChannel() {
 
 void TestCli::silentMeterEndsWithStatusTwoWithinTheTimeout() {
     MeterSim sim({"--silent"});
-    for (const QStringList& command : {QStringList{"status"}, QStringList{"watch", "--count", "1"}}) {
+    for (const QStringList& command :
+         {QStringList{"status"}, QStringList{"watch", "--count", "1"}}) {
         const Run r = cli(QStringList{"--port", sim.device(), "--timeout", "1"} + command);
         QVERIFY2(r.exitCode == 2, qPrintable(describe(r)));
         QVERIFY(r.err.contains("did not answer within 1 s"));

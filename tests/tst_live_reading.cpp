@@ -52,13 +52,17 @@ void TestLiveReading::readingBytesGiveFahrenheitAndCelsiusTexts_data() {
     QTest::addColumn<double>("valueC");
     QTest::addColumn<QString>("textC");
     QTest::newRow("72.5 F is 22.5 C") << 0x00 << 0x48 << 0x05 << "72.5" << 22.5 << "22.5";
-    QTest::newRow("negative two's complement") << 0xFF << 0xF4 << 0x83 << "-12.3" << -24.6 << "-24.6";
-    QTest::newRow("freezing point has one-character tenths") << 0x00 << 0x20 << 0x00 << "32.0" << 0.0 << "0.0";
+    QTest::newRow("negative two's complement")
+        << 0xFF << 0xF4 << 0x83 << "-12.3" << -24.6 << "-24.6";
+    QTest::newRow("freezing point has one-character tenths")
+        << 0x00 << 0x20 << 0x00 << "32.0" << 0.0 << "0.0";
     QTest::newRow("just above freezing") << 0x00 << 0x20 << 0x09 << "32.9" << 0.5 << "0.5";
     QTest::newRow("just below zero C") << 0x00 << 0x1F << 0x05 << "31.5" << -0.2 << "-.2";
     // Issue #2: 00 00 85 is -0.5 F, not -65536.5 F.
-    QTest::newRow("negative zero integer part") << 0x00 << 0x00 << 0x85 << "-0.5" << -18.0 << "-18.0";
-    QTest::newRow("positive zero integer part") << 0x00 << 0x00 << 0x05 << "0.5" << -17.5 << "-17.5";
+    QTest::newRow("negative zero integer part")
+        << 0x00 << 0x00 << 0x85 << "-0.5" << -18.0 << "-18.0";
+    QTest::newRow("positive zero integer part")
+        << 0x00 << 0x00 << 0x05 << "0.5" << -17.5 << "-17.5";
     QTest::newRow("hot type B") << 0x0C << 0xE4 << 0x07 << "3300.7" << 1815.9 << "1815.9";
 }
 
@@ -74,7 +78,8 @@ void TestLiveReading::readingBytesGiveFahrenheitAndCelsiusTexts() {
     QCOMPARE(live.CurrentChannel, 2);
     QCOMPARE(live.LiveTextF[2], textF);
     QCOMPARE(live.LiveValueF[2], textF.toDouble());
-    QVERIFY2(qAbs(live.LiveValueC[2] - valueC) < 1e-9, qPrintable(QString::number(live.LiveValueC[2])));
+    QVERIFY2(qAbs(live.LiveValueC[2] - valueC) < 1e-9,
+             qPrintable(QString::number(live.LiveValueC[2])));
     QCOMPARE(live.LiveTextC[2], textC);
 }
 
@@ -247,7 +252,8 @@ void TestLiveReading::randomBytesNeverBreakTheDecoders() {
         }
         meter_link::lastFrameRun(offsets, 4);
         if (bytes.size() >= 3) {
-            const auto r = shared::decodeThreeByteReading(quint8(bytes[0]), quint8(bytes[1]), quint8(bytes[2]));
+            const auto r = shared::decodeThreeByteReading(quint8(bytes[0]), quint8(bytes[1]),
+                                                          quint8(bytes[2]));
             QVERIFY(r.integerPart > -65536 && r.integerPart < 65536);
         }
     }

@@ -181,9 +181,8 @@ void TestMeterProtocol::resyncAcceptsFourFramesAfterStrayBytes() {
     rig.state.live.PrevTypeCode = {0, 0, 0, 0};
     rig.port.onWrite(kA, [&] {
         rig.port.arrive(kStatusReply, 5);
-        rig.port.arrive(bytes({0x48, 0x05, 0, 0, 0, 0, 0x03, 0x02, 0x01, 0x01, 0x00, 0x02}) +
-                            fourFrames(),
-                        30);
+        rig.port.arrive(
+            bytes({0x48, 0x05, 0, 0, 0, 0, 0x03, 0x02, 0x01, 0x01, 0x00, 0x02}) + fourFrames(), 30);
     });
     QVERIFY(rig.protocol.ResyncMeter());
     const auto& live = rig.state.live;

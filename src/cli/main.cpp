@@ -27,7 +27,8 @@ constexpr int kExitNoAnswer = 2;
 constexpr int kTickMs = 50;
 constexpr int kStatusEveryTicks = 100;
 
-const char* const kUsage = R"(usage: quadtherm-cli (--port DEVICE | --simulate) [--timeout SECONDS] COMMAND
+const char* const kUsage =
+    R"(usage: quadtherm-cli (--port DEVICE | --simulate) [--timeout SECONDS] COMMAND
 
 Talks to the meter over its serial line. Every request is preceded by the
 meter's status exchange, as in the desktop program.
@@ -80,8 +81,7 @@ public:
 private:
     // Each exchange gets the whole timeout.
     void arm() { m_protocol.setGiveUpAfter(m_timeoutMs); }
-    template <typename T>
-    T need(std::optional<T> value) {
+    template <typename T> T need(std::optional<T> value) {
         if (!value)
             throw NoAnswer{};
         return *value;
@@ -281,7 +281,8 @@ void Cli::watch(const QStringList& args) {
             shared::shownReadingText(live.ProbePresent[k], live.OverRange[k], live.UnderRange[k],
                                      live.LiveTextF[k] + QStringLiteral(" °F  ") +
                                          live.LiveTextC[k] + QStringLiteral(" °C"));
-        const QString letter = live.TypeLetter[k].isEmpty() ? QStringLiteral("?") : live.TypeLetter[k];
+        const QString letter =
+            live.TypeLetter[k].isEmpty() ? QStringLiteral("?") : live.TypeLetter[k];
         m_out << 'T' << k + 1 << "  " << letter << "  " << shown << Qt::endl;
         ++printed;
         nextTick += kTickMs;

@@ -37,7 +37,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(kAppTitle);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Four-channel thermocouple thermometer companion"));
+    parser.setApplicationDescription(
+        QStringLiteral("Four-channel thermocouple thermometer companion"));
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Open the meter on DEVICE without asking."),

@@ -53,7 +53,8 @@ Panel::Panel(shared::RunState& state, meter_link::MeterProtocol& protocol, QStri
         for (QLabel* value : {m_valueC[k], m_valueF[k]}) {
             value->setFont(big);
             value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-0000.0 °C")));
+            value->setMinimumWidth(
+                value->fontMetrics().horizontalAdvance(QStringLiteral("-0000.0 °C")));
         }
         grid->addWidget(name, k, 0);
         grid->addWidget(m_type[k], k, 1);
@@ -87,7 +88,9 @@ Panel::Panel(shared::RunState& state, meter_link::MeterProtocol& protocol, QStri
     });
 }
 
-Panel::~Panel() { m_protocol.stop(); }
+Panel::~Panel() {
+    m_protocol.stop();
+}
 
 void Panel::Form_Load() {
     m_state.link.NeedResync = true;

@@ -18,8 +18,8 @@ namespace quadtherm::main_window {
 class Panel : public QMainWindow {
     Q_OBJECT
 public:
-    Panel(shared::RunState& state, meter_link::MeterProtocol& protocol,
-          QString deviceLabel, QWidget* parent = nullptr);
+    Panel(shared::RunState& state, meter_link::MeterProtocol& protocol, QString deviceLabel,
+          QWidget* parent = nullptr);
     ~Panel() override;
 
     // Load steps: shared flags to their start values, both timers on.

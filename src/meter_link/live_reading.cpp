@@ -10,7 +10,9 @@ using namespace quadtherm::shared;
 
 namespace {
 
-quint8 at(const QByteArray& frame, int i) { return static_cast<quint8>(frame[i]); }
+quint8 at(const QByteArray& frame, int i) {
+    return static_cast<quint8>(frame[i]);
+}
 
 void decodeUnit(LiveState& live, quint8 b) {
     live.CurrentChannel = b % 4;

@@ -36,6 +36,8 @@ void DecodeResyncFrame(LiveState& live, const QByteArray& frame);
 void ClearLiveChannels(LiveState& live);
 
 // The channel (0 to 3) a frame belongs to.
-inline int frameChannel(const QByteArray& frame) { return static_cast<quint8>(frame[1]) % 4; }
+inline int frameChannel(const QByteArray& frame) {
+    return static_cast<quint8>(frame[1]) % 4;
+}
 
 } // namespace quadtherm::meter_link

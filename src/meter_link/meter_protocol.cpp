@@ -23,13 +23,17 @@ constexpr int kWakeSliceMs = 100;
 // Bytes kept while looking for frames in a stream of garbage.
 constexpr qsizetype kScanWindow = 1024;
 
-quint8 byteAt(const QByteArray& bytes, qsizetype i) { return static_cast<quint8>(bytes[i]); }
+quint8 byteAt(const QByteArray& bytes, qsizetype i) {
+    return static_cast<quint8>(bytes[i]);
+}
 
 bool framed(const QByteArray& reply, qsizetype length) {
     return reply.size() >= length && byteAt(reply, 0) == kStx && byteAt(reply, length - 1) == kEtx;
 }
 
-QString twoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -43,7 +47,9 @@ MeterProtocol::MeterProtocol(SerialPort& port, shared::Clock& clock, shared::Run
                              QObject* parent)
     : QObject(parent), m_port(port), m_clock(clock), m_state(state) {}
 
-void MeterProtocol::stop() { m_stopped = true; }
+void MeterProtocol::stop() {
+    m_stopped = true;
+}
 
 void MeterProtocol::setGiveUpAfter(qint64 ms) {
     m_giveUpAtMs = ms < 0 ? -1 : m_clock.elapsedMs() + ms;
@@ -53,9 +59,13 @@ bool MeterProtocol::timedOut() const {
     return m_giveUpAtMs >= 0 && m_clock.elapsedMs() >= m_giveUpAtMs;
 }
 
-bool MeterProtocol::stopped() const { return m_stopped || timedOut(); }
+bool MeterProtocol::stopped() const {
+    return m_stopped || timedOut();
+}
 
-bool MeterProtocol::write(const QByteArray& bytes) { return m_port.write(bytes); }
+bool MeterProtocol::write(const QByteArray& bytes) {
+    return m_port.write(bytes);
+}
 
 void MeterProtocol::waitForBytes(int ms) {
     m_clock.sleep(std::clamp(ms, 0, kWakeSliceMs), &m_port,
@@ -125,7 +135,8 @@ bool MeterProtocol::QueryStatus() {
         const QByteArray last = reply.right(kStatusReplyLength);
         if (byteAt(last, 0) != kStx || byteAt(last, 5) != 0xFF || byteAt(last, 6) != kEtx)
             continue;
-        m_state.link.MemoryPointer = byteAt(last, 1) * 65536.0 + byteAt(last, 2) * 256 + byteAt(last, 3);
+        m_state.link.MemoryPointer =
+            byteAt(last, 1) * 65536.0 + byteAt(last, 2) * 256 + byteAt(last, 3);
         m_state.link.ManualCount = byteAt(last, 4);
         return true;
     }
@@ -256,7 +267,9 @@ bool MeterProtocol::pressKey(KeyCode key) {
     return Delay(0.2);
 }
 
-bool MeterProtocol::eraseMemory(quint8 kind) { return pressKey({0x00, 0x00, kind}); }
+bool MeterProtocol::eraseMemory(quint8 kind) {
+    return pressKey({0x00, 0x00, kind});
+}
 
 std::optional<int> MeterProtocol::readPowerOffIndex() {
     if (!QueryStatus())
@@ -293,8 +306,8 @@ MeterProtocol::askUntil(const QByteArray& request, double waitSeconds,
 }
 
 std::optional<int> MeterProtocol::readMeterInterval() {
-    const auto reply = askUntil(QByteArray("U\0\0\0", 4), 0.02,
-                                [](const QByteArray& r) { return framed(r, 3); });
+    const auto reply =
+        askUntil(QByteArray("U\0\0\0", 4), 0.02, [](const QByteArray& r) { return framed(r, 3); });
     if (!reply)
         return std::nullopt;
     return byteAt(*reply, 1);
@@ -328,9 +341,8 @@ bool MeterProtocol::setMemorySize(int code) {
 }
 
 std::optional<MeterClock> MeterProtocol::readMeterClock(double waitSeconds) {
-    const auto reply = askUntil(QByteArray(1, 'X'), waitSeconds, [](const QByteArray& r) {
-        return framed(r, kClockReplyLength);
-    });
+    const auto reply = askUntil(QByteArray(1, 'X'), waitSeconds,
+                                [](const QByteArray& r) { return framed(r, kClockReplyLength); });
     if (!reply)
         return std::nullopt;
     MeterClock c;

@@ -92,22 +92,22 @@ public:
     void discardInput() { m_port.discardInput(); }
 
     // The requests, each preceded by the status exchange.
-    bool pressKey(KeyCode key);           // W k1 k2 k3, then 0.2 s
-    bool eraseMemory(quint8 kind);        // W 00 00 02 (record sets) or 01 (manual)
+    bool pressKey(KeyCode key);             // W k1 k2 k3, then 0.2 s
+    bool eraseMemory(quint8 kind);          // W 00 00 02 (record sets) or 01 (manual)
     std::optional<int> readPowerOffIndex(); // V 00 00 00; nothing when the reply is short
-    bool setPowerOffIndex(int index);     // V 01 i 00
+    bool setPowerOffIndex(int index);       // V 01 i 00
     std::optional<int> readMeterInterval(); // U 00 00 00, repeated until framed
-    bool setMeterInterval(int seconds);   // U 01 t 00, t limited to 1..255
-    std::optional<int> readMemorySize();  // Y 00; nothing unless exactly 02 N 03
-    bool setMemorySize(int code);         // Y 01 N, N not 1, 2, 4 or 8 becomes 1
+    bool setMeterInterval(int seconds);     // U 01 t 00, t limited to 1..255
+    std::optional<int> readMemorySize();    // Y 00; nothing unless exactly 02 N 03
+    bool setMemorySize(int code);           // Y 01 N, N not 1, 2, 4 or 8 becomes 1
     std::optional<MeterClock> readMeterClock(double waitSeconds = 0.5); // X, repeated until framed
     bool setMeterClock(const QDateTime& when); // S YY MM DD, 0.02 s, T hh mm ss
 
     // The dumps: the whole reply of exactly the expected length, or nothing
     // when the meter stopped sending. `progress` gets bytes so far and total.
     using Progress = std::function<void(qint64 received, qint64 total)>;
-    std::optional<QByteArray> dumpMemory(const Progress& progress = {});  // R
-    std::optional<QByteArray> dumpManual(const Progress& progress = {});  // Q
+    std::optional<QByteArray> dumpMemory(const Progress& progress = {}); // R
+    std::optional<QByteArray> dumpManual(const Progress& progress = {}); // Q
 
     // Receives exactly `total` bytes (later ones dropped), or nothing once
     // nothing arrived for kDumpStallLimitMs.

@@ -13,9 +13,13 @@ double Clock::secondsSinceMidnight() const {
 
 SystemClock::SystemClock() : m_startMs(QDeadlineTimer::current().deadline()) {}
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTime();
+}
 
-qint64 SystemClock::elapsedMs() const { return QDeadlineTimer::current().deadline() - m_startMs; }
+qint64 SystemClock::elapsedMs() const {
+    return QDeadlineTimer::current().deadline() - m_startMs;
+}
 
 void SystemClock::sleep(int ms, const QObject* source, QMetaMethod signal) {
     QEventLoop loop;

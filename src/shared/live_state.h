@@ -8,8 +8,7 @@ namespace quadtherm::shared {
 
 inline constexpr int kChannels = 4;
 
-template <typename T>
-using PerChannel = std::array<T, kChannels>;
+template <typename T> using PerChannel = std::array<T, kChannels>;
 
 // The live state of the four channels as the meter's reading frames describe
 // them. Index 0 is T1 ... 3 is T4. Refreshed by the live tick, shown and

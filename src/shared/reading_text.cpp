@@ -24,7 +24,9 @@ std::optional<int> CountChannels(int mask) {
     return n;
 }
 
-double SignedTenths(quint8 b) { return (b <= 127 ? b : b - 256) / 10.0; }
+double SignedTenths(quint8 b) {
+    return (b <= 127 ? b : b - 256) / 10.0;
+}
 
 QString TenthsText(qint64 tenths) {
     const QString t = QString::number(tenths);
@@ -57,7 +59,9 @@ QString ThreeByteReading::text() const {
     return sign + QString::number(integerPart) + u'.' + QString::number(digit);
 }
 
-double ThreeByteReading::value() const { return text().toDouble(); }
+double ThreeByteReading::value() const {
+    return text().toDouble();
+}
 
 QString shownReadingText(bool present, bool over, bool under, const QString& reading) {
     if (!present)

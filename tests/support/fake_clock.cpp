@@ -6,7 +6,9 @@ namespace quadtherm::test {
 
 FakeClock::FakeClock(QDateTime start) : m_start(std::move(start)) {}
 
-QDateTime FakeClock::now() const { return m_start.addMSecs(m_elapsedMs - m_startOffsetMs); }
+QDateTime FakeClock::now() const {
+    return m_start.addMSecs(m_elapsedMs - m_startOffsetMs);
+}
 
 void FakeClock::setNow(const QDateTime& when) {
     m_start = when;

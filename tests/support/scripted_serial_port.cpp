@@ -14,7 +14,8 @@ void ScriptedSerialPort::arrive(const QByteArray& bytes, qint64 afterMs) {
     m_pending.append({m_clock.elapsedMs() + afterMs, bytes});
 }
 
-void ScriptedSerialPort::answer(const QByteArray& request, const QByteArray& reply, qint64 afterMs) {
+void ScriptedSerialPort::answer(const QByteArray& request, const QByteArray& reply,
+                                qint64 afterMs) {
     m_rules.removeIf([&](const Rule& r) { return r.request == request; });
     m_rules.append({request, reply, afterMs, {}});
 }
