@@ -79,20 +79,24 @@ void TestLinkRecovery::livePollingRefreshesEveryChannelWithinASecond() {
     QVERIFY(protocol.ResyncMeter());
 
     Poller poller(protocol, state);
-    shared::PerChannel<qint64> last{-1, -1, -1, -1};
+    // Gaps count from the start of polling to each channel's first refresh,
+    // between refreshes, and from its last refresh to the end.
+    QElapsedTimer elapsed;
+    shared::PerChannel<qint64> last{0, 0, 0, 0};
     qint64 worstGap = 0;
     int frames = 0;
-    poller.onFrame = [&](int k, qint64 ms) {
-        if (last[k] >= 0)
-            worstGap = std::max(worstGap, ms - last[k]);
-        last[k] = ms;
+    poller.onFrame = [&](int k, qint64) {
+        worstGap = std::max(worstGap, elapsed.elapsed() - last[k]);
+        last[k] = elapsed.elapsed();
         ++frames;
     };
+    elapsed.start();
     poller.start();
     QTest::qWait(4000);
     poller.stop();
     for (int k = 0; k < 4; ++k)
-        QVERIFY2(last[k] >= 0, qPrintable(QStringLiteral("T%1 never refreshed").arg(k + 1)));
+        worstGap = std::max(worstGap, elapsed.elapsed() - last[k]);
+    qInfo("%d frames in 4 s, worst refresh gap of a channel %lld ms", frames, worstGap);
     QVERIFY2(worstGap < 1000, qPrintable(QStringLiteral("worst gap %1 ms").arg(worstGap)));
     QVERIFY2(frames >= 60, qPrintable(QString::number(frames)));
 }
