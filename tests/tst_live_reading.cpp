@@ -40,6 +40,8 @@ private Q_SLOTS:
     void channelCountOfAMask_data();
     void channelCountOfAMask();
     void shownTextPrefersNoProbeThenOverThenUnder();
+    void leadingNumberReadsTheNumberATextStartsWith_data();
+    void leadingNumberReadsTheNumberATextStartsWith();
     void alignedFramesSkipAPartialFrameAndFalseMarkers();
     void randomBytesNeverBreakTheDecoders();
 };
@@ -257,6 +259,27 @@ void TestLiveReading::randomBytesNeverBreakTheDecoders() {
             QVERIFY(r.integerPart > -65536 && r.integerPart < 65536);
         }
     }
+}
+
+void TestLiveReading::leadingNumberReadsTheNumberATextStartsWith_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("empty") << "" << 0.0;
+    QTest::newRow("negative decimal") << "-12.5" << -12.5;
+    QTest::newRow("leading blanks") << "  300" << 300.0;
+    QTest::newRow("trailing text") << "8 units" << 8.0;
+    QTest::newRow("bare point") << ".5" << 0.5;
+    QTest::newRow("second point ends it") << "1.2.3" << 1.2;
+    QTest::newRow("sign without digits") << "-" << 0.0;
+    QTest::newRow("double sign") << "--1" << 0.0;
+    QTest::newRow("letters") << "abc" << 0.0;
+    QTest::newRow("minus inside") << "1-2" << 1.0;
+}
+
+void TestLiveReading::leadingNumberReadsTheNumberATextStartsWith() {
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(shared::leadingNumber(text), value);
 }
 
 QTEST_GUILESS_MAIN(TestLiveReading)

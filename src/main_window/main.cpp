@@ -9,11 +9,11 @@
 #include "meter_link/qt_serial_port.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
+#include "widgets/user_dialogs.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include <memory>
 
@@ -23,10 +23,9 @@ namespace {
 
 const QString kAppTitle = QStringLiteral("QuadTherm");
 
-int noDevice() {
-    QMessageBox box(QMessageBox::Critical, kAppTitle, QStringLiteral("No device found, try again!"),
-                    QMessageBox::Ok);
-    box.exec();
+int noDevice(widgets::UserDialogs& dialogs) {
+    dialogs.message(nullptr, QStringLiteral("No device found, try again!"), kAppTitle,
+                    widgets::UserDialogs::Icon::Critical);
     return 1;
 }
 
@@ -35,6 +34,8 @@ int noDevice() {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
+    // The same look on every desktop; the main window themes it dark.
+    QApplication::setStyle(QStringLiteral("Fusion"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -50,6 +51,7 @@ int main(int argc, char* argv[]) {
     parser.process(app);
 
     shared::RunState state;
+    widgets::QtUserDialogs dialogs;
     shared::SystemClock clock;
     std::unique_ptr<meter_link::SerialPort> port;
     QString deviceLabel;
@@ -72,10 +74,10 @@ int main(int argc, char* argv[]) {
         port = std::make_unique<meter_link::QtSerialPort>(device);
     }
     if (!port->setSettings(QString::fromLatin1(meter_link::kMeterSettings)) || !port->open())
-        return noDevice();
+        return noDevice(dialogs);
 
     meter_link::MeterProtocol protocol(*port, clock, state);
-    main_window::Panel panel(state, protocol, deviceLabel);
+    main_window::Panel panel(state, protocol, dialogs, deviceLabel);
     panel.Form_Load();
     panel.show();
     return app.exec();

@@ -6,45 +6,91 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include <array>
+#include <functional>
 
+class QAction;
+class QComboBox;
 class QLabel;
+class QToolBar;
+
+namespace quadtherm::widgets {
+class UserDialogs;
+}
 
 namespace quadtherm::main_window {
 
-// The main window: the four channels live and the link label. It owns the
-// live-poll timer (one reading frame per tick) and the once-a-second display
-// timer; the meter link reaches its windows through the resync hooks.
+class AlarmRangePanel;
+class UnitPanel;
+
+// The main window: the four channels live in a °C and a °F panel, the
+// toolbar, the alarm-range and power-off pop-ups and the link and recording
+// labels. It owns the live-poll timer (one reading frame per tick) and the
+// once-a-second display timer; the meter link reaches it through the resync
+// hooks.
 class Panel : public QMainWindow {
     Q_OBJECT
 public:
-    Panel(shared::RunState& state, meter_link::MeterProtocol& protocol, QString deviceLabel,
-          QWidget* parent = nullptr);
+    Panel(shared::RunState& state, meter_link::MeterProtocol& protocol,
+          widgets::UserDialogs& dialogs, QString deviceLabel, QWidget* parent = nullptr);
     ~Panel() override;
 
-    // Load steps: shared flags to their start values, both timers on.
+    // Load steps: shared flags to their start values, the power-off list
+    // filled, both timers on. Nothing is sent to the meter yet.
     void Form_Load();
+
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Toolbar1_ButtonClick(const QString& key);
+    void ComboP_Click(int index);
+    void LblCOM_Click();
+
+    QTimer Timer1;
+    QTimer Timer2;
+    QToolBar* Toolbar1 = nullptr;
+    UnitPanel* PicC = nullptr;
+    UnitPanel* PicF = nullptr;
+    AlarmRangePanel* PicAlmRange = nullptr;
+    QComboBox* ComboP = nullptr;
+    QWidget* PicLogger = nullptr;
+    QWidget* PicErase = nullptr;
+    QLabel* LblCOM = nullptr;
+    QLabel* LblRec = nullptr;
+    QLabel* LblCount = nullptr;
+    QLabel* LblFileName = nullptr;
+
+    // Display set-ups run so far (each rebuilds every channel of both panels).
+    int displaySetUps() const { return m_displaySetUps; }
+    QAction* toolbarAction(const QString& key) const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void LblCOM_Click();
-    void showLink(bool up);
+    void buildToolbar();
+    QWidget* buildStatusBar(QWidget* parent);
+    void applyTheme();
+    void setUpChannelDisplay(int k);
     void setUpDisplays();
+    void endRecording();
+    void showLink(bool up);
+    void placePopups();
+    // Runs an exchange with the meter once the live tick in progress (which
+    // is waiting for a frame) has finished; a click during another exchange
+    // is dropped.
+    void runExchange(std::function<void()> exchange);
+    void readPowerOffTime();
+    static void enable(QTimer& timer);
 
     shared::RunState& m_state;
     meter_link::MeterProtocol& m_protocol;
+    widgets::UserDialogs& m_dialogs;
     QString m_deviceLabel;
-    QTimer m_timer1;
-    QTimer m_timer2;
+    QWidget* m_central = nullptr;
     bool m_inTick = false;
-    QLabel* m_lblCOM = nullptr;
-    std::array<QLabel*, shared::kChannels> m_type{};
-    std::array<QLabel*, shared::kChannels> m_valueC{};
-    std::array<QLabel*, shared::kChannels> m_valueF{};
+    bool m_inExchange = false;
+    std::function<void()> m_pendingExchange;
+    int m_displaySetUps = 0;
 };
 
 } // namespace quadtherm::main_window

@@ -246,6 +246,7 @@ bool MeterProtocol::ResyncMeter() {
     }
 
     link.NeedResync = false;
+    m_state.recording.HistoryCount = 0;
     if (m_hooks.resyncFinished)
         m_hooks.resyncFinished();
     if (m_hooks.linkShown)

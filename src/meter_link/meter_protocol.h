@@ -24,7 +24,7 @@ struct ResyncHooks {
     // The channel's frame was decoded and its ranges and alarm setpoints set:
     // set up its displays.
     std::function<void(int channel)> setUpChannelDisplay;
-    // The meter streams again: reset the history count, timers back on.
+    // The meter streams again (the history starts afresh): timers back on.
     std::function<void()> resyncFinished;
 };
 

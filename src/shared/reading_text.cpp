@@ -73,4 +73,27 @@ QString shownReadingText(bool present, bool over, bool under, const QString& rea
     return reading;
 }
 
+double leadingNumber(QStringView text) {
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+        ++i;
+    const qsizetype start = i;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        ++i;
+    bool digits = false, point = false;
+    for (; i < text.size(); ++i) {
+        if (text[i].isDigit() && text[i].unicode() < 0x80)
+            digits = true;
+        else if (text[i] == u'.' && !point)
+            point = true;
+        else
+            break;
+    }
+    if (!digits)
+        return 0.0;
+    bool ok = false;
+    const double value = text.mid(start, i - start).toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
 } // namespace quadtherm::shared

@@ -65,4 +65,9 @@ ThreeByteReading decodeThreeByteReading(quint8 hi, quint8 lo, quint8 flags);
 // under-range; otherwise the reading.
 QString shownReadingText(bool present, bool over, bool under, const QString& reading);
 
+// The value of the number a text starts with, after leading blanks: an
+// optional sign, digits and one decimal point ("-12.5x" gives -12.5, ".5"
+// 0.5). 0 when the text does not start with a number.
+double leadingNumber(QStringView text);
+
 } // namespace quadtherm::shared

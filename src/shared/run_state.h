@@ -1,8 +1,10 @@
 #pragma once
 
 #include "shared/alarm_state.h"
+#include "shared/history.h"
 #include "shared/link_state.h"
 #include "shared/live_state.h"
+#include "shared/recording_state.h"
 
 namespace quadtherm::shared {
 
@@ -12,6 +14,9 @@ struct RunState {
     LinkState link;
     LiveState live;
     AlarmState alarms;
+    RecordingState recording;
+    History history;
+    WindowState windows;
 };
 
 } // namespace quadtherm::shared

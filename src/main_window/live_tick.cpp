@@ -1,0 +1,53 @@
+#include "main_window/live_tick.h"
+
+#include "meter_link/live_reading.h"
+
+namespace quadtherm::main_window {
+
+namespace {
+constexpr int kStatusEveryTicks = 100;
+}
+
+TickOutcome LiveTick(meter_link::MeterProtocol& protocol, shared::RunState& state) {
+    auto& link = state.link;
+    if (link.NeedResync) {
+        protocol.ResyncMeter();
+        return protocol.stopped() ? TickOutcome::Stopped : TickOutcome::Resynced;
+    }
+    if (++link.PollCount >= kStatusEveryTicks) {
+        protocol.QueryStatus();
+        link.PollCount = 0;
+    }
+    const auto frame = protocol.readReadingFrame();
+    if (protocol.stopped())
+        return TickOutcome::Stopped;
+    if (!frame) {
+        protocol.ResyncMeter();
+        return protocol.stopped() ? TickOutcome::Stopped : TickOutcome::Resynced;
+    }
+    meter_link::DecodeFrame(state.live, *frame);
+    if (!ConfigurationChanged(state.live))
+        return TickOutcome::Stable;
+    meter_link::SetRanges(state.live, state.live.CurrentChannel);
+    return TickOutcome::Changed;
+}
+
+bool ConfigurationChanged(const shared::LiveState& live) {
+    if (live.UnitText != live.PrevUnitText)
+        return true;
+    for (int k = 0; k < shared::kChannels; ++k)
+        if (live.ProbePresent[k] != live.PrevProbePresent[k] ||
+            live.TypeCode[k] != live.PrevTypeCode[k])
+            return true;
+    return false;
+}
+
+void AcceptConfiguration(shared::RunState& state) {
+    auto& live = state.live;
+    live.PrevProbePresent = live.ProbePresent;
+    live.PrevTypeCode = live.TypeCode;
+    live.PrevUnitText = live.UnitText;
+    state.recording.HistoryCount = 0;
+}
+
+} // namespace quadtherm::main_window

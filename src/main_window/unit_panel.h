@@ -1,0 +1,59 @@
+#pragma once
+
+#include "shared/live_state.h"
+
+#include <QFrame>
+#include <QString>
+
+class QLabel;
+
+namespace quadtherm::widgets {
+class KnobGauge;
+class NumericEdit;
+class StripChart;
+} // namespace quadtherm::widgets
+
+namespace quadtherm::main_window {
+
+// One unit panel of the main window (`PicC` for °C, `PicF` for °F): a card
+// per channel with its name, type letter, blinking alarm indicator, value,
+// strip chart, and the alarm setpoint as a knob and an edit box that always
+// show the same value.
+class UnitPanel : public QFrame {
+    Q_OBJECT
+public:
+    // `prefix` is "C" or "F"; `setpoints` is the unit's setpoint array, which
+    // the knobs and edit boxes keep up to date.
+    UnitPanel(const QString& prefix, const QString& unitSymbol,
+              shared::PerChannel<double>& setpoints, QWidget* parent = nullptr);
+
+    // Display set-up of one channel: chart cleared with X 1 to 300, type
+    // letter, knob and edit box limits and the stored setpoint.
+    void setUpChannel(int k, const QString& typeLetter, double scaleMin, double scaleMax);
+    // Values, indicators and charts emptied while the link is down.
+    void clearReadings();
+
+    // The control arrays, indexed by channel.
+    shared::PerChannel<widgets::StripChart*> CWG{};
+    shared::PerChannel<QLabel*> LblType{};
+    shared::PerChannel<widgets::KnobGauge*> CWK{};
+    shared::PerChannel<widgets::NumericEdit*> CWE{};
+    shared::PerChannel<QLabel*> LblValue{};
+    shared::PerChannel<QLabel*> LblAlarm{};
+    shared::PerChannel<QLabel*> LblTChanel{};
+    shared::PerChannel<QLabel*> LblCF{};
+
+Q_SIGNALS:
+    // A chart was clicked: the channel's graph is asked for.
+    void chartClicked(int channel);
+
+private:
+    QWidget* makeCard(int k, const QString& prefix, const QString& unitSymbol);
+    void CWE_ValueChanged(int index, double value);
+    void CWK_PointerValueChanged(int index, int pointer, double value);
+
+    shared::PerChannel<double>& m_setpoints;
+    bool m_syncing = false;
+};
+
+} // namespace quadtherm::main_window

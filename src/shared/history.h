@@ -1,0 +1,30 @@
+#pragma once
+
+#include "shared/live_state.h"
+
+#include <vector>
+
+namespace quadtherm::shared {
+
+// Every channel's °C and °F reading at each recording cycle, for the graph.
+// Cycles are numbered from 1; the arrays grow as cycles arrive, up to the
+// capacity, so a short run does not hold the full 27 MB.
+class History {
+public:
+    static constexpr int kCapacity = 864000;
+
+    // False (and nothing stored) when `cycle` is outside 1..kCapacity.
+    bool store(int channel, int cycle, float valueC, float valueF);
+    // The stored reading, 0 for a cycle never written.
+    float HistoryC(int channel, int cycle) const { return at(m_c, channel, cycle); }
+    float HistoryF(int channel, int cycle) const { return at(m_f, channel, cycle); }
+    // How many cycles the arrays can hand out without reallocating.
+    qsizetype storedCycles(int channel) const { return m_c.at(channel).size(); }
+
+private:
+    static float at(const PerChannel<std::vector<float>>& values, int channel, int cycle);
+
+    PerChannel<std::vector<float>> m_c, m_f;
+};
+
+} // namespace quadtherm::shared

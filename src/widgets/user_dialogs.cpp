@@ -1,0 +1,150 @@
+#include "widgets/user_dialogs.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QPrintDialog>
+
+namespace quadtherm::widgets {
+
+namespace {
+
+QString windowTitle(const QString& title) {
+    return title.isEmpty() ? QGuiApplication::applicationDisplayName() : title;
+}
+
+QMessageBox::Icon qtIcon(UserDialogs::Icon icon) {
+    switch (icon) {
+    case UserDialogs::Icon::Information:
+        return QMessageBox::Information;
+    case UserDialogs::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case UserDialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case UserDialogs::Icon::Question:
+        return QMessageBox::Question;
+    case UserDialogs::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Windows lists several patterns as "*.txt;*.csv", Qt as "*.txt *.csv".
+QString qtPatterns(const QString& patterns) {
+    QStringList list = patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& pattern : list)
+        pattern = pattern.trimmed();
+    list.removeAll(QString());
+    return list.join(QLatin1Char(' '));
+}
+
+void setNameFilters(QFileDialog& dialog, const QString& barSeparated) {
+    const QStringList filters = qtFileFilter(barSeparated).split(QStringLiteral(";;"));
+    if (filters.first().isEmpty())
+        return;
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.first());
+}
+
+} // namespace
+
+QString qtFileFilter(const QString& barSeparated) {
+    const QStringList parts = barSeparated.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        const QString patterns = parts.value(i + 1).trimmed();
+        const QString qt = qtPatterns(patterns);
+        if (qt.isEmpty()) {
+            if (!description.isEmpty())
+                filters.append(description);
+            continue;
+        }
+        // Qt reads the patterns from the description's closing parentheses,
+        // so they must be there, and only once.
+        for (const QString& shown : {patterns, qt}) {
+            const QString tail = QLatin1Char('(') + shown + QLatin1Char(')');
+            if (description.endsWith(tail))
+                description = description.chopped(tail.size()).trimmed();
+        }
+        filters.append(description.isEmpty() ? qt : QStringLiteral("%1 (%2)").arg(description, qt));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString defaultSuffix(const QString& qtNameFilter) {
+    QString patterns = qtNameFilter.trimmed();
+    const qsizetype open = patterns.lastIndexOf(QLatin1Char('('));
+    if (open >= 0 && patterns.endsWith(QLatin1Char(')')))
+        patterns = patterns.sliced(open + 1).chopped(1);
+    const QString first = patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
+    if (!first.startsWith(QStringLiteral("*.")))
+        return {};
+    const QString suffix = first.sliced(2);
+    const bool wild = suffix.isEmpty() || suffix.contains(QLatin1Char('*')) ||
+                      suffix.contains(QLatin1Char('?')) || suffix.contains(QLatin1Char('['));
+    return wild ? QString() : suffix;
+}
+
+QString plainLineBreaks(const QString& text) {
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return plain;
+}
+
+QMessageBox::StandardButton QtUserDialogs::message(QWidget* parent, const QString& text,
+                                                   const QString& title, Icon icon,
+                                                   QMessageBox::StandardButtons buttons) {
+    QMessageBox box(parent);
+    box.setWindowTitle(windowTitle(title));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(plainLineBreaks(text));
+    box.setIcon(qtIcon(icon));
+    box.setStandardButtons(buttons);
+    box.exec();
+    return box.standardButton(box.clickedButton());
+}
+
+QString QtUserDialogs::input(QWidget* parent, const QString& prompt, const QString& title,
+                             const QString& defaultAnswer) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(windowTitle(title));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setLabelText(plainLineBreaks(prompt));
+    dialog.setTextValue(defaultAnswer);
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+}
+
+QString QtUserDialogs::openFile(QWidget* parent, const QString& filter) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    setNameFilters(dialog, filter);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
+QString QtUserDialogs::saveFile(QWidget* parent, const QString& filter) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    setNameFilters(dialog, filter);
+    // A name typed without an extension gets the one of the chosen file type.
+    dialog.setDefaultSuffix(defaultSuffix(dialog.selectedNameFilter()));
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog,
+        [&dialog](const QString& chosen) { dialog.setDefaultSuffix(defaultSuffix(chosen)); });
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
+bool QtUserDialogs::print(QWidget* parent, QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace quadtherm::widgets

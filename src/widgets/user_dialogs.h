@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QPrinter;
+
+namespace quadtherm::widgets {
+
+// Every message box, input box, file dialog and print dialog of the program
+// goes through this seam, so tests answer for the user and never block.
+class UserDialogs {
+public:
+    enum class Icon { None, Information, Exclamation, Critical, Question };
+
+    virtual ~UserDialogs() = default;
+
+    // A modal message box; returns the button pressed. An empty title means
+    // the application's title.
+    virtual QMessageBox::StandardButton
+    message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok) = 0;
+    // An input box with a prompt, a title and a default answer; empty text
+    // when cancelled.
+    virtual QString input(QWidget* parent, const QString& prompt, const QString& title,
+                          const QString& defaultAnswer) = 0;
+    // `filter` has the bar-separated form
+    // "Data Files (*.4ch)|*.4ch|All Files (*.*)|*.*|", first entry selected.
+    // The full path chosen, or empty when cancelled. The save dialog asks
+    // before replacing an existing file.
+    virtual QString openFile(QWidget* parent, const QString& filter) = 0;
+    virtual QString saveFile(QWidget* parent, const QString& filter) = 0;
+    // The print dialog for `printer` (copies, printer or PDF file). False
+    // when cancelled.
+    virtual bool print(QWidget* parent, QPrinter& printer) = 0;
+};
+
+// "Data Files (*.4ch)|*.4ch|All Files (*.*)|*.*|" becomes
+// "Data Files (*.4ch);;All Files (*.*)".
+QString qtFileFilter(const QString& barSeparated);
+// The extension a save dialog adds for a Qt name filter: "4ch" for
+// "Data Files (*.4ch)", nothing for wildcards like "All Files (*.*)".
+QString defaultSuffix(const QString& qtNameFilter);
+// Prompts are written with CR LF line breaks.
+QString plainLineBreaks(const QString& text);
+
+// The real dialogs.
+class QtUserDialogs final : public UserDialogs {
+public:
+    QMessageBox::StandardButton
+    message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok) override;
+    QString input(QWidget* parent, const QString& prompt, const QString& title,
+                  const QString& defaultAnswer) override;
+    QString openFile(QWidget* parent, const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& filter) override;
+    bool print(QWidget* parent, QPrinter& printer) override;
+};
+
+} // namespace quadtherm::widgets

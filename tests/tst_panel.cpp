@@ -1,0 +1,324 @@
+// The main window against the in-process simulated meter at the real line
+// rate: start-up and the first re-synchronisation, the change detection of the
+// live tick, the once-a-second display, the alarm setpoint widgets and range
+// panel, and the pop-ups of the toolbar. One window lives through the suite,
+// so the slow start-up (the meter clock read waits two seconds) runs once.
+
+#include "main_window/alarm_range.h"
+#include "main_window/panel.h"
+#include "main_window/unit_panel.h"
+#include "meter_link/meter_protocol.h"
+#include "shared/clock.h"
+#include "sim/simulated_serial_port.h"
+#include "support/scripted_dialogs.h"
+#include "widgets/knob_gauge.h"
+#include "widgets/numeric_edit.h"
+#include "widgets/strip_chart.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <qcustomplot.h>
+
+using namespace quadtherm;
+
+namespace {
+
+double lastPoint(widgets::StripChart* chart) {
+    const auto data = chart->plot()->graph(0)->data();
+    return (data->constEnd() - 1)->value;
+}
+
+} // namespace
+
+class TestPanel : public QObject {
+    Q_OBJECT
+private:
+    sim::SimulatedSerialPort m_port;
+    shared::SystemClock m_clock;
+    shared::RunState m_state;
+    test::ScriptedDialogs m_dialogs;
+    std::unique_ptr<meter_link::MeterProtocol> m_protocol;
+    std::unique_ptr<main_window::Panel> m_panel;
+
+    sim::SimulatedMeter& meter() { return m_port.meter(); }
+    main_window::Panel& panel() { return *m_panel; }
+
+    // Live ticks by hand, each reading one frame, until `done` holds.
+    bool tickUntil(const std::function<bool()>& done, int maxTicks = 200) {
+        for (int i = 0; i < maxTicks; ++i) {
+            panel().Timer1_Timer();
+            if (done())
+                return true;
+        }
+        return false;
+    }
+    // Enough ticks for every channel's frame to be read a few times.
+    void tickAllChannels() {
+        for (int i = 0; i < 24; ++i)
+            panel().Timer1_Timer();
+    }
+    void displayCycle() {
+        m_state.recording.PcSamplingTick = m_state.recording.PcSamplingSeconds;
+        panel().Timer2_Timer();
+    }
+
+private slots:
+    void initTestCase() {
+        meter().channel(2).probePresent = false;
+        QVERIFY(m_port.setSettings(QStringLiteral("19200,n,8,1")));
+        QVERIFY(m_port.open());
+        m_state.link.PortNumber = 3;
+        m_protocol = std::make_unique<meter_link::MeterProtocol>(m_port, m_clock, m_state);
+        m_panel = std::make_unique<main_window::Panel>(m_state, *m_protocol, m_dialogs,
+                                                       QStringLiteral("SIM"));
+    }
+
+    void startUpShowsThePortThenNoComThenFourLiveChannels() {
+        // The re-synchronisation runs inside one tick, in nested event loops:
+        // a timer sees the port label change on the way.
+        QStringList portTexts;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (portTexts.isEmpty() || portTexts.last() != panel().LblCOM->text())
+                portTexts << panel().LblCOM->text();
+        });
+        watch.start(10);
+        panel().Form_Load();
+        panel().show();
+        QCOMPARE(panel().windowTitle(), QStringLiteral("Panel  V7.4"));
+        QCOMPARE(panel().ComboP->count(), 3);
+        QCOMPARE(panel().ComboP->itemText(0), QStringLiteral(" 5 Minutes"));
+        QTRY_COMPARE_WITH_TIMEOUT(portTexts, (QStringList{"COM3", "No COM", "COM3"}), 15000);
+
+        QVERIFY(!panel().PicC->isHidden());
+        QVERIFY(panel().PicF->isHidden());
+        const QStringList letters{"K", "K", "J", "T"};
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(panel().PicC->LblType[k]->text(), letters[k]);
+        // Values and charts move once a second.
+        auto* value = panel().PicC->LblValue[0];
+        QTRY_VERIFY_WITH_TIMEOUT(!value->text().isEmpty(), 5000);
+        const QString first = value->text();
+        QTRY_VERIFY_WITH_TIMEOUT(value->text() != first, 10000);
+        QVERIFY(panel().PicC->CWG[0]->pointCount() >= 2);
+        QCOMPARE(panel().PicC->LblValue[2]->text(), QStringLiteral("- - -"));
+        QCOMPARE(panel().PicC->CWG[2]->pointCount(), 0);
+        // The setpoints start at the top of each type's scale.
+        QCOMPARE(m_state.alarms.AlarmSetpointC[0], 1370.0);
+        QCOMPARE(panel().PicF->CWK[2]->value(), 1832.0);
+        QCOMPARE(panel().PicC->CWE[3]->maximum(), 400.0);
+
+        panel().Timer1.stop();
+        panel().Timer2.stop();
+    }
+
+    void switchingTheMeterToFahrenheitSwapsPanelsAndResumesOneTickLater() {
+        displayCycle();
+        QVERIFY(panel().PicC->CWG[0]->pointCount() > 0);
+        m_state.recording.RecordingActive = true;
+        panel().LblRec->show();
+        const int setUps = panel().displaySetUps();
+
+        meter().setFahrenheit(true);
+        QVERIFY(tickUntil([&] { return panel().displaySetUps() > setUps; }));
+        QVERIFY(panel().PicC->isHidden());
+        QVERIFY(!panel().PicF->isHidden());
+        for (int k = 0; k < 4; ++k) {
+            QCOMPARE(panel().PicC->CWG[k]->pointCount(), 0);
+            QCOMPARE(panel().PicF->CWG[k]->pointCount(), 0);
+        }
+        QVERIFY(!panel().Timer2.isActive());
+        QVERIFY(!m_state.recording.RecordingActive);
+        QVERIFY(panel().LblRec->isHidden());
+        QCOMPARE(m_state.recording.HistoryCount, 0);
+
+        panel().Timer1_Timer();
+        QVERIFY(panel().Timer2.isActive());
+        QCOMPARE(panel().displaySetUps(), setUps + 1);
+        panel().Timer2.stop();
+
+        meter().setFahrenheit(false);
+        QVERIFY(tickUntil([&] { return panel().PicF->isHidden(); }));
+    }
+
+    void pluggingAProbeCausesExactlyOneDisplaySetUp() {
+        tickAllChannels();
+        const int setUps = panel().displaySetUps();
+        meter().channel(2).probePresent = true;
+        tickAllChannels();
+        QCOMPARE(panel().displaySetUps(), setUps + 1);
+        QVERIFY(m_state.live.ProbePresent[2]);
+        displayCycle();
+        QVERIFY(panel().PicC->LblValue[2]->text() != QStringLiteral("- - -"));
+    }
+
+    void aTypeCodeWithoutLetterChangesNothingShownButCountsAsAChange() {
+        tickAllChannels();
+        const int setUps = panel().displaySetUps();
+        meter().channel(1).typeCode = 12;
+        tickAllChannels();
+        QCOMPARE(panel().displaySetUps(), setUps + 1);
+        QCOMPARE(m_state.live.TypeCode[1], 12);
+        QCOMPARE(panel().PicC->LblType[1]->text(), QStringLiteral("K"));
+        QCOMPARE(panel().PicC->CWK[1]->axisMaximum(), 1370.0);
+        QCOMPARE(panel().PicF->CWE[1]->minimum(), -328.0);
+
+        meter().channel(1).typeCode = 0;
+        tickAllChannels();
+        QCOMPARE(panel().displaySetUps(), setUps + 2);
+    }
+
+    void clickingThePortLabelTogglesTheCaption() {
+        QTest::mouseClick(panel().LblCOM, Qt::LeftButton);
+        QCOMPARE(panel().windowTitle(), QStringLiteral("Panel  V7.4   101126"));
+        QTest::mouseClick(panel().LblCOM, Qt::LeftButton);
+        QCOMPARE(panel().windowTitle(), QStringLiteral("Panel  V7.4"));
+    }
+
+    void knobAndEditBoxStayInStepBothWays() {
+        auto* c = panel().PicC;
+        auto* f = panel().PicF;
+        c->CWK[0]->setValue(500);
+        QCOMPARE(c->CWE[0]->value(), 500.0);
+        QCOMPARE(m_state.alarms.AlarmSetpointC[0], 500.0);
+
+        // A user typing into the °C edit box.
+        auto* spin = c->CWE[1]->spinBox();
+        spin->selectAll();
+        QTest::keyClicks(spin, QStringLiteral("250.5"));
+        QTest::keyClick(spin, Qt::Key_Return);
+        QCOMPARE(c->CWK[1]->value(), 250.5);
+        QCOMPARE(m_state.alarms.AlarmSetpointC[1], 250.5);
+
+        // The °F widgets keep only the °F setpoint; the type's °C limit stays.
+        f->CWK[3]->setValue(700);
+        QCOMPARE(f->CWE[3]->value(), 700.0);
+        QCOMPARE(m_state.alarms.AlarmSetpointF[3], 700.0);
+        QCOMPARE(m_state.live.RangeMaxC[0], 1370);
+        QCOMPARE(m_state.live.RangeMaxC[3], 400);
+    }
+
+    void alarmRangeBoxesFilterKeysAndApplyOneBoundOnEnter() {
+        panel().Toolbar1_ButtonClick(QStringLiteral("Alarm"));
+        auto* range = panel().PicAlmRange;
+        QVERIFY(range->isVisible());
+        QCOMPARE(range->MaxText[0]->text(), QStringLiteral("1370"));
+        QCOMPARE(range->MinText[3]->text(), QStringLiteral("-200"));
+
+        range->MinText[1]->clear();
+        QTest::keyClicks(range->MinText[1], QStringLiteral("a-1x2.5 "));
+        QCOMPARE(range->MinText[1]->text(), QStringLiteral("-12.5"));
+
+        range->MaxText[2]->setText(QStringLiteral("300"));
+        QTest::keyClick(range->MaxText[2], Qt::Key_Return);
+        auto* c = panel().PicC;
+        QCOMPARE(c->CWE[2]->maximum(), 300.0);
+        QCOMPARE(c->CWK[2]->axisMaximum(), 300.0);
+        QCOMPARE(c->CWE[2]->value(), 300.0); // the setpoint was pulled into range
+        QCOMPARE(m_state.alarms.AlarmSetpointC[2], 300.0);
+        QCOMPARE(c->CWE[1]->maximum(), 1370.0);
+        QCOMPARE(c->CWE[1]->minimum(), -200.0); // typed, not applied yet
+        QCOMPARE(c->CWE[3]->maximum(), 400.0);
+
+        // Cancel keeps what Enter applied.
+        QTest::mouseClick(range->CmdAlmCancel, Qt::LeftButton);
+        QVERIFY(range->isHidden());
+        QCOMPARE(c->CWE[2]->maximum(), 300.0);
+
+        // OK applies every box; an empty box is 0.
+        panel().Toolbar1_ButtonClick(QStringLiteral("Alarm"));
+        QCOMPARE(range->MaxText[2]->text(), QStringLiteral("300"));
+        range->MinText[3]->clear();
+        range->MaxText[0]->setText(QStringLiteral("1000"));
+        QTest::mouseClick(range->CmdAlmOK, Qt::LeftButton);
+        QVERIFY(range->isHidden());
+        QCOMPARE(c->CWE[3]->minimum(), 0.0);
+        QCOMPARE(c->CWK[3]->axisMinimum(), 0.0);
+        QCOMPARE(c->CWE[0]->maximum(), 1000.0);
+        QCOMPARE(c->CWK[0]->axisMaximum(), 1000.0);
+        // The box typed before Cancel was refilled from the widgets.
+        QCOMPARE(c->CWE[1]->minimum(), -200.0);
+    }
+
+    void overRangeIsChartedAtTheTypeLimit() {
+        panel().PicC->CWK[0]->setValue(100);
+        meter().channel(0).over = true;
+        QVERIFY(tickUntil([&] { return m_state.live.OverRange[0]; }));
+        displayCycle();
+        QCOMPARE(panel().PicC->LblValue[0]->text(), QStringLiteral("Over"));
+        QCOMPARE(lastPoint(panel().PicC->CWG[0]), 1370.0);
+        QCOMPARE(lastPoint(panel().PicF->CWG[0]), 2498.0);
+        QVERIFY(panel().PicC->LblAlarm[0]->isHidden());
+        meter().channel(0).over = false;
+        QVERIFY(tickUntil([&] { return !m_state.live.OverRange[0]; }));
+    }
+
+    void theAlarmIndicatorBlinksAtOrAboveTheSetpoint() {
+        auto* c = panel().PicC;
+        c->CWK[3]->setValue(c->CWK[3]->axisMinimum());
+        QList<bool> shown;
+        for (int i = 0; i < 4; ++i) {
+            displayCycle();
+            shown << !c->LblAlarm[3]->isHidden();
+        }
+        QCOMPARE(shown, (QList<bool>{true, false, true, false}));
+        c->CWK[3]->setValue(c->CWK[3]->axisMaximum());
+        displayCycle();
+        displayCycle();
+        QVERIFY(c->LblAlarm[3]->isHidden());
+    }
+
+    void celsiusFahrenheitKeySwapsTheVisiblePanel() {
+        panel().Toolbar1_ButtonClick(QStringLiteral("CF"));
+        QVERIFY(panel().PicC->isHidden());
+        QVERIFY(!panel().PicF->isHidden());
+        QVERIFY(m_state.windows.CelsiusView);
+        QCOMPARE(m_state.windows.ViewUnit, QStringLiteral("°C"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("CF"));
+        QVERIFY(!panel().PicC->isHidden());
+        QCOMPARE(m_state.windows.ViewUnit, QStringLiteral("°F"));
+    }
+
+    void powerOffKeyReadsTheMeterAndTheListSetsIt() {
+        meter().setPowerOffIndex(1);
+        panel().Toolbar1_ButtonClick(QStringLiteral("Poweroff"));
+        QVERIFY(panel().ComboP->isVisible());
+        QCOMPARE(panel().ComboP->currentIndex(), 1);
+        QVERIFY(panel().Timer1.isActive());
+        panel().Timer1.stop();
+
+        panel().ComboP_Click(2);
+        QCOMPARE(meter().powerOffIndex(), 2);
+        QVERIFY(panel().ComboP->isHidden());
+        QVERIFY(meter().violations().isEmpty());
+        panel().Timer1.stop();
+        panel().Timer2.stop();
+    }
+
+    void everyToolbarClickHidesTheOtherPopups() {
+        panel().Toolbar1_ButtonClick(QStringLiteral("Alarm"));
+        QVERIFY(panel().PicAlmRange->isVisible());
+        panel().Toolbar1_ButtonClick(QStringLiteral("List"));
+        QVERIFY(panel().PicAlmRange->isHidden());
+        QStringList keys;
+        for (QAction* action : panel().Toolbar1->actions())
+            if (!action->isSeparator())
+                keys << action->data().toString() + QLatin1Char('=') + action->toolTip();
+        QCOMPARE(keys.size(), 12);
+        QCOMPARE(keys.first(), QStringLiteral("Save=Save As"));
+        QCOMPARE(keys[5], QStringLiteral("RTC=Set Meter Time to System (PC) Time"));
+        QCOMPARE(keys.last(), QStringLiteral("Alarm=Alarm Range"));
+        QVERIFY(m_dialogs.unexpectedCalls().isEmpty());
+    }
+
+    void cleanupTestCase() { panel().close(); }
+};
+
+QTEST_MAIN(TestPanel)
+#include "tst_panel.moc"
