@@ -8,6 +8,19 @@ namespace quadtherm::shared {
 // history. The data file members join when recording to files arrives.
 struct RecordingState {
     bool RecordingActive = false;
+    // The save dialog's last outcome: the full path, and whether a file was chosen.
+    QString SaveFilePath;
+    bool SaveFileChosen = false;
+    // The unit in force when the recording started; its texts are recorded.
+    QString RecordingUnit;
+    bool RecordingFahrenheit = false;
+    // Continuation files created since the program started; never reset.
+    int SplitFileSequence = 0;
+    // The last sampling choice, and the meter's interval last read or written.
+    bool SamplingOnPc = false;
+    int MeterSamplingSeconds = 0;
+    // Meter memory size in units of 64 K.
+    int MemorySizeCode = 0;
     // Seconds between recording cycles, a whole number 1 to 86400.
     float PcSamplingSeconds = 1.0f;
     // Once-a-second ticks counted towards the next cycle.
@@ -24,6 +37,10 @@ struct RecordingState {
 // Which windows are open, and which unit panel the user chose to view.
 struct WindowState {
     bool ListOpen = false;
+    // The live list's unit when it was opened, and the rows fed since.
+    QString ListUnit;
+    bool ListFahrenheit = false;
+    float ListRowCount = 0.0f;
     bool GraphOpen = false;
     bool MemoryFormOpen = false;
     bool ManualListOpen = false;

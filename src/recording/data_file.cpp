@@ -1,0 +1,1 @@
+#include "recording/data_file.h"

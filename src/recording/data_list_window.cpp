@@ -1,0 +1,1 @@
+#include "recording/data_list_window.h"

@@ -1,0 +1,1 @@
+#include "recording/file_column.h"

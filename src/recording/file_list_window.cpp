@@ -1,0 +1,1 @@
+#include "recording/file_list_window.h"

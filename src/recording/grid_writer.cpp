@@ -1,0 +1,1 @@
+#include "recording/grid_writer.h"

@@ -1,0 +1,1 @@
+#include "recording/list_window.h"

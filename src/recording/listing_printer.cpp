@@ -1,0 +1,1 @@
+#include "recording/listing_printer.h"
