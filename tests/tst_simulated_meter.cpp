@@ -303,7 +303,6 @@ void TestSimulatedMeter::strictMeterIgnoresARequestWithoutStatusExchange() {
     QCOMPARE(meter.violations().size(), 3);
 }
 
-
 void TestSimulatedMeter::eraseKeyFramesEmptyTheirMemory_data() {
     QTest::addColumn<int>("which");
     QTest::addColumn<QByteArray>("status");
@@ -420,7 +419,6 @@ void TestSimulatedMeter::demoMemoryDumpIsSetsBackToBack_data() {
     QTest::newRow("empty sets") << 3 << 0;
 }
 
-
 void TestSimulatedMeter::manualDumpHolds29BytesPerReading() {
     SimulatedMeter meter;
     ManualReading reading;
@@ -441,7 +439,6 @@ void TestSimulatedMeter::manualDumpHolds29BytesPerReading() {
                5,    0,    0x00, 0x19, 0x04, 0x00, 0x00, 0x00, 0x03, 0xE7, 0x09, 0x00, 0x13, 0x00});
     QCOMPARE(ex.reply.mid(2, 29).toHex(' '), expected.toHex(' '));
 }
-
 
 void TestSimulatedMeter::silentMeterSendsAndAnswersNothing() {
     SimulatedMeter meter;

@@ -1,18 +1,27 @@
 // quadtherm-cli: the meter's requests from the command line, for scripts,
 // remote machines and tests. The same protocol code as the desktop program,
 // but no wait is endless: a meter that does not answer within the timeout
-// ends the command with exit status 2.
+// ends the command with exit status 2. `record` writes the same data files,
+// with the same once-a-second cycle, as the desktop program.
 
+#include "main_window/live_tick.h"
+#include "main_window/sampling.h"
 #include "meter_link/live_reading.h"
 #include "meter_link/meter_keys.h"
 #include "meter_link/meter_protocol.h"
 #include "meter_link/qt_serial_port.h"
+#include "recording/data_file.h"
+#include "recording/display_cycle.h"
+#include "recording/recorder.h"
 #include "shared/clock.h"
 #include "shared/reading_text.h"
 #include "sim/simulated_serial_port.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QScopeGuard>
 #include <QTextStream>
+#include <QTimer>
 
 #include <csignal>
 #include <memory>
@@ -24,7 +33,10 @@ namespace {
 
 constexpr int kExitUsage = 1;
 constexpr int kExitNoAnswer = 2;
+constexpr int kExitWriteFailed = 3;
+constexpr int kExitConfigurationChanged = 4;
 constexpr int kTickMs = 50;
+constexpr int kCycleMs = 1000;
 constexpr int kStatusEveryTicks = 100;
 
 const char* const kUsage =
@@ -50,8 +62,17 @@ Commands:
                            ENTER RIGHT DOWN MAXMIN MEM (--long for MAXMIN and MEM)
   erase auto|manual --yes  erase the record sets or the manual readings
   watch [--count N]        poll like the live display and print each reading
+  record --out FILE [--interval S] [--records N] [--split-records N]
+                           record like the desktop program: a ".4ch" data file
+                           with one line every S seconds (1..86400, default 1),
+                           each line also printed; ends after N records, or on
+                           Ctrl-C or SIGTERM with every line written. After every
+                           N split records (default 320000) it goes on in FILE-1,
+                           FILE-2 ... ("-n" before the file name's first dot).
 
-Exit status: 0 done, 1 usage error, 2 the meter did not answer or the port failed.
+Exit status: 0 done, 1 usage error, 2 the meter did not answer or the port failed,
+3 a data file could not be written, 4 a probe, a type or the unit changed (or
+the link was rebuilt) while recording.
 )";
 
 const char* const kUsageHint = "Try 'quadtherm-cli --help' for the options and commands.\n";
@@ -101,6 +122,7 @@ private:
     void key(const QStringList& args);
     void erase(const QStringList& args);
     void watch(const QStringList& args);
+    int record(const QStringList& args);
 
 public:
     struct NoAnswer {};
@@ -138,6 +160,8 @@ int Cli::run(const QString& command, QStringList args) {
         erase(args);
     } else if (command == "watch") {
         watch(args);
+    } else if (command == "record") {
+        return record(args);
     } else {
         throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
     }
@@ -292,6 +316,157 @@ void Cli::watch(const QStringList& args) {
         else
             nextTick = m_clock.elapsedMs();
     }
+}
+
+struct RecordOptions {
+    QString path;
+    float seconds = 1.0f;
+    int records = -1; // no limit
+    int recordsPerFile = recording::kRecordsPerFile;
+};
+
+RecordOptions recordOptions(QStringList args) {
+    RecordOptions options;
+    while (!args.isEmpty()) {
+        const QString option = args.takeFirst();
+        if (args.isEmpty())
+            throw UsageError{QStringLiteral("record: '%1' needs a value").arg(option)};
+        const QString value = args.takeFirst();
+        if (option == "--out") {
+            options.path = value;
+        } else if (option == "--interval") {
+            const auto seconds =
+                main_window::intervalFromAnswer(value, main_window::kPcIntervalMax);
+            if (!seconds)
+                throw UsageError{
+                    QStringLiteral("the interval must be a number, not '%1'").arg(value)};
+            options.seconds = float(*seconds);
+        } else if (option == "--records" || option == "--split-records") {
+            const int n = toInt(value, "the number of records");
+            if (n < 1)
+                throw UsageError{QStringLiteral("%1 must be at least 1").arg(option)};
+            (option == "--records" ? options.records : options.recordsPerFile) = n;
+        } else {
+            throw UsageError{QStringLiteral("record: unknown option '%1'").arg(option)};
+        }
+    }
+    if (options.path.isEmpty())
+        throw UsageError{QStringLiteral("record needs --out FILE")};
+    return options;
+}
+
+// The desktop's two timers: the 50 ms live poll and the once-a-second cycle.
+// Recording starts once the link is up and a tick found the channels stable;
+// a later change of configuration ends it, as it does on the desktop.
+int Cli::record(const QStringList& args) {
+    using main_window::TickOutcome;
+    const RecordOptions options = recordOptions(args);
+    auto& live = m_state.live;
+    auto& rec = m_state.recording;
+    recording::Recorder recorder(rec);
+    recorder.setRecordsPerFile(options.recordsPerFile);
+    QTextStream err(stderr);
+
+    QTimer Timer1, Timer2;
+    Timer1.setInterval(kTickMs);
+    Timer2.setInterval(kCycleMs);
+    Timer2.setTimerType(Qt::PreciseTimer);
+    QEventLoop loop;
+    int status = -1;
+    bool inTick = false;
+    bool relinked = false;
+    int written = 0;
+    const auto finish = [&](int code, const QString& why = {}) {
+        if (status >= 0)
+            return;
+        status = code;
+        if (!why.isEmpty())
+            err << "quadtherm-cli: " << why << Qt::endl;
+        recorder.stop();
+        Timer1.stop();
+        Timer2.stop();
+        m_protocol.stop();
+        loop.quit();
+    };
+    meter_link::ResyncHooks hooks;
+    hooks.stopTimers = [&] {
+        Timer2.stop();
+        relinked = recorder.active();
+    };
+    m_protocol.setHooks(hooks);
+
+    QObject::connect(&Timer1, &QTimer::timeout, [&] {
+        if (g_interrupted)
+            finish(0);
+        if (inTick || status >= 0)
+            return;
+        inTick = true;
+        const auto done = qScopeGuard([&] { inTick = false; });
+        arm();
+        switch (main_window::LiveTick(m_protocol, m_state)) {
+        case TickOutcome::Resynced:
+            return;
+        case TickOutcome::Stopped:
+            finish(g_interrupted ? 0 : kExitNoAnswer);
+            return;
+        case TickOutcome::Changed:
+            if (recorder.active()) {
+                finish(kExitConfigurationChanged,
+                       relinked ? QStringLiteral("the link to the meter was rebuilt: "
+                                                 "recording stopped after %1 records")
+                                      .arg(written)
+                                : QStringLiteral("a probe, a type or the unit changed: "
+                                                 "recording stopped after %1 records")
+                                      .arg(written));
+                return;
+            }
+            main_window::AcceptConfiguration(m_state);
+            return;
+        case TickOutcome::Stable:
+            break;
+        }
+        if (!rec.RecordingActive) {
+            QString error;
+            if (!recorder.start(options.path, live.MeterFahrenheit, live.TypeLetter, &error)) {
+                finish(kExitWriteFailed, error);
+                return;
+            }
+            rec.PcSamplingSeconds = options.seconds;
+            rec.PcSamplingTick = 0.0f;
+        }
+        if (!Timer2.isActive())
+            Timer2.start();
+    });
+
+    QObject::connect(&Timer2, &QTimer::timeout, [&] {
+        const auto shown = recording::RunDisplayCycle(m_state);
+        if (!shown || !recorder.active())
+            return;
+        shared::PerChannel<QString> textsC, textsF;
+        for (int k = 0; k < shared::kChannels; ++k) {
+            textsC[k] = shown->c[k].text;
+            textsF[k] = shown->f[k].text;
+        }
+        const QString timestamp = recording::recordTimestamp(m_clock.now());
+        const auto& texts = rec.RecordingFahrenheit ? textsF : textsC;
+        QString error;
+        if (!recorder.record(timestamp, textsC, textsF, &error)) {
+            finish(kExitWriteFailed, error);
+            return;
+        }
+        ++written;
+        m_out << written << '\t' << timestamp << '\t' << texts[0] << '\t' << texts[1] << '\t'
+              << texts[2] << '\t' << texts[3] << Qt::endl;
+        recording::FinishCycle(rec);
+        if (written == options.records)
+            finish(0);
+    });
+
+    Timer1.start();
+    loop.exec();
+    if (status == kExitNoAnswer)
+        throw NoAnswer{};
+    return status;
 }
 
 } // namespace

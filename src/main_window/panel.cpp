@@ -5,6 +5,8 @@
 #include "main_window/toolbar_icons.h"
 #include "main_window/unit_panel.h"
 #include "recording/display_cycle.h"
+#include "recording/file_list_window.h"
+#include "recording/list_window.h"
 #include "widgets/strip_chart.h"
 #include "widgets/user_dialogs.h"
 
@@ -88,6 +90,8 @@ QLabel#LblCOM[linkUp="true"] { color: #4ade80; font-weight: bold; }
 QLabel#LblCOM[linkUp="false"] { color: #f87171; font-weight: bold; }
 QLabel#LblRec { color: #ffffff; background: #dc2626; border-radius: 4px; padding: 0px 6px; font-weight: bold; }
 QLabel#LblCount, QLabel#LblFileName { color: #9aa4ad; }
+QTableView { gridline-color: #30363d; }
+QHeaderView::section { background: #2b3036; color: #e6e9ec; border: none; border-right: 1px solid #3a4148; border-bottom: 1px solid #3a4148; padding: 2px 5px; font-weight: bold; }
 )";
 
 QPalette darkPalette(QPalette palette) {
@@ -116,7 +120,7 @@ QPalette darkPalette(QPalette palette) {
 Panel::Panel(shared::RunState& state, meter_link::MeterProtocol& protocol,
              widgets::UserDialogs& dialogs, QString deviceLabel, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_protocol(protocol), m_dialogs(dialogs),
-      m_deviceLabel(std::move(deviceLabel)) {
+      m_deviceLabel(std::move(deviceLabel)), m_recorder(state.recording) {
     setObjectName(QStringLiteral("Panel"));
     setWindowTitle(kCaption);
 
@@ -168,10 +172,7 @@ Panel::Panel(shared::RunState& state, meter_link::MeterProtocol& protocol,
             Timer1.stop();
             Timer2.stop();
         },
-        [this] {
-            m_state.windows.ListOpen = false;
-            m_state.windows.GraphOpen = false;
-        },
+        [this] { closeList(); },
         [this](bool up) { showLink(up); },
         [this](int k) { setUpChannelDisplay(k); },
         [this] {
@@ -246,6 +247,14 @@ QAction* Panel::toolbarAction(const QString& key) const {
         if (action->data().toString() == key)
             return action;
     return nullptr;
+}
+
+recording::ListWindow* Panel::listWindow() const {
+    return m_list;
+}
+
+recording::FileListWindow* Panel::fileListWindow() const {
+    return m_fileList;
 }
 
 void Panel::Form_Load() {
@@ -323,10 +332,9 @@ void Panel::Timer1_Timer() {
         break;
     }
     Timer2.stop();
-    if (m_state.windows.ListOpen)
-        m_state.windows.ListOpen = false;
+    closeList();
     if (m_state.recording.RecordingActive)
-        endRecording();
+        stopRecording();
     const bool fahrenheit = m_state.live.MeterFahrenheit;
     PicF->setVisible(fahrenheit);
     PicC->setVisible(!fahrenheit);
@@ -339,7 +347,10 @@ void Panel::Timer2_Timer() {
     const auto shown = recording::RunDisplayCycle(m_state);
     if (!shown)
         return;
+    shared::PerChannel<QString> textsC, textsF;
     for (int k = 0; k < shared::kChannels; ++k) {
+        textsC[k] = shown->c[k].text;
+        textsF[k] = shown->f[k].text;
         for (auto [panel, channel] :
              {std::pair{PicC, &shown->c[k]}, std::pair{PicF, &shown->f[k]}}) {
             panel->LblValue[k]->setText(channel->text);
@@ -351,6 +362,7 @@ void Panel::Timer2_Timer() {
                 panel->CWG[k]->appendPoint(*channel->point);
         }
     }
+    recordCycle(textsC, textsF);
     recording::FinishCycle(m_state.recording);
 }
 
@@ -364,19 +376,6 @@ void Panel::setUpDisplays() {
     ++m_displaySetUps;
     for (int k = 0; k < shared::kChannels; ++k)
         setUpChannelDisplay(k);
-}
-
-void Panel::endRecording() {
-    auto& recording = m_state.recording;
-    recording.RecordingActive = false;
-    if (QAction* save = toolbarAction(QStringLiteral("Save"))) {
-        save->setIcon(toolbarImage(1));
-        save->setToolTip(QStringLiteral("Save As"));
-    }
-    LblRec->hide();
-    LblCount->clear();
-    LblFileName->clear();
-    recording.RecordedCount = 0;
 }
 
 void Panel::showLink(bool up) {
@@ -410,7 +409,24 @@ void Panel::Toolbar1_ButtonClick(const QString& key) {
     if (key != QLatin1String("Alarm"))
         PicAlmRange->hide();
 
-    if (key == QLatin1String("CF")) {
+    if (key == QLatin1String("Save")) {
+        if (m_state.recording.RecordingActive)
+            stopRecording();
+        else
+            startRecording();
+    } else if (key == QLatin1String("Open")) {
+        openDataFile();
+    } else if (key == QLatin1String("Sampling")) {
+        sampling();
+    } else if (key == QLatin1String("List")) {
+        openList();
+    } else if (key == QLatin1String("RTC")) {
+        // The clock window arrives with the clock support; until then only
+        // the refusal while the meter logs applies.
+        if (m_state.live.MeterRecording)
+            m_dialogs.message(this, QStringLiteral("Recording mode, stop record then try again !"),
+                              {}, widgets::UserDialogs::Icon::Critical);
+    } else if (key == QLatin1String("CF")) {
         auto& windows = m_state.windows;
         windows.CelsiusView = !windows.CelsiusView;
         PicC->setVisible(!PicC->isVisible());

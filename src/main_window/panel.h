@@ -1,12 +1,15 @@
 #pragma once
 
 #include "meter_link/meter_protocol.h"
+#include "recording/recorder.h"
 #include "shared/run_state.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -16,6 +19,11 @@ class QToolBar;
 namespace quadtherm::widgets {
 class UserDialogs;
 }
+
+namespace quadtherm::recording {
+class FileListWindow;
+class ListWindow;
+} // namespace quadtherm::recording
 
 namespace quadtherm::main_window {
 
@@ -61,6 +69,13 @@ public:
     // Display set-ups run so far (each rebuilds every channel of both panels).
     int displaySetUps() const { return m_displaySetUps; }
     QAction* toolbarAction(const QString& key) const;
+    recording::Recorder& recorder() { return m_recorder; }
+    recording::ListWindow* listWindow() const;
+    recording::FileListWindow* fileListWindow() const;
+
+    // Asks which interval "Sampling" sets: true for the PC's, false for the
+    // meter's, nothing when the choice was closed without OK. Tests replace it.
+    std::function<std::optional<bool>()> samplingChooser;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -72,7 +87,6 @@ private:
     void applyTheme();
     void setUpChannelDisplay(int k);
     void setUpDisplays();
-    void endRecording();
     void showLink(bool up);
     void placePopups();
     // Runs an exchange with the meter once the live tick in progress (which
@@ -81,6 +95,21 @@ private:
     void runExchange(std::function<void()> exchange);
     void readPowerOffTime();
     static void enable(QTimer& timer);
+
+    // The toolbar's commands.
+    void startRecording();
+    void stopRecording();
+    void recordingFailed(const QString& error);
+    void openDataFile();
+    void sampling();
+    void pcSampling();
+    void meterSampling();
+    void memorySizeService();
+    void openList();
+    void closeList();
+    // The recording cycle's file and list steps, from the value label texts.
+    void recordCycle(const shared::PerChannel<QString>& textsC,
+                     const shared::PerChannel<QString>& textsF);
 
     shared::RunState& m_state;
     meter_link::MeterProtocol& m_protocol;
@@ -91,6 +120,10 @@ private:
     bool m_inExchange = false;
     std::function<void()> m_pendingExchange;
     int m_displaySetUps = 0;
+    recording::Recorder m_recorder;
+    QPointer<recording::ListWindow> m_list;
+    QPointer<recording::FileListWindow> m_fileList;
+    bool m_loadingFile = false;
 };
 
 } // namespace quadtherm::main_window

@@ -64,6 +64,7 @@ public:
 
     void setHooks(ResyncHooks hooks) { m_hooks = std::move(hooks); }
     SerialPort& port() { return m_port; }
+    shared::Clock& clock() { return m_clock; }
 
     // Ends every wait from now on.
     void stop();

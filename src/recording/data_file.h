@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace quadtherm::recording {
@@ -51,7 +52,8 @@ std::optional<SixValues> splitSixValues(QStringView line);
 // last line without a line end counts). Commas and quotes are ordinary
 // characters of a cell.
 struct LoadedDataFile {
-    bool hasHeading = false; // false for an empty file
+    // False for an empty file, or one whose first line cannot be split.
+    bool hasHeading = false;
     SixValues heading;
     // Every record line as its six values joined by TAB, in Latin-1.
     QList<QByteArray> rows;
@@ -62,5 +64,13 @@ struct LoadedDataFile {
     QString error;
 };
 LoadedDataFile readDataFile(const QString& path);
+
+// Writes `rows` lines (the heading included, when the caller counts it as row
+// 0), each from its cells as dataFileLine makes it, in blocks of about a
+// megabyte. False, with `error` naming the file and the system's reason, when
+// the file cannot be created or a write fails.
+bool writeDataFile(const QString& path, qsizetype rows,
+                   const std::function<QStringList(qsizetype row)>& cellsOfRow,
+                   QString* error = nullptr);
 
 } // namespace quadtherm::recording

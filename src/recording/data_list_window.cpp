@@ -1,1 +1,80 @@
 #include "recording/data_list_window.h"
+
+#include "recording/grid_writer.h"
+#include "recording/list_window.h"
+#include "shared/run_state.h"
+#include "widgets/grid.h"
+
+#include <QToolBar>
+
+namespace quadtherm::recording {
+
+DataListWindow::DataListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs) {
+    setObjectName(QStringLiteral("DataList"));
+    setWindowTitle(QStringLiteral("Data List"));
+    Toolbar1 = list_windows::makeToolbar(
+        this,
+        {{"Save", "Save As", 1}, {"Print", "Print", 0, false}, {"CF", "Celsius / Fahrenheit", 18}},
+        [this](const QString& key) { Toolbar1_ButtonClick(key); });
+    GridC = list_windows::makeReadingsGrid(QStringLiteral("GridC"), this);
+    GridF = list_windows::makeReadingsGrid(QStringLiteral("GridF"), this);
+    GridF->hide();
+    list_windows::layOut(this, Toolbar1, {GridC, GridF});
+    Form_Load();
+}
+
+void DataListWindow::Form_Load() {
+    const auto& letters = m_state.live.TypeLetter;
+    list_windows::setReadingsHeading(*GridC, QStringLiteral("°C"), letters);
+    list_windows::setReadingsHeading(*GridF, QStringLiteral("°F"), letters);
+    clearRecords();
+}
+
+void DataListWindow::setHeadings(const SixValues& c, const SixValues& f) {
+    for (int col = 0; col < kDataFileColumns; ++col) {
+        GridC->setTextAt(0, col, c[col]);
+        GridF->setTextAt(0, col, f[col]);
+    }
+}
+
+void DataListWindow::appendRecord(const QStringList& cellsC, const QStringList& cellsF) {
+    GridC->AddItem(cellsC.join(QLatin1Char('\t')));
+    GridF->AddItem(cellsF.join(QLatin1Char('\t')));
+}
+
+void DataListWindow::appendRecords(const QStringList& rowsC, const QStringList& rowsF) {
+    GridC->appendRows(rowsC);
+    GridF->appendRows(rowsF);
+}
+
+void DataListWindow::clearRecords() {
+    GridC->setRows(1);
+    GridF->setRows(1);
+}
+
+widgets::Grid* DataListWindow::visibleGrid() const {
+    return m_showF ? GridF : GridC;
+}
+
+QAction* DataListWindow::toolbarAction(const QString& key) const {
+    return list_windows::findAction(Toolbar1, key);
+}
+
+void DataListWindow::Toolbar1_ButtonClick(const QString& key) {
+    if (key == QLatin1String("CF")) {
+        m_showF = !m_showF;
+        GridF->setVisible(m_showF);
+        GridC->setVisible(!m_showF);
+    } else if (key == QLatin1String("Save")) {
+        if (!runSaveDialog(m_dialogs, this, m_state.recording))
+            return;
+        widgets::Grid& grid = *visibleGrid();
+        // The window stays live; rows that arrive meanwhile are left for the next save.
+        writeGrid(grid, kDataFileColumns - 1, grid.Rows() - 1, m_state.recording.SaveFilePath, this,
+                  m_dialogs, {QStringLiteral("Records Completed"), true});
+    }
+}
+
+} // namespace quadtherm::recording

@@ -1,1 +1,97 @@
 #include "recording/file_list_window.h"
+
+#include "recording/list_window.h"
+#include "recording/listing_printer.h"
+#include "shared/run_state.h"
+#include "widgets/grid.h"
+
+#include <QCoreApplication>
+#include <QScopeGuard>
+#include <QToolBar>
+
+namespace quadtherm::recording {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Saved File");
+// Rows converted between caption updates and event passes.
+constexpr int kLoadBatch = 20000;
+
+} // namespace
+
+FileListWindow::FileListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
+                               MainTimers timers, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs), m_timers(std::move(timers)) {
+    setObjectName(QStringLiteral("FileList"));
+    setWindowTitle(kCaption);
+    Toolbar1 = list_windows::makeToolbar(
+        this, {{"Plot", "Plot", 5, false}, {"Ln", "Histogram", 0, false}, {"Print", "Print", 0}},
+        [this](const QString& key) { Toolbar1_ButtonClick(key); });
+    GridN = list_windows::makeReadingsGrid(QStringLiteral("GridN"), this);
+    list_windows::layOut(this, Toolbar1, {GridN});
+    connect(GridN, &widgets::Grid::gridClicked, this, &FileListWindow::GridN_Click);
+    Form_Load();
+}
+
+void FileListWindow::Form_Load() {
+    list_windows::setReadingsHeading(*GridN, m_state.windows.ViewUnit, m_state.live.TypeLetter);
+    GridN->setRows(1);
+}
+
+void FileListWindow::setHeading(const SixValues& heading) {
+    for (int col = 0; col < kDataFileColumns; ++col)
+        GridN->setTextAt(0, col, heading[col]);
+}
+
+void FileListWindow::appendRows(const QList<QByteArray>& rows) {
+    GridN->appendLatin1Rows(rows);
+}
+
+QAction* FileListWindow::toolbarAction(const QString& key) const {
+    return list_windows::findAction(Toolbar1, key);
+}
+
+void FileListWindow::Toolbar1_ButtonClick(const QString& key) {
+    if (key == QLatin1String("Print"))
+        printListing(*GridN, this, m_dialogs, m_timers);
+}
+
+void FileListWindow::GridN_Click(int /*row*/, int col) {
+    if (col < 2 || col >= kDataFileColumns || m_busy)
+        return;
+    PlotRequest previous;
+    previous.PlotYMax = PlotYMax;
+    previous.PlotYMin = PlotYMin;
+    PlotRequest request = plotRequestFor(col, GridN->textAt(0, 0), GridN->textAt(0, col), previous);
+    PlotTag = request.PlotTag;
+    PlotYMax = request.PlotYMax;
+    PlotYMin = request.PlotYMin;
+    request.values = loadColumn(col);
+    if (plotHook)
+        plotHook(request);
+}
+
+QVector<float> FileListWindow::loadColumn(int col) {
+    m_busy = true;
+    const QString caption = windowTitle();
+    if (m_timers.stop)
+        m_timers.stop();
+    const auto restore = qScopeGuard([&] {
+        setWindowTitle(caption);
+        if (m_timers.start)
+            m_timers.start();
+        m_busy = false;
+    });
+    QVector<float> values;
+    values.reserve(GridN->Rows() - 1);
+    for (int row = 1; row < GridN->Rows(); ++row) {
+        values.append(plotValue(GridN->textAt(row, col)));
+        if (row % kLoadBatch == 0) {
+            setWindowTitle(QString::number(row) + QStringLiteral(" Completed"));
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+    return values;
+}
+
+} // namespace quadtherm::recording

@@ -1,1 +1,70 @@
 #pragma once
+
+#include "recording/data_file.h"
+#include "recording/file_column.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QAction;
+class QToolBar;
+
+namespace quadtherm::shared {
+struct RunState;
+}
+
+namespace quadtherm::widgets {
+class Grid;
+class UserDialogs;
+} // namespace quadtherm::widgets
+
+namespace quadtherm::recording {
+
+// The main window's live-poll and display timers, paused while a long job
+// (a column load, a printout) holds the event loop in its own hands.
+struct MainTimers {
+    std::function<void()> stop;
+    std::function<void()> start;
+};
+
+// An opened data file as a table. Clicking a channel column sends that
+// column to the graph; the toolbar prints the listing.
+class FileListWindow : public QWidget {
+    Q_OBJECT
+public:
+    FileListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, MainTimers timers,
+                   QWidget* parent = nullptr);
+
+    // The heading from ViewUnit and the channel types, and no rows. The
+    // constructor runs it.
+    void Form_Load();
+    // Filled by the main window's Open command from the file it read.
+    void setHeading(const SixValues& heading);
+    // Rows of six TAB-separated Latin-1 values, as readDataFile gives them.
+    void appendRows(const QList<QByteArray>& rows);
+
+    void GridN_Click(int row, int col);
+    void Toolbar1_ButtonClick(const QString& key);
+    QAction* toolbarAction(const QString& key) const;
+
+    widgets::Grid* GridN = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    // The last column sent to the graph; a heading without a known type
+    // keeps the scale before it (0 to 0 at first).
+    QString PlotTag;
+    double PlotYMax = 0;
+    double PlotYMin = 0;
+    // Receives each clicked column; nothing is plotted without it.
+    std::function<void(const PlotRequest&)> plotHook;
+
+private:
+    QVector<float> loadColumn(int col);
+
+    shared::RunState& m_state;
+    widgets::UserDialogs& m_dialogs;
+    MainTimers m_timers;
+    bool m_busy = false;
+};
+
+} // namespace quadtherm::recording

@@ -1,1 +1,163 @@
 #include "recording/list_window.h"
+
+#include "main_window/toolbar_icons.h"
+#include "recording/data_file.h"
+#include "recording/grid_writer.h"
+#include "shared/run_state.h"
+#include "widgets/grid.h"
+#include "widgets/user_dialogs.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace quadtherm::recording {
+
+namespace list_windows {
+
+namespace {
+
+constexpr int kShownRows = 15;
+// From the main window's top left corner, past its title bar and toolbar.
+constexpr QPoint kOffsetFromMain(40, 80);
+
+} // namespace
+
+widgets::Grid* makeReadingsGrid(const QString& objectName, QWidget* window) {
+    auto* grid = new widgets::Grid(kDataFileColumns, window);
+    grid->setObjectName(objectName);
+    const QString number = QStringLiteral("ABADEAA");
+    const QString timestamp = QStringLiteral("AAAAA/AA/AAHH:NN:SS");
+    for (int col = 0; col < kDataFileColumns; ++col)
+        grid->setColumnWidthFromSample(col, col == 1 ? timestamp : number);
+    // The last channel takes up what the window has spare, so no blank strip is left.
+    grid->horizontalHeader()->setStretchLastSection(true);
+    return grid;
+}
+
+void setReadingsHeading(widgets::Grid& grid, const QString& unit,
+                        const shared::PerChannel<QString>& typeLetters) {
+    const QStringList cells = headingCells(unit, typeLetters);
+    for (int col = 0; col < kDataFileColumns; ++col)
+        grid.setTextAt(0, col, cells.value(col));
+}
+
+QToolBar* makeToolbar(QWidget* window, std::initializer_list<Button> buttons,
+                      std::function<void(const QString&)> onClick) {
+    auto* toolbar = new QToolBar(QStringLiteral("Toolbar1"), window);
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolbar->setIconSize(QSize(24, 24));
+    for (const Button& button : buttons) {
+        const QString key = QString::fromLatin1(button.key);
+        const QString toolTip = QString::fromLatin1(button.toolTip);
+        auto* action = toolbar->addAction(toolTip);
+        if (button.image != 0)
+            action->setIcon(main_window::toolbarImage(button.image));
+        action->setObjectName(key);
+        action->setData(key);
+        action->setToolTip(toolTip);
+        action->setEnabled(button.enabled);
+        QObject::connect(action, &QAction::triggered, window, [onClick, key] { onClick(key); });
+    }
+    return toolbar;
+}
+
+QAction* findAction(const QToolBar* toolbar, const QString& key) {
+    for (QAction* action : toolbar->actions())
+        if (action->data().toString() == key)
+            return action;
+    return nullptr;
+}
+
+void layOut(QWidget* window, QToolBar* toolbar, std::initializer_list<widgets::Grid*> grids) {
+    auto* column = new QVBoxLayout(window);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(toolbar);
+    for (widgets::Grid* grid : grids)
+        column->addWidget(grid, 1);
+
+    const widgets::Grid& grid = **grids.begin();
+    int width = 2 * grid.frameWidth() + grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int col = 0; col < grid.Cols(); ++col)
+        width += grid.columnWidth(col);
+    const int height = toolbar->sizeHint().height() + grid.horizontalHeader()->sizeHint().height() +
+                       kShownRows * grid.verticalHeader()->defaultSectionSize() +
+                       2 * grid.frameWidth();
+    window->resize(width, height);
+    if (QWidget* main = window->parentWidget())
+        window->move(main->frameGeometry().topLeft() + kOffsetFromMain);
+}
+
+} // namespace list_windows
+
+ListWindow::ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs),
+      m_dumpEvery(kRecordsPerFile) {
+    setObjectName(QStringLiteral("List"));
+    setWindowTitle(QStringLiteral("List"));
+    Toolbar1 =
+        list_windows::makeToolbar(this, {{"Save", "Save As", 1}, {"Print", "Print", 0, false}},
+                                  [this](const QString& key) { Toolbar1_ButtonClick(key); });
+    GridN = list_windows::makeReadingsGrid(QStringLiteral("GridN"), this);
+    list_windows::layOut(this, Toolbar1, {GridN});
+    Form_Load();
+}
+
+void ListWindow::Form_Load() {
+    list_windows::setReadingsHeading(*GridN, m_state.windows.ListUnit, m_state.live.TypeLetter);
+    GridN->setRows(1);
+}
+
+QAction* ListWindow::toolbarAction(const QString& key) const {
+    return list_windows::findAction(Toolbar1, key);
+}
+
+void ListWindow::setDumpEvery(int rows) {
+    m_dumpEvery = qMax(1, rows);
+}
+
+void ListWindow::ListFeed(const QString& cycleTimestamp, const shared::PerChannel<QString>& texts) {
+    auto& count = m_state.windows.ListRowCount;
+    count += 1;
+    const auto number = qint64(count);
+    GridN->AddItem(recordCells(number, cycleTimestamp, texts).join(QLatin1Char('\t')));
+    // The newest row is kept in sight once the first ten have filled the view.
+    if (number > 10)
+        GridN->setTopRow(GridN->Rows() - 10);
+    if (number % m_dumpEvery == 0)
+        dump();
+}
+
+void ListWindow::dump() {
+    // A bare name: the file goes to the working folder.
+    const QString path = dumpFileName(QDateTime::currentDateTime());
+    const GridWriteOptions options{QStringLiteral(" Records Completed"), false};
+    // A list that could not be saved stays, so no reading is lost unseen.
+    if (writeGrid(*GridN, kDataFileColumns - 1, GridN->Rows() - 1, path, this, m_dialogs, options))
+        GridN->setRows(1);
+}
+
+void ListWindow::Toolbar1_ButtonClick(const QString& key) {
+    if (key != QLatin1String("Save"))
+        return;
+    if (runSaveDialog(m_dialogs, this, m_state.recording))
+        writeGrid(*GridN, kDataFileColumns - 1, GridN->Rows() - 1, m_state.recording.SaveFilePath,
+                  this, m_dialogs);
+}
+
+void ListWindow::closeEvent(QCloseEvent* event) {
+    m_state.windows.ListOpen = false;
+    m_state.windows.ListRowCount = 0;
+    event->accept();
+    Q_EMIT closed();
+}
+
+} // namespace quadtherm::recording

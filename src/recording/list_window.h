@@ -1,1 +1,86 @@
 #pragma once
+
+#include "shared/live_state.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <initializer_list>
+
+class QAction;
+class QToolBar;
+
+namespace quadtherm::shared {
+struct RunState;
+}
+
+namespace quadtherm::widgets {
+class Grid;
+class UserDialogs;
+} // namespace quadtherm::widgets
+
+namespace quadtherm::recording {
+
+// The live list: one row of readings per second while it is open. It dumps
+// itself to a file in the working folder every kRecordsPerFile rows, so an
+// unattended run never grows without bound.
+class ListWindow : public QWidget {
+    Q_OBJECT
+public:
+    ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, QWidget* parent = nullptr);
+
+    // The heading from ListUnit and the channel types, and no rows. The
+    // constructor runs it.
+    void Form_Load();
+    // One row from the once-a-second cycle: the °C or °F texts, as the list's unit.
+    void ListFeed(const QString& cycleTimestamp, const shared::PerChannel<QString>& texts);
+    void Toolbar1_ButtonClick(const QString& key);
+    // The dump threshold, kRecordsPerFile unless a test wants a small one.
+    void setDumpEvery(int rows);
+    QAction* toolbarAction(const QString& key) const;
+
+    widgets::Grid* GridN = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+
+Q_SIGNALS:
+    // The user or the program closed the list; ListOpen is already false.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void dump();
+
+    shared::RunState& m_state;
+    widgets::UserDialogs& m_dialogs;
+    int m_dumpEvery;
+};
+
+// What the three list windows share: the table, its toolbar, size and place.
+namespace list_windows {
+
+struct Button {
+    const char* key;
+    const char* toolTip;
+    int image; // a toolbarImage index; 0 shows the tool tip as text
+    bool enabled = true;
+};
+
+// Six columns: record number, date and time, four channels, widths from
+// sample texts in the window's font.
+widgets::Grid* makeReadingsGrid(const QString& objectName, QWidget* window);
+// unit, "Date Time", "T1 - K" … "T4 - T".
+void setReadingsHeading(widgets::Grid& grid, const QString& unit,
+                        const shared::PerChannel<QString>& typeLetters);
+// Each action's data() is its key; a click calls `onClick(key)`.
+QToolBar* makeToolbar(QWidget* window, std::initializer_list<Button> buttons,
+                      std::function<void(const QString&)> onClick);
+QAction* findAction(const QToolBar* toolbar, const QString& key);
+// Toolbar on top, the grids below; a size showing about 15 rows; placed a
+// little below and right of the main window so both stay in sight.
+void layOut(QWidget* window, QToolBar* toolbar, std::initializer_list<widgets::Grid*> grids);
+
+} // namespace list_windows
+
+} // namespace quadtherm::recording

@@ -1,1 +1,30 @@
 #pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quadtherm::widgets {
+class Grid;
+class UserDialogs;
+} // namespace quadtherm::widgets
+
+namespace quadtherm::recording {
+
+struct MainTimers;
+
+// Prints every row of `grid` as the fixed-pitch listing: the print dialog,
+// a note about printer settings, then each copy as a document of its own
+// (four blank lines, the heading, a rule, the records, new pages as they
+// fill). The main timers are paused while a copy prints and always started
+// again at the end; `window`'s caption shows the progress.
+//
+// Printing to a PDF file writes one file per copy: the first under the name
+// chosen, copy n (from 2) with "-n" before its extension.
+void printListing(const widgets::Grid& grid, QWidget* window, widgets::UserDialogs& dialogs,
+                  const MainTimers& timers);
+
+// The file copy `copy` (from 1) of a listing printed to `path` goes to.
+QString listingCopyPath(const QString& path, int copy);
+
+} // namespace quadtherm::recording

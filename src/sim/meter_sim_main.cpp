@@ -1,6 +1,6 @@
 // quadtherm-meter-sim: the simulated meter on a pseudo-terminal. The first line
 // on stdout is the device to open; every later line is the device after a
-// simulated unplug and replug (SIGUSR1).
+// simulated unplug and replug (SIGUSR1). SIGUSR2 presses C/F.
 #include "sim/pty_server.h"
 #include "sim/simulated_meter.h"
 
@@ -40,7 +40,7 @@ bool installSignals() {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signo : {SIGTERM, SIGINT, SIGUSR1}) {
+    for (int signo : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) {
         if (::sigaction(signo, &action, nullptr) != 0)
             return false;
     }
@@ -123,7 +123,8 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral(
         "Simulated four-channel thermocouple meter on a pseudo-terminal.\n"
         "Prints the device path as the first line of standard output. SIGUSR1\n"
-        "simulates unplugging and replugging the adapter; SIGTERM or SIGINT end it."));
+        "simulates unplugging and replugging the adapter; SIGUSR2 switches the unit\n"
+        "between degrees C and F; SIGTERM or SIGINT end it."));
     parser.addHelpOption();
     const auto option = [&](const char* name, const char* text, const char* valueName = nullptr,
                             const char* fallback = nullptr) {
@@ -172,6 +173,8 @@ int main(int argc, char* argv[]) {
         while (::read(g_signalPipe[0], &signo, 1) == 1) {
             if (signo == SIGUSR1)
                 server.replug(1000);
+            else if (signo == SIGUSR2)
+                meter.setFahrenheit(!meter.fahrenheit());
             else
                 QCoreApplication::quit();
         }

@@ -121,6 +121,10 @@ void Grid::appendRows(const QStringList& rows) {
     m_model->appendRows(rows);
 }
 
+void Grid::appendLatin1Rows(const QList<QByteArray>& rows) {
+    m_model->appendLatin1Rows(rows);
+}
+
 QString Grid::rowText(int row) const {
     if (row == 0) {
         QStringList headings;

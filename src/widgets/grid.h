@@ -34,6 +34,8 @@ public:
     void AddItem(const QString& text);
     // Appends many rows as one insert, so a view lays out and repaints once.
     void appendRows(const QStringList& rows);
+    // The same for rows already in Latin-1 (a data file's lines): no decoding.
+    void appendLatin1Rows(const QList<QByteArray>& rows);
     // The width of `sample` in the grid's font, plus the cell's padding.
     void setColumnWidthFromSample(int col, const QString& sample);
     // The first visible data row (1 or more). Setting it from code scrolls

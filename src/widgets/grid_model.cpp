@@ -13,16 +13,24 @@ bool isLatin1(QStringView text) {
 }
 
 // The cells of a row beyond the grid's columns have nowhere to go.
-QStringView firstCells(QStringView text, int columns) {
+template <typename View> View cellsWithin(View text, int columns) {
     if (columns <= 1)
         return text;
     qsizetype tab = -1;
     for (int tabs = 0; tabs < columns; ++tabs) {
-        tab = text.indexOf(kTab, tab + 1);
+        tab = text.indexOf('\t', tab + 1);
         if (tab < 0)
             return text;
     }
     return text.first(tab);
+}
+
+QStringView firstCells(QStringView text, int columns) {
+    return cellsWithin(text, columns);
+}
+
+QByteArrayView firstCells(QByteArrayView text, int columns) {
+    return cellsWithin(text, columns);
 }
 
 } // namespace
@@ -136,6 +144,26 @@ void GridModel::appendRows(const QStringList& rows) {
     beginInsertRows({}, first, first + int(rows.size()) - 1);
     for (const QString& text : rows)
         store(text);
+    endInsertRows();
+}
+
+void GridModel::appendLatin1Rows(const QList<QByteArray>& rows) {
+    if (rows.isEmpty())
+        return;
+    qsizetype bytes = 0;
+    for (const QByteArray& row : rows)
+        bytes += row.size();
+    // Grown geometrically, so that many small batches stay linear in time.
+    if (const qsizetype need = m_text.size() + bytes; need > m_text.capacity())
+        m_text.reserve(std::max(need, 2 * m_text.capacity()));
+    if (const size_t need = m_ends.size() + size_t(rows.size()); need > m_ends.capacity())
+        m_ends.reserve(std::max(need, 2 * m_ends.capacity()));
+    const int first = rowCount();
+    beginInsertRows({}, first, first + int(rows.size()) - 1);
+    for (const QByteArray& row : rows) {
+        m_text += firstCells(row, m_columns);
+        m_ends.push_back(m_text.size());
+    }
     endInsertRows();
 }
 

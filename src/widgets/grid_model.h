@@ -34,6 +34,8 @@ public:
     QString rowText(int row) const;
 
     void appendRows(const QStringList& rows);
+    // Rows already in Latin-1 with TABs between their cells, as a data file holds them.
+    void appendLatin1Rows(const QList<QByteArray>& rows);
     void appendRow(const QString& text);
     void resizeRows(int rows);
 

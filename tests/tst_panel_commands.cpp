@@ -1,0 +1,323 @@
+// The main window's toolbar commands: recording start and stop with the
+// record lines the cycle writes, "Open" into the file list, the PC and meter
+// sampling intervals, the memory size service and the live list. The meter is
+// the in-process simulated one; the live timers stay off, so every cycle is
+// run by hand.
+
+#include "main_window/panel.h"
+#include "main_window/unit_panel.h"
+#include "meter_link/meter_protocol.h"
+#include "recording/file_list_window.h"
+#include "recording/list_window.h"
+#include "shared/clock.h"
+#include "sim/simulated_serial_port.h"
+#include "support/scripted_dialogs.h"
+#include "widgets/grid.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+using namespace quadtherm;
+using Kind = test::ScriptedDialogs::Kind;
+
+class TestPanelCommands : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<sim::SimulatedSerialPort> m_port;
+    shared::SystemClock m_clock;
+    std::unique_ptr<shared::RunState> m_state;
+    std::unique_ptr<test::ScriptedDialogs> m_dialogs;
+    std::unique_ptr<meter_link::MeterProtocol> m_protocol;
+    std::unique_ptr<main_window::Panel> m_panel;
+    QTemporaryDir m_dir;
+
+    main_window::Panel& panel() { return *m_panel; }
+    shared::RunState& state() { return *m_state; }
+    test::ScriptedDialogs& dialogs() { return *m_dialogs; }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // Channels K, K, J, T: 23.4, Over, no probe, -5.2 °C.
+    void setLiveChannels(bool fahrenheit) {
+        auto& live = state().live;
+        live.MeterFahrenheit = fahrenheit;
+        live.UnitText = fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
+        live.TypeLetter = {"K", "K", "J", "T"};
+        live.ProbePresent = {true, true, false, true};
+        live.OverRange = {false, true, false, false};
+        live.LiveTextC = {"23.4", "", "", "-5.2"};
+        live.LiveTextF = {"74.1", "", "", "22.6"};
+    }
+    void cycle() {
+        state().recording.PcSamplingTick = state().recording.PcSamplingSeconds;
+        panel().Timer2_Timer();
+    }
+    static QByteArray fileBytes(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QByteArrayList requestsTo(char letter) const {
+        QByteArrayList found;
+        for (const auto& request : m_port->meter().requestLog())
+            if (request.bytes.startsWith(letter))
+                found << request.bytes;
+        return found;
+    }
+
+private slots:
+    void init() {
+        m_port = std::make_unique<sim::SimulatedSerialPort>();
+        QVERIFY(m_port->setSettings(QStringLiteral("19200,n,8,1")));
+        QVERIFY(m_port->open());
+        m_state = std::make_unique<shared::RunState>();
+        m_dialogs = std::make_unique<test::ScriptedDialogs>();
+        m_protocol = std::make_unique<meter_link::MeterProtocol>(*m_port, m_clock, *m_state);
+        m_panel = std::make_unique<main_window::Panel>(*m_state, *m_protocol, *m_dialogs,
+                                                       QStringLiteral("SIM"));
+        setLiveChannels(false);
+    }
+    void cleanup() {
+        QVERIFY2(dialogs().pendingAnswers() == 0, "a scripted answer was not asked for");
+        m_panel.reset();
+        m_protocol.reset();
+        m_port.reset();
+    }
+
+    void saveRecordsEveryCycleFromTheValueLabels() {
+        dialogs().answerSave(path("run.4ch"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QVERIFY(state().recording.RecordingActive);
+        QCOMPARE(panel().LblFileName->text(), QStringLiteral("run.4ch"));
+        QCOMPARE(panel().toolbarAction(QStringLiteral("Save"))->toolTip(),
+                 QStringLiteral("Stop Recording"));
+        QVERIFY(!panel().LblRec->isHidden());
+        for (int i = 0; i < 3; ++i)
+            cycle();
+        QCOMPARE(panel().LblCount->text(), QStringLiteral("3"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QVERIFY(!state().recording.RecordingActive);
+        QCOMPARE(panel().toolbarAction(QStringLiteral("Save"))->toolTip(),
+                 QStringLiteral("Save As"));
+        QVERIFY(panel().LblRec->isHidden());
+        QVERIFY(panel().LblFileName->text().isEmpty());
+
+        const QList<QByteArray> lines = fileBytes(path("run.4ch")).split('\n');
+        QCOMPARE(lines.size(), 5); // four lines and the empty rest after the last LF
+        QCOMPARE(lines[0], QByteArray("\xb0"
+                                      "C\tDate Time\tT1 - K\tT2 - K\tT3 - J\tT4 - T\t\r"));
+        const QRegularExpression record(QStringLiteral(
+            "^3\t\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\t23.4\tOver\t- - -\t-5.2\t\r$"));
+        QVERIFY2(record.match(QString::fromLatin1(lines[3])).hasMatch(), lines[3].constData());
+    }
+
+    void cancellingTheSaveDialogWritesNothing() {
+        dialogs().answerSave(path("first.4ch"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        dialogs().answerSave({});
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QVERIFY(!state().recording.RecordingActive);
+        QVERIFY(!state().recording.SaveFileChosen);
+        cycle();
+        QCOMPARE(fileBytes(path("first.4ch")).count('\n'), 1);
+    }
+
+    void aFahrenheitRecordingKeepsFahrenheitTextsWhileTheCelsiusPanelShows() {
+        setLiveChannels(true);
+        dialogs().answerSave(path("f.4ch"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("CF"));
+        QVERIFY(!panel().PicC->isHidden());
+        cycle();
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        const QList<QByteArray> lines = fileBytes(path("f.4ch")).split('\n');
+        QVERIFY(lines[0].startsWith("\xb0"
+                                    "F\t"));
+        QVERIFY(lines[1].endsWith("\t74.1\tOver\t- - -\t22.6\t\r"));
+    }
+
+    void openIsRefusedWhileRecording() {
+        dialogs().answerSave(path("busy.4ch"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        dialogs().answerMessage(QMessageBox::Ok);
+        panel().Toolbar1_ButtonClick(QStringLiteral("Open"));
+        const auto shown = dialogs().callsOf(Kind::Message);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Recording Mode!\n\rPlease stop recording!"));
+        QVERIFY(shown[0].icon == widgets::UserDialogs::Icon::Critical);
+        QVERIFY(dialogs().callsOf(Kind::Open).isEmpty());
+        QVERIFY(state().recording.RecordingActive);
+        QVERIFY(!panel().fileListWindow());
+    }
+
+    void openLoadsTheFileIntoTheFileListAndRestartsTheTimers_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("caption");
+        const QByteArray heading("\xb0"
+                                 "C\tDate Time\tT1 - K\tT2 - K\tT3 - J\tT4 - T\t\r\n");
+        QTest::newRow("whole file")
+            << heading + "1\t2010/11/26 14:05:09\t23,4\t\"x\t- - -\t-5.2\t\r\n"
+                         "2\t2010/11/26 14:05:19\t23.5\tOver\t- - -\t-5.1\t\r\n"
+            << 3 << "data.4ch";
+        // A line that cannot be split abandons the load; the rows before it stay.
+        QTest::newRow("malformed line") << heading + "1\t2010/11/26 14:05:09\t23.4\t\r\nbroken\r\n"
+                                        << 2 << "2 completed";
+    }
+    void openLoadsTheFileIntoTheFileListAndRestartsTheTimers() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, rows);
+        QFETCH(QString, caption);
+        QFile file(path("data.4ch"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        dialogs().answerOpen(file.fileName());
+        panel().Toolbar1_ButtonClick(QStringLiteral("Open"));
+        auto* window = panel().fileListWindow();
+        QVERIFY(window);
+        QCOMPARE(window->GridN->Rows(), rows);
+        QCOMPARE(window->windowTitle(), caption);
+        QCOMPARE(window->GridN->textAt(0, 0), QStringLiteral("°C"));
+        QCOMPARE(window->GridN->textAt(1, 2), rows == 3 ? QStringLiteral("23,4") : "23.4");
+        QVERIFY(panel().Timer1.isActive());
+        QVERIFY(panel().Timer2.isActive());
+    }
+
+    void pcIntervalIsRoundedHalfToEvenAndHeldInRange_data() {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<float>("seconds");
+        QTest::newRow("2.5") << QStringList{"2.5"} << 2.0f;
+        QTest::newRow("3.5") << QStringList{"3.5"} << 4.0f;
+        QTest::newRow("0") << QStringList{"0"} << 1.0f;
+        QTest::newRow("100000") << QStringList{"100000"} << 86400.0f;
+        QTest::newRow("text asks again") << QStringList{"ten", "10"} << 10.0f;
+    }
+    void pcIntervalIsRoundedHalfToEvenAndHeldInRange() {
+        QFETCH(QStringList, answers);
+        QFETCH(float, seconds);
+        panel().samplingChooser = [] { return std::optional<bool>(true); };
+        for (const auto& answer : answers)
+            dialogs().answerInput(answer);
+        state().recording.PcSamplingTick = 5;
+        panel().Toolbar1_ButtonClick(QStringLiteral("Sampling"));
+        QCOMPARE(state().recording.PcSamplingSeconds, seconds);
+        QCOMPARE(state().recording.PcSamplingTick, 0.0f);
+        const auto asked = dialogs().callsOf(Kind::Input);
+        QCOMPARE(asked.size(), answers.size());
+        QCOMPARE(asked[0].text,
+                 QStringLiteral("Enter the SAMPLING TIME in seconds\r\n(1 <= t <= 86400 ) "));
+        QCOMPARE(asked[0].title, QStringLiteral("Input Sampling Time"));
+        QCOMPARE(asked[0].defaultAnswer, QStringLiteral("1"));
+    }
+
+    void meterIntervalIsReadThenWritten() {
+        m_port->meter().setSamplingInterval(7);
+        panel().samplingChooser = [] { return std::optional<bool>(false); };
+        dialogs().answerInput(QStringLiteral("300"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Sampling"));
+        QCOMPARE(dialogs().callsOf(Kind::Input).value(0).defaultAnswer, QStringLiteral("7"));
+        QCOMPARE(requestsTo('U').last(), QByteArray("\x55\x01\xff\x00", 4));
+        QCOMPARE(m_port->meter().samplingInterval(), 255);
+        QVERIFY(panel().Timer1.isActive());
+        QVERIFY(m_port->meter().violations().isEmpty());
+
+        // Closing the choice without OK keeps the meter path; a cancel writes nothing.
+        panel().samplingChooser = [] { return std::optional<bool>(); };
+        dialogs().answerInput({});
+        const auto before = requestsTo('U').size();
+        panel().Toolbar1_ButtonClick(QStringLiteral("Sampling"));
+        QCOMPARE(requestsTo('U').size(), before + 1); // the read only
+        QVERIFY(panel().Timer1.isActive());
+    }
+
+    void memorySizeServiceOpensFromEitherIntervalBox_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("3 becomes 1") << "qmx7391"
+                                     << "3" << QByteArray("Y\x01\x01", 3);
+        QTest::newRow("8") << "QMX7391"
+                           << "8" << QByteArray("Y\x01\x08", 3);
+        QTest::newRow("cancel") << "qmx7391"
+                                << "" << QByteArray();
+    }
+    void memorySizeServiceOpensFromEitherIntervalBox() {
+        QFETCH(QString, code);
+        QFETCH(QString, answer);
+        QFETCH(QByteArray, written);
+        m_port->meter().memory(); // the simulator answers Y 00 with its size code
+        panel().samplingChooser = [] { return std::optional<bool>(true); };
+        dialogs().answerInput(code);
+        dialogs().answerInput(answer);
+        panel().Toolbar1_ButtonClick(QStringLiteral("Sampling"));
+        const auto asked = dialogs().callsOf(Kind::Input);
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked[1].text, QStringLiteral("Update Rom No.s\r\n(Rom No.s = 1,2,4,8) "));
+        QCOMPARE(asked[1].title, QStringLiteral("Input Rom No.s"));
+        QByteArrayList sets;
+        for (const auto& request : requestsTo('Y'))
+            if (request.size() >= 2 && request[1] == '\x01')
+                sets << request;
+        QCOMPARE(sets, written.isEmpty() ? QByteArrayList{} : QByteArrayList{written});
+        QVERIFY(panel().Timer1.isActive());
+        QVERIFY(panel().Timer2.isActive());
+    }
+
+    void aRecordThatCannotBeWrittenStopsTheRecordingAndSaysWhy() {
+        dialogs().answerSave(path("full.4ch"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        cycle();
+        // The file system refuses to let the file grow: the next lines fail.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = static_cast<rlim_t>(QFileInfo(path("full.4ch")).size() + 10);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        dialogs().answerMessage(QMessageBox::Ok);
+        cycle();
+        setrlimit(RLIMIT_FSIZE, &saved);
+
+        QVERIFY(!state().recording.RecordingActive);
+        QVERIFY(panel().LblRec->isHidden());
+        const auto shown = dialogs().callsOf(Kind::Message);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].icon == widgets::UserDialogs::Icon::Critical);
+        QVERIFY2(shown[0].text.contains(QStringLiteral("full.4ch")), qPrintable(shown[0].text));
+        cycle(); // no further message, nothing more written
+        QCOMPARE(dialogs().callsOf(Kind::Message).size(), 1);
+    }
+
+    void listKeyOpensTheLiveListOnceAndEveryCycleFeedsIt() {
+        panel().Toolbar1_ButtonClick(QStringLiteral("List"));
+        auto* list = panel().listWindow();
+        QVERIFY(list);
+        QVERIFY(state().windows.ListOpen);
+        panel().Toolbar1_ButtonClick(QStringLiteral("List"));
+        QCOMPARE(panel().listWindow(), list);
+        cycle();
+        cycle();
+        QCOMPARE(list->GridN->Rows(), 3);
+        QCOMPARE(list->GridN->textAt(2, 0), QStringLiteral("2"));
+        QCOMPARE(list->GridN->textAt(2, 2), QStringLiteral("23.4"));
+        list->close();
+        QVERIFY(!state().windows.ListOpen);
+    }
+
+    void rtcIsRefusedWhileTheMeterLogs() {
+        state().live.MeterRecording = true;
+        dialogs().answerMessage(QMessageBox::Ok);
+        panel().Toolbar1_ButtonClick(QStringLiteral("RTC"));
+        QCOMPARE(dialogs().callsOf(Kind::Message).value(0).text,
+                 QStringLiteral("Recording mode, stop record then try again !"));
+    }
+};
+
+QTEST_MAIN(TestPanelCommands)
+#include "tst_panel_commands.moc"
