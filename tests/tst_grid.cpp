@@ -1,7 +1,6 @@
 #include "widgets/grid.h"
 
 #include <QAbstractItemModel>
-#include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -30,206 +29,146 @@ QStringList numberedRows(int count) {
 class TestGrid : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void rowsOfOneLeavesTheHeadingAndTheNextAppendIsRowOne();
-    void addItemSplitsCellsAtTabs_data();
-    void addItemSplitsCellsAtTabs();
-    void textReadsAndWritesTheCurrentCellIncludingTheHeading();
-    void topRowFromCodeScrollsQuietlyAndUserScrollingIsReported();
-    void clickMakesTheClickedCellCurrent();
-    void hiddenGridKeepsItsRows();
-    void columnWidthGrowsWithTheSample();
-    void millionRowsArriveInOneInsert();
+    void rowsOfOneLeavesTheHeadingAndTheNextAppendIsRowOne() {
+        Grid grid(6);
+        grid.setTextAt(0, 2, QStringLiteral("Ch1"));
+        grid.appendRows(numberedRows(5000));
+        grid.setRow(4000);
+        QCOMPARE(grid.Rows(), 5001);
+        grid.setRows(1);
+        QCOMPARE(grid.Rows(), 1);
+        QCOMPARE(grid.Row(), 0);
+        QCOMPARE(grid.textAt(0, 2), QStringLiteral("Ch1"));
+        grid.AddItem(QStringLiteral("7\tlater"));
+        QCOMPARE(grid.Rows(), 2);
+        QCOMPARE(grid.rowText(1), QStringLiteral("7\tlater\t\t\t\t"));
+        grid.setRows(4);
+        QCOMPARE(grid.Rows(), 4);
+        QCOMPARE(cellsOf(grid, 3), QStringList(6, QString()));
+        grid.setRows(0);
+        QCOMPARE(grid.Rows(), 1);
+    }
+
+    void addItemSplitsCellsAtTabs_data() {
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("joined");
+        QTest::newRow("as many cells as columns")
+            << 3 << "1\t23.4\tOver" << QStringList{"1", "23.4", "Over"} << "1\t23.4\tOver";
+        QTest::newRow("extra cells are dropped")
+            << 3 << "a\tb\tc\td\te" << QStringList{"a", "b", "c"} << "a\tb\tc";
+        QTest::newRow("missing cells are empty") << 3 << "a" << QStringList{"a", "", ""} << "a\t\t";
+        QTest::newRow("empty cells keep their place")
+            << 3 << "\tb\t" << QStringList{"", "b", ""} << "\tb\t";
+        QTest::newRow("one column keeps the tabs")
+            << 1 << "a\tb\tc" << QStringList{"a\tb\tc"} << "a\tb\tc";
+    }
+    void addItemSplitsCellsAtTabs() {
+        QFETCH(int, columns);
+        QFETCH(QString, text);
+        QFETCH(QStringList, cells);
+        Grid grid(columns);
+        grid.AddItem(QStringLiteral("before"));
+        grid.AddItem(text);
+        grid.AddItem(QStringLiteral("after"));
+        QCOMPARE(cellsOf(grid, 2), cells);
+        QTEST(grid.rowText(2), "joined");
+        QCOMPARE(grid.model()->index(1, columns - 1).data().toString(), cells.last());
+        QCOMPARE(grid.textAt(3, 0), QStringLiteral("after"));
+    }
+
+    void textReadsAndWritesTheCurrentCellIncludingTheHeading() {
+        Grid grid(3);
+        grid.setRow(0);
+        grid.setCol(2);
+        grid.setText(QStringLiteral("Ch2 \u00b0C"));
+        QCOMPARE(grid.Text(), QStringLiteral("Ch2 \u00b0C"));
+        QCOMPARE(grid.model()->headerData(2, Qt::Horizontal).toString(),
+                 QStringLiteral("Ch2 \u00b0C"));
+        QCOMPARE(grid.rowText(0), QStringLiteral("\t\tCh2 \u00b0C"));
+        grid.appendRows({QStringLiteral("1\ta\tb"), QStringLiteral("2\tc\td")});
+        grid.setRow(2);
+        grid.setCol(1);
+        QCOMPARE(grid.Text(), QStringLiteral("c"));
+        QCOMPARE(grid.currentIndex(), grid.model()->index(1, 1));
+        grid.setText(QStringLiteral("-12.5 \u00b0F"));
+        QCOMPARE(grid.rowText(2), QStringLiteral("2\t-12.5 \u00b0F\td"));
+        QCOMPARE(grid.rowText(1), QStringLiteral("1\ta\tb"));
+        // The current cell always exists.
+        grid.setRow(9);
+        grid.setCol(-1);
+        QCOMPARE(grid.Row(), 2);
+        QCOMPARE(grid.Col(), 0);
+        grid.setRows(2);
+        QCOMPARE(grid.Row(), 1);
+    }
+
+    void topRowFromCodeScrollsQuietlyAndUserScrollingIsReported() {
+        Grid grid(6);
+        grid.resize(400, 200);
+        grid.appendRows(numberedRows(1000));
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QSignalSpy scrolled(&grid, &Grid::gridScrolled);
+        grid.setTopRow(500);
+        QCOMPARE(grid.TopRow(), 500);
+        QCOMPARE(grid.rowAt(0), 499);
+        QCOMPARE(scrolled.count(), 0);
+        grid.verticalScrollBar()->setValue(20);
+        QCOMPARE(grid.TopRow(), 21);
+        QCOMPARE(scrolled.count(), 1);
+        grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QVERIFY(grid.TopRow() > 21);
+        QCOMPARE(scrolled.count(), 2);
+        // A current row set from code stays out of sight until the user moves to it.
+        grid.setRow(900);
+        QCOMPARE(grid.TopRow(), grid.rowAt(0) + 1);
+        QVERIFY(grid.TopRow() < 800);
+        QCOMPARE(scrolled.count(), 2);
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(grid.Row(), 901);
+        QVERIFY(grid.TopRow() > 800);
+        QCOMPARE(scrolled.count(), 3);
+        // A taller window or a shorter list pulls the view back without anyone scrolling.
+        grid.setTopRow(1000);
+        grid.resize(400, 400);
+        QTRY_VERIFY(grid.TopRow() < 990);
+        grid.setRows(4);
+        QCOMPARE(grid.TopRow(), 1);
+        grid.setTopRow(0);
+        QCOMPARE(grid.TopRow(), 1);
+        QCOMPARE(scrolled.count(), 3);
+    }
+
+    void hiddenGridKeepsItsRows() {
+        Grid grid(2);
+        grid.show();
+        grid.AddItem(QStringLiteral("1\tshown"));
+        grid.hide();
+        grid.AddItem(QStringLiteral("2\thidden"));
+        grid.setTextAt(1, 1, QStringLiteral("edited"));
+        grid.show();
+        QCOMPARE(grid.Rows(), 3);
+        QCOMPARE(grid.rowText(1), QStringLiteral("1\tedited"));
+        QCOMPARE(grid.rowText(2), QStringLiteral("2\thidden"));
+    }
+
+    void millionRowsArriveInOneInsert() {
+        Grid grid(6);
+        grid.show();
+        QSignalSpy inserted(grid.model(), &QAbstractItemModel::rowsInserted);
+        grid.appendRows(numberedRows(1'000'000));
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.first().at(1).toInt(), 0);
+        QCOMPARE(inserted.first().at(2).toInt(), 999'999);
+        QCOMPARE(grid.Rows(), 1'000'001);
+        QCOMPARE(cellsOf(grid, 1'000'000),
+                 QStringList({"1000000", "2026/12/06 14:10:19", "23.4", "- - -", "Over", "-12.5"}));
+        grid.setTopRow(999'990);
+        QCOMPARE(grid.rowAt(0) + 1, grid.TopRow());
+    }
 };
-
-void TestGrid::rowsOfOneLeavesTheHeadingAndTheNextAppendIsRowOne() {
-    Grid grid(6);
-    grid.setTextAt(0, 2, QStringLiteral("Ch1"));
-    grid.appendRows(numberedRows(5000));
-    grid.setRow(4000);
-    QCOMPARE(grid.Rows(), 5001);
-
-    grid.setRows(1);
-    QCOMPARE(grid.Rows(), 1);
-    QCOMPARE(grid.Row(), 0);
-    QCOMPARE(grid.textAt(0, 2), QStringLiteral("Ch1"));
-
-    grid.AddItem(QStringLiteral("7\tlater"));
-    QCOMPARE(grid.Rows(), 2);
-    QCOMPARE(grid.rowText(1), QStringLiteral("7\tlater\t\t\t\t"));
-
-    grid.setRows(4);
-    QCOMPARE(grid.Rows(), 4);
-    QCOMPARE(cellsOf(grid, 3), QStringList(6, QString()));
-    grid.setRows(0);
-    QCOMPARE(grid.Rows(), 1);
-}
-
-void TestGrid::addItemSplitsCellsAtTabs_data() {
-    QTest::addColumn<int>("columns");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("cells");
-    QTest::addColumn<QString>("joined");
-
-    QTest::newRow("as many cells as columns")
-        << 3 << "1\t23.4\tOver" << QStringList{"1", "23.4", "Over"} << "1\t23.4\tOver";
-    QTest::newRow("extra cells are dropped")
-        << 3 << "a\tb\tc\td\te" << QStringList{"a", "b", "c"} << "a\tb\tc";
-    QTest::newRow("missing cells are empty") << 3 << "a" << QStringList{"a", "", ""} << "a\t\t";
-    QTest::newRow("empty cells keep their place")
-        << 3 << "\tb\t" << QStringList{"", "b", ""} << "\tb\t";
-    QTest::newRow("one column keeps the tabs")
-        << 1 << "a\tb\tc" << QStringList{"a\tb\tc"} << "a\tb\tc";
-    QTest::newRow("degree sign") << 2 << "23.4 \u00b0C\t- - -"
-                                 << QStringList{"23.4 \u00b0C", "- - -"} << "23.4 \u00b0C\t- - -";
-    QTest::newRow("beyond Latin-1") << 2 << "\u03a9\t\u2265 5\textra"
-                                    << QStringList{"\u03a9", "\u2265 5"} << "\u03a9\t\u2265 5";
-}
-
-void TestGrid::addItemSplitsCellsAtTabs() {
-    QFETCH(int, columns);
-    QFETCH(QString, text);
-    QFETCH(QStringList, cells);
-    QFETCH(QString, joined);
-
-    Grid grid(columns);
-    grid.AddItem(QStringLiteral("before"));
-    grid.AddItem(text);
-    grid.AddItem(QStringLiteral("after"));
-    QCOMPARE(cellsOf(grid, 2), cells);
-    QCOMPARE(grid.rowText(2), joined);
-    QCOMPARE(grid.model()->index(1, columns - 1).data().toString(), cells.last());
-    QCOMPARE(grid.textAt(3, 0), QStringLiteral("after"));
-}
-
-void TestGrid::textReadsAndWritesTheCurrentCellIncludingTheHeading() {
-    Grid grid(3);
-    grid.setRow(0);
-    grid.setCol(2);
-    grid.setText(QStringLiteral("Ch2 \u00b0C"));
-    QCOMPARE(grid.Text(), QStringLiteral("Ch2 \u00b0C"));
-    QCOMPARE(grid.model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Ch2 \u00b0C"));
-    QCOMPARE(grid.rowText(0), QStringLiteral("\t\tCh2 \u00b0C"));
-
-    grid.appendRows({QStringLiteral("1\ta\tb"), QStringLiteral("2\tc\td")});
-    grid.setRow(2);
-    grid.setCol(1);
-    QCOMPARE(grid.Text(), QStringLiteral("c"));
-    QCOMPARE(grid.currentIndex(), grid.model()->index(1, 1));
-    grid.setText(QStringLiteral("-12.5 \u00b0F"));
-    QCOMPARE(grid.rowText(2), QStringLiteral("2\t-12.5 \u00b0F\td"));
-    QCOMPARE(grid.rowText(1), QStringLiteral("1\ta\tb"));
-
-    // The current cell always exists.
-    grid.setRow(9);
-    grid.setCol(-1);
-    QCOMPARE(grid.Row(), 2);
-    QCOMPARE(grid.Col(), 0);
-    grid.setRows(2);
-    QCOMPARE(grid.Row(), 1);
-}
-
-void TestGrid::topRowFromCodeScrollsQuietlyAndUserScrollingIsReported() {
-    Grid grid(6);
-    grid.resize(400, 200);
-    grid.appendRows(numberedRows(1000));
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    QSignalSpy scrolled(&grid, &Grid::gridScrolled);
-
-    grid.setTopRow(500);
-    QCOMPARE(grid.TopRow(), 500);
-    QCOMPARE(grid.rowAt(0), 499);
-    QCOMPARE(scrolled.count(), 0);
-
-    grid.verticalScrollBar()->setValue(20);
-    QCOMPARE(grid.TopRow(), 21);
-    QCOMPARE(scrolled.count(), 1);
-    grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    QVERIFY(grid.TopRow() > 21);
-    QCOMPARE(scrolled.count(), 2);
-
-    // A current row set from code stays out of sight until the user moves to it.
-    grid.setRow(900);
-    QCOMPARE(grid.TopRow(), grid.rowAt(0) + 1);
-    QVERIFY(grid.TopRow() < 800);
-    QCOMPARE(scrolled.count(), 2);
-    QTest::keyClick(&grid, Qt::Key_Down);
-    QCOMPARE(grid.Row(), 901);
-    QVERIFY(grid.TopRow() > 800);
-    QCOMPARE(scrolled.count(), 3);
-
-    // A taller window or a shorter list pulls the view back without anyone scrolling.
-    grid.setTopRow(1000);
-    grid.resize(400, 400);
-    QTRY_VERIFY(grid.TopRow() < 990);
-    grid.setRows(4);
-    QCOMPARE(grid.TopRow(), 1);
-    grid.setTopRow(0);
-    QCOMPARE(grid.TopRow(), 1);
-    QCOMPARE(scrolled.count(), 3);
-}
-
-void TestGrid::clickMakesTheClickedCellCurrent() {
-    Grid grid(3);
-    grid.resize(300, 200);
-    grid.appendRows({"1\ta\tb", "2\tc\td", "3\te\tf"});
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    QSignalSpy clicked(&grid, &Grid::gridClicked);
-    int rowSeen = -1;
-    connect(&grid, &Grid::gridClicked, this, [&] { rowSeen = grid.Row(); });
-
-    const QRect cell = grid.visualRect(grid.model()->index(2, 1));
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(clicked.count(), 1);
-    QCOMPARE(clicked.first(), QVariantList({3, 1}));
-    QCOMPARE(rowSeen, 3);
-    QCOMPARE(grid.Col(), 1);
-    QCOMPARE(grid.Text(), QStringLiteral("e"));
-}
-
-void TestGrid::hiddenGridKeepsItsRows() {
-    Grid grid(2);
-    grid.show();
-    grid.AddItem(QStringLiteral("1\tshown"));
-    grid.hide();
-    grid.AddItem(QStringLiteral("2\thidden"));
-    grid.setTextAt(1, 1, QStringLiteral("edited"));
-    grid.show();
-    QCOMPARE(grid.Rows(), 3);
-    QCOMPARE(grid.rowText(1), QStringLiteral("1\tedited"));
-    QCOMPARE(grid.rowText(2), QStringLiteral("2\thidden"));
-}
-
-void TestGrid::columnWidthGrowsWithTheSample() {
-    Grid grid(2);
-    const QString narrow = QStringLiteral("8");
-    const QString wide = QStringLiteral("2026/12/06 14:10:19");
-    grid.setColumnWidthFromSample(1, narrow);
-    const int narrowWidth = grid.columnWidth(1);
-    grid.setColumnWidthFromSample(1, wide);
-    const int wideWidth = grid.columnWidth(1);
-    const QFontMetrics metrics(grid.font());
-    QVERIFY(narrowWidth >= metrics.horizontalAdvance(narrow));
-    // Padding, not a second copy of the text.
-    QCOMPARE(wideWidth - narrowWidth,
-             metrics.horizontalAdvance(wide) - metrics.horizontalAdvance(narrow));
-}
-
-void TestGrid::millionRowsArriveInOneInsert() {
-    Grid grid(6);
-    grid.show();
-    QSignalSpy inserted(grid.model(), &QAbstractItemModel::rowsInserted);
-    grid.appendRows(numberedRows(1'000'000));
-    QCOMPARE(inserted.count(), 1);
-    QCOMPARE(inserted.first().at(1).toInt(), 0);
-    QCOMPARE(inserted.first().at(2).toInt(), 999'999);
-    QCOMPARE(grid.Rows(), 1'000'001);
-    QCOMPARE(cellsOf(grid, 1'000'000),
-             QStringList({"1000000", "2026/12/06 14:10:19", "23.4", "- - -", "Over", "-12.5"}));
-    grid.setTopRow(999'990);
-    QCOMPARE(grid.rowAt(0) + 1, grid.TopRow());
-}
 
 QTEST_MAIN(TestGrid)
 #include "tst_grid.moc"

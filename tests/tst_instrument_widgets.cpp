@@ -26,422 +26,354 @@ QList<double> keysOf(const StripChart& chart) {
     return keys;
 }
 
+QPointF xSpan(const StripChart& chart) {
+    return {chart.xLower(), chart.xUpper()};
+}
+
+QPointF ySpan(const StripChart& chart) {
+    return {chart.yLower(), chart.yUpper()};
+}
+
 } // namespace
 
 class TestInstrumentWidgets : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void majorTicksSitOnRoundValuesInsideTheRange_data();
-    void majorTicksSitOnRoundValuesInsideTheRange();
-    void minorTicksFillBetweenTheMajors();
-    void angleRunsClockwiseFromLowerLeftToLowerRight_data();
-    void angleRunsClockwiseFromLowerLeftToLowerRight();
-    void pressInTheDeadZoneGoesToTheNearerEnd_data();
-    void pressInTheDeadZoneGoesToTheNearerEnd();
-    void userValuesAndStepsLandOnTenths_data();
-    void userValuesAndStepsLandOnTenths();
-    void tickLabelsAreCompact_data();
-    void tickLabelsAreCompact();
-
-    void knobClampsAndEmitsOncePerRealChange();
-    void knobKeysAndWheelStepFromTheValue();
-    void knobDragFollowsTheAngleAndStopsAtTheEnds();
-    void knobAndEditUpdatingEachOtherSettleOnOneValue();
-    void knobDrawsOddRangesAtAnySize_data();
-    void knobDrawsOddRangesAtAnySize();
-    void editTakesTypedTextOnEnterAndClampsEveryValue();
-
-    void appendAfterClearStartsAtTheXLowerBound();
-    void fullChartScrollsKeepingItsWidth();
-    void plotArrayPlacesPointsFromFirstXByStep();
-    void autoscaleFollowsFinitePointsInViewUntilYIsFixed();
-    void manyAppendsCoalesceIntoOneRedraw();
-    void clickCarriesTheChannelIndex();
-};
-
-void TestInstrumentWidgets::majorTicksSitOnRoundValuesInsideTheRange_data() {
-    QTest::addColumn<double>("minimum");
-    QTest::addColumn<double>("maximum");
-    QTest::addColumn<int>("maxTicks");
-    QTest::addColumn<QList<double>>("expected");
-
-    QTest::newRow("0..100 by tens")
-        << 0.0 << 100.0 << 11 << QList<double>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
-    QTest::newRow("0..100 at most six")
-        << 0.0 << 100.0 << 6 << QList<double>{0, 20, 40, 60, 80, 100};
-    QTest::newRow("-200..1372") << -200.0 << 1372.0 << 8
-                                << QList<double>{-200, 0, 200, 400, 600, 800, 1000, 1200};
-    QTest::newRow("-328..2501") << -328.0 << 2501.0 << 8
-                                << QList<double>{0, 500, 1000, 1500, 2000, 2500};
-    QTest::newRow("equal bounds") << 5.0 << 5.0 << 6 << QList<double>{5};
-    QTest::newRow("reversed bounds") << 10.0 << 0.0 << 6 << QList<double>{0, 2, 4, 6, 8, 10};
-    QTest::newRow("tenths") << 0.0 << 0.3 << 4 << QList<double>{0, 0.1, 0.2, 0.3};
-    QTest::newRow("NaN bound") << kNaN << 10.0 << 6 << QList<double>{};
-    QTest::newRow("infinite bound") << 0.0 << kInf << 6 << QList<double>{};
-}
-
-void TestInstrumentWidgets::majorTicksSitOnRoundValuesInsideTheRange() {
-    QFETCH(double, minimum);
-    QFETCH(double, maximum);
-    QFETCH(int, maxTicks);
-    QFETCH(QList<double>, expected);
-    const std::vector<double> ticks = knobMajorTicks(minimum, maximum, maxTicks);
-    QCOMPARE(QList<double>(ticks.begin(), ticks.end()), expected);
-}
-
-void TestInstrumentWidgets::minorTicksFillBetweenTheMajors() {
-    const std::vector<double> fifths = knobMinorTicks(0, 20, 10);
-    QCOMPARE(QList<double>(fifths.begin(), fifths.end()),
-             QList<double>({2, 4, 6, 8, 12, 14, 16, 18}));
-    const std::vector<double> quarters = knobMinorTicks(-2, 2, 2);
-    QCOMPARE(QList<double>(quarters.begin(), quarters.end()),
-             QList<double>({-1.5, -1, -0.5, 0.5, 1, 1.5}));
-    QVERIFY(knobMinorTicks(0, 1e12, 1e-3).empty());
-}
-
-void TestInstrumentWidgets::angleRunsClockwiseFromLowerLeftToLowerRight_data() {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<double>("minimum");
-    QTest::addColumn<double>("maximum");
-    QTest::addColumn<double>("angle");
-
-    QTest::newRow("minimum at lower left") << 0.0 << 0.0 << 100.0 << 225.0;
-    QTest::newRow("middle at the top") << 50.0 << 0.0 << 100.0 << 90.0;
-    QTest::newRow("maximum at lower right") << 100.0 << 0.0 << 100.0 << -45.0;
-    QTest::newRow("below the range") << -10.0 << 0.0 << 100.0 << 225.0;
-    QTest::newRow("reversed: minimum still first") << 10.0 << 10.0 << 0.0 << 225.0;
-    QTest::newRow("reversed: maximum last") << 0.0 << 10.0 << 0.0 << -45.0;
-    QTest::newRow("zero span") << 5.0 << 5.0 << 5.0 << 225.0;
-    QTest::newRow("NaN value") << kNaN << 0.0 << 100.0 << 225.0;
-}
-
-void TestInstrumentWidgets::angleRunsClockwiseFromLowerLeftToLowerRight() {
-    QFETCH(double, value);
-    QFETCH(double, minimum);
-    QFETCH(double, maximum);
-    QFETCH(double, angle);
-    QCOMPARE(knobAngleForValue(value, minimum, maximum), angle);
-}
-
-void TestInstrumentWidgets::pressInTheDeadZoneGoesToTheNearerEnd_data() {
-    QTest::addColumn<double>("angle");
-    QTest::addColumn<double>("fraction");
-
-    QTest::newRow("lower left") << 225.0 << 0.0;
-    QTest::newRow("left") << 180.0 << 1.0 / 6;
-    QTest::newRow("top") << 90.0 << 0.5;
-    QTest::newRow("lower right") << -45.0 << 1.0;
-    QTest::newRow("lower right, one turn on") << 315.0 << 1.0;
-    QTest::newRow("dead zone, right of bottom") << -80.0 << 1.0;
-    QTest::newRow("dead zone, left of bottom") << -100.0 << 0.0;
-}
-
-void TestInstrumentWidgets::pressInTheDeadZoneGoesToTheNearerEnd() {
-    QFETCH(double, angle);
-    QFETCH(double, fraction);
-    QCOMPARE(knobFractionForAngle(angle), fraction);
-}
-
-void TestInstrumentWidgets::userValuesAndStepsLandOnTenths_data() {
-    QTest::addColumn<double>("input");
-    QTest::addColumn<double>("rounded");
-    QTest::addColumn<double>("minimum");
-    QTest::addColumn<double>("maximum");
-    QTest::addColumn<double>("fraction");
-    QTest::addColumn<double>("step");
-
-    QTest::newRow("0..100") << 23.44 << 23.4 << 0.0 << 100.0 << 0.01 << 1.0;
-    QTest::newRow("0..100 page") << 23.46 << 23.5 << 0.0 << 100.0 << 0.1 << 10.0;
-    QTest::newRow("-200..1372") << -0.06 << -0.1 << -200.0 << 1372.0 << 0.01 << 20.0;
-    QTest::newRow("-200..1372 page") << 99.96 << 100.0 << -200.0 << 1372.0 << 0.1 << 200.0;
-    QTest::newRow("narrow range") << 1.04 << 1.0 << 0.0 << 5.0 << 0.01 << 0.1;
-    QTest::newRow("zero span") << 5.0 << 5.0 << 5.0 << 5.0 << 0.01 << 0.1;
-    QTest::newRow("reversed") << -7.25 << -7.3 << 100.0 << 0.0 << 0.01 << 1.0;
-}
-
-void TestInstrumentWidgets::userValuesAndStepsLandOnTenths() {
-    QFETCH(double, input);
-    QFETCH(double, rounded);
-    QFETCH(double, minimum);
-    QFETCH(double, maximum);
-    QFETCH(double, fraction);
-    QFETCH(double, step);
-    QCOMPARE(roundUserValue(input), rounded);
-    QCOMPARE(knobUserStep(minimum, maximum, fraction), step);
-}
-
-void TestInstrumentWidgets::tickLabelsAreCompact_data() {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<double>("step");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("end of a range") << 1372.0 << 0.1 << "1372";
-    QTest::newRow("negative") << -200.0 << 200.0 << "-200";
-    QTest::newRow("tenths") << 0.30000000000000004 << 0.1 << "0.3";
-    QTest::newRow("hundredths") << 12.25 << 0.05 << "12.25";
-    QTest::newRow("negative zero") << -0.0 << 1.0 << "0";
-    QTest::newRow("tiny negative rounds to zero") << -0.01 << 0.5 << "0";
-    QTest::newRow("ten thousands") << 20000.0 << 10000.0 << "20k";
-    QTest::newRow("odd ten thousands") << 12345.0 << 0.1 << "12345";
-    QTest::newRow("millions") << 2.5e6 << 5e5 << "2.5e+06";
-}
-
-void TestInstrumentWidgets::tickLabelsAreCompact() {
-    QFETCH(double, value);
-    QFETCH(double, step);
-    QFETCH(QString, text);
-    QCOMPARE(knobTickLabel(value, step), text);
-}
-
-void TestInstrumentWidgets::knobClampsAndEmitsOncePerRealChange() {
-    KnobGauge knob(3);
-    knob.setAxisRange(0, 100);
-    QSignalSpy spy(&knob, &KnobGauge::pointerValueChanged);
-
-    knob.setValue(150);
-    QCOMPARE(knob.value(), 100.0);
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0), QVariantList({3, 0, 100.0}));
-    knob.setValue(100);
-    knob.setValue(120);
-    knob.setValue(kNaN);
-    QCOMPARE(spy.count(), 1);
-
-    knob.setAxisMaximum(50);
-    QCOMPARE(knob.value(), 50.0);
-    QCOMPARE(spy.count(), 2);
-    knob.setAxisRange(60, 20); // reversed: the value is kept inside [20, 60]
-    QCOMPARE(spy.count(), 2);
-    knob.setAxisRange(80, 70);
-    QCOMPARE(knob.value(), 70.0);
-    knob.setAxisRange(70, 70);
-    knob.setAxisRange(kNaN, 10);
-    QCOMPARE(knob.axisMinimum(), 70.0);
-    QCOMPARE(knob.value(), 70.0);
-    QCOMPARE(spy.count(), 3);
-}
-
-void TestInstrumentWidgets::knobKeysAndWheelStepFromTheValue() {
-    KnobGauge knob;
-    knob.setAxisRange(-200, 1372);
-    knob.setValue(100.04);
-
-    QTest::keyClick(&knob, Qt::Key_Up);
-    QCOMPARE(knob.value(), 120.0);
-    QTest::keyClick(&knob, Qt::Key_PageDown);
-    QCOMPARE(knob.value(), -80.0);
-    QTest::keyClick(&knob, Qt::Key_PageDown);
-    QCOMPARE(knob.value(), -200.0);
-    QTest::keyClick(&knob, Qt::Key_End);
-    QCOMPARE(knob.value(), 1372.0);
-
-    QWheelEvent halfNotch({50, 50}, {50, 50}, {}, {0, 60}, Qt::NoButton, {}, Qt::NoScrollPhase,
-                          false);
-    QApplication::sendEvent(&knob, &halfNotch);
-    QCOMPARE(knob.value(), 1372.0);
-    QWheelEvent down({50, 50}, {50, 50}, {}, {0, -180}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&knob, &down);
-    QCOMPARE(knob.value(), 1352.0); // +60 and -180 eighths of a degree: one notch down
-}
-
-void TestInstrumentWidgets::knobDragFollowsTheAngleAndStopsAtTheEnds() {
-    KnobGauge knob;
-    knob.setAxisRange(0, 100);
-    knob.resize(200, 200);
-    knob.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&knob));
-
-    QTest::mousePress(&knob, Qt::LeftButton, {}, {100, 0});
-    QVERIFY2(qAbs(knob.value() - 50) < 3, qPrintable(QString::number(knob.value())));
-    QCOMPARE(std::round(knob.value() * 10), knob.value() * 10);
-    // Round the left side and across the bottom: the knob stops at zero
-    // instead of jumping to the maximum on the far side of the gap.
-    for (QPoint pos : {QPoint(0, 100), QPoint(0, 199), QPoint(100, 199), QPoint(199, 199)})
-        QTest::mouseMove(&knob, pos);
-    QCOMPARE(knob.value(), 0.0);
-    QTest::mouseRelease(&knob, Qt::LeftButton, {}, {199, 199});
-}
-
-void TestInstrumentWidgets::knobAndEditUpdatingEachOtherSettleOnOneValue() {
-    KnobGauge knob(1);
-    NumericEdit edit(1);
-    knob.setAxisRange(0, 100);
-    edit.setRange(0, 100);
-    int emitted = 0;
-    connect(&knob, &KnobGauge::pointerValueChanged, &edit, [&](int, int, double v) {
-        ++emitted;
-        edit.setValue(v);
-    });
-    connect(&edit, &NumericEdit::valueChanged, &knob, [&](int, double v) {
-        ++emitted;
-        knob.setValue(v);
-    });
-
-    auto settles = [&](auto change, double expected) {
-        emitted = 0;
-        change();
-        return knob.value() == expected && edit.value() == expected && emitted <= 4;
-    };
-    QVERIFY(settles([&] { knob.setValue(33.33); }, 33.3));
-    QVERIFY(settles([&] { edit.setValue(150); }, 100));
-    QVERIFY(settles([&] { knob.setAxisRange(0, 50); }, 50));
-    QVERIFY(settles([&] { edit.setRange(-10, 40); }, 40));
-    QVERIFY(settles([&] { knob.setValue(40); }, 40));
-    QCOMPARE(emitted, 0);
-}
-
-void TestInstrumentWidgets::knobDrawsOddRangesAtAnySize_data() {
-    QTest::addColumn<double>("minimum");
-    QTest::addColumn<double>("maximum");
-
-    QTest::newRow("equal") << 5.0 << 5.0;
-    QTest::newRow("reversed") << 10.0 << 0.0;
-    QTest::newRow("tiny span") << 0.0 << 1e-12;
-    QTest::newRow("huge span") << -1e300 << 1e300;
-    QTest::newRow("far from zero") << 1e15 << 1e15 + 1;
-}
-
-void TestInstrumentWidgets::knobDrawsOddRangesAtAnySize() {
-    QFETCH(double, minimum);
-    QFETCH(double, maximum);
-    KnobGauge knob;
-    knob.setAxisRange(minimum, maximum);
-    knob.setValue(maximum);
-    for (QSize size : {QSize(20, 20), QSize(110, 110), QSize(300, 120)}) {
-        knob.resize(size);
-        QVERIFY(!knob.grab().isNull());
+    void majorTicksSitOnRoundValuesInsideTheRange_data() {
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<int>("maxTicks");
+        QTest::addColumn<QList<double>>("expected");
+        QTest::newRow("0..100 by tens")
+            << 0.0 << 100.0 << 11 << QList<double>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+        QTest::newRow("-200..1372")
+            << -200.0 << 1372.0 << 8 << QList<double>{-200, 0, 200, 400, 600, 800, 1000, 1200};
+        QTest::newRow("equal bounds") << 5.0 << 5.0 << 6 << QList<double>{5};
+        QTest::newRow("reversed bounds") << 10.0 << 0.0 << 6 << QList<double>{0, 2, 4, 6, 8, 10};
+        QTest::newRow("tenths") << 0.0 << 0.3 << 4 << QList<double>{0, 0.1, 0.2, 0.3};
+        QTest::newRow("NaN bound") << kNaN << 10.0 << 6 << QList<double>{};
+        QTest::newRow("infinite bound") << 0.0 << kInf << 6 << QList<double>{};
     }
-    QCOMPARE(knob.value(), maximum);
-}
+    void majorTicksSitOnRoundValuesInsideTheRange() {
+        QFETCH(double, minimum);
+        QFETCH(double, maximum);
+        QFETCH(int, maxTicks);
+        const std::vector<double> ticks = knobMajorTicks(minimum, maximum, maxTicks);
+        QFETCH(QList<double>, expected);
+        QCOMPARE(QList<double>(ticks.begin(), ticks.end()), expected);
+    }
 
-void TestInstrumentWidgets::editTakesTypedTextOnEnterAndClampsEveryValue() {
-    NumericEdit edit(2);
-    edit.setRange(-200, 1372);
-    edit.spinBox()->setLocale(QLocale::c());
-    QSignalSpy spy(&edit, &NumericEdit::valueChanged);
+    void minorTicksFillBetweenTheMajors() {
+        const std::vector<double> fifths = knobMinorTicks(0, 20, 10);
+        QCOMPARE(QList<double>(fifths.begin(), fifths.end()),
+                 QList<double>({2, 4, 6, 8, 12, 14, 16, 18}));
+        QVERIFY(knobMinorTicks(0, 1e12, 1e-3).empty());
+    }
 
-    edit.spinBox()->selectAll();
-    QTest::keyClicks(edit.spinBox(), "25.4");
-    QCOMPARE(spy.count(), 0);
-    QTest::keyClick(edit.spinBox(), Qt::Key_Return);
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0), QVariantList({2, 25.4}));
-    QTest::keyClick(edit.spinBox(), Qt::Key_Up);
-    QCOMPARE(edit.value(), 26.4);
+    void angleRunsClockwiseFromLowerLeftToLowerRight_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<double>("angle");
+        QTest::newRow("minimum at lower left") << 0.0 << 0.0 << 100.0 << 225.0;
+        QTest::newRow("middle at the top") << 50.0 << 0.0 << 100.0 << 90.0;
+        QTest::newRow("maximum at lower right") << 100.0 << 0.0 << 100.0 << -45.0;
+        QTest::newRow("below the range") << -10.0 << 0.0 << 100.0 << 225.0;
+        QTest::newRow("reversed: minimum still first") << 10.0 << 10.0 << 0.0 << 225.0;
+        QTest::newRow("reversed: maximum last") << 0.0 << 10.0 << 0.0 << -45.0;
+        QTest::newRow("zero span") << 5.0 << 5.0 << 5.0 << 225.0;
+        QTest::newRow("NaN value") << kNaN << 0.0 << 100.0 << 225.0;
+    }
+    void angleRunsClockwiseFromLowerLeftToLowerRight() {
+        QFETCH(double, value);
+        QFETCH(double, minimum);
+        QFETCH(double, maximum);
+        QTEST(knobAngleForValue(value, minimum, maximum), "angle");
+    }
 
-    edit.setValue(2000);
-    edit.setValue(1372);
-    edit.setValue(kNaN);
-    QCOMPARE(spy.count(), 3);
-    QCOMPARE(edit.value(), 1372.0);
-    edit.setMaximum(10);
-    QCOMPARE(spy.count(), 4);
-    QCOMPARE(edit.value(), 10.0);
-}
+    void pressInTheDeadZoneGoesToTheNearerEnd_data() {
+        QTest::addColumn<double>("angle");
+        QTest::addColumn<double>("fraction");
+        QTest::newRow("left") << 180.0 << 1.0 / 6;
+        QTest::newRow("lower right") << -45.0 << 1.0;
+        QTest::newRow("lower right, one turn on") << 315.0 << 1.0;
+        QTest::newRow("dead zone, right of bottom") << -80.0 << 1.0;
+        QTest::newRow("dead zone, left of bottom") << -100.0 << 0.0;
+    }
+    void pressInTheDeadZoneGoesToTheNearerEnd() {
+        QFETCH(double, angle);
+        QTEST(knobFractionForAngle(angle), "fraction");
+    }
 
-void TestInstrumentWidgets::appendAfterClearStartsAtTheXLowerBound() {
-    StripChart chart;
-    chart.setXRange(1, 300);
-    for (double y : {20.0, 21.0, 22.0})
-        chart.appendPoint(y);
-    QCOMPARE(keysOf(chart), QList<double>({1, 2, 3}));
+    void userValuesAndStepsLandOnTenths_data() {
+        QTest::addColumn<double>("input");
+        QTest::addColumn<double>("rounded");
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<double>("fraction");
+        QTest::addColumn<double>("step");
+        QTest::newRow("0..100") << 23.44 << 23.4 << 0.0 << 100.0 << 0.01 << 1.0;
+        QTest::newRow("0..100 page") << 23.46 << 23.5 << 0.0 << 100.0 << 0.1 << 10.0;
+        QTest::newRow("-200..1372") << -0.06 << -0.1 << -200.0 << 1372.0 << 0.01 << 20.0;
+        QTest::newRow("-200..1372 page") << 99.96 << 100.0 << -200.0 << 1372.0 << 0.1 << 200.0;
+        QTest::newRow("narrow range") << 1.04 << 1.0 << 0.0 << 5.0 << 0.01 << 0.1;
+        QTest::newRow("zero span") << 5.0 << 5.0 << 5.0 << 5.0 << 0.01 << 0.1;
+        QTest::newRow("reversed") << -7.25 << -7.3 << 100.0 << 0.0 << 0.01 << 1.0;
+    }
+    void userValuesAndStepsLandOnTenths() {
+        QFETCH(double, input);
+        QFETCH(double, minimum);
+        QFETCH(double, maximum);
+        QFETCH(double, fraction);
+        QTEST(roundUserValue(input), "rounded");
+        QTEST(knobUserStep(minimum, maximum, fraction), "step");
+    }
 
-    chart.clear();
-    QCOMPARE(chart.pointCount(), 0);
-    QCOMPARE(chart.xLower(), 1.0);
-    QCOMPARE(chart.xUpper(), 300.0);
-    chart.setXRange(10, 50);
-    chart.appendPoint(5);
-    QCOMPARE(keysOf(chart), QList<double>({10}));
-}
+    void tickLabelsAreCompact_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("tenths") << 0.30000000000000004 << 0.1 << "0.3";
+        QTest::newRow("hundredths") << 12.25 << 0.05 << "12.25";
+        QTest::newRow("negative zero") << -0.0 << 1.0 << "0";
+        QTest::newRow("tiny negative rounds to zero") << -0.01 << 0.5 << "0";
+        QTest::newRow("ten thousands") << 20000.0 << 10000.0 << "20k";
+        QTest::newRow("millions") << 2.5e6 << 5e5 << "2.5e+06";
+    }
+    void tickLabelsAreCompact() {
+        QFETCH(double, value);
+        QFETCH(double, step);
+        QTEST(knobTickLabel(value, step), "text");
+    }
 
-void TestInstrumentWidgets::fullChartScrollsKeepingItsWidth() {
-    StripChart chart;
-    chart.setXRange(1, 300);
-    for (int i = 0; i < 300; ++i)
-        chart.appendPoint(i);
-    QCOMPARE(chart.xLower(), 1.0);
-    QCOMPARE(chart.xUpper(), 300.0);
-    chart.appendPoint(0);
-    QCOMPARE(chart.xLower(), 2.0);
-    QCOMPARE(chart.xUpper(), 301.0);
-    for (int i = 0; i < 99; ++i)
-        chart.appendPoint(0);
-    QCOMPARE(chart.xLower(), 101.0);
-    QCOMPARE(chart.xUpper(), 400.0);
-    QCOMPARE(chart.pointCount(), 400);
+    void knobClampsAndEmitsOncePerRealChange() {
+        KnobGauge knob(3);
+        knob.setAxisRange(0, 100);
+        QSignalSpy spy(&knob, &KnobGauge::pointerValueChanged);
+        knob.setValue(150);
+        QCOMPARE(knob.value(), 100.0);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0), QVariantList({3, 0, 100.0}));
+        knob.setValue(100);
+        knob.setValue(120);
+        knob.setValue(kNaN);
+        QCOMPARE(spy.count(), 1);
+        knob.setAxisMaximum(50);
+        QCOMPARE(knob.value(), 50.0);
+        QCOMPARE(spy.count(), 2);
+        knob.setAxisRange(60, 20); // reversed: the value is kept inside [20, 60]
+        QCOMPARE(spy.count(), 2);
+        knob.setAxisRange(80, 70);
+        QCOMPARE(knob.value(), 70.0);
+        knob.setAxisRange(70, 70);
+        knob.setAxisRange(kNaN, 10);
+        QCOMPARE(knob.axisMinimum(), 70.0);
+        QCOMPARE(knob.value(), 70.0);
+        QCOMPARE(spy.count(), 3);
+    }
 
-    chart.setHistoryLimit(300);
-    chart.appendPoint(0);
-    QCOMPARE(chart.pointCount(), 300);
-    QCOMPARE(keysOf(chart).first(), 102.0);
-}
+    void knobKeysAndWheelStepFromTheValue() {
+        KnobGauge knob;
+        knob.setAxisRange(-200, 1372);
+        knob.setValue(100.04);
+        QTest::keyClick(&knob, Qt::Key_Up);
+        QCOMPARE(knob.value(), 120.0);
+        QTest::keyClick(&knob, Qt::Key_PageDown);
+        QCOMPARE(knob.value(), -80.0);
+        QTest::keyClick(&knob, Qt::Key_PageDown);
+        QCOMPARE(knob.value(), -200.0);
+        QTest::keyClick(&knob, Qt::Key_End);
+        QCOMPARE(knob.value(), 1372.0);
+        QWheelEvent halfNotch({50, 50}, {50, 50}, {}, {0, 60}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                              false);
+        QApplication::sendEvent(&knob, &halfNotch);
+        QCOMPARE(knob.value(), 1372.0);
+        QWheelEvent down({50, 50}, {50, 50}, {}, {0, -180}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                         false);
+        QApplication::sendEvent(&knob, &down);
+        QCOMPARE(knob.value(), 1352.0); // +60 and -180 eighths of a degree: one notch down
+    }
 
-void TestInstrumentWidgets::plotArrayPlacesPointsFromFirstXByStep() {
-    StripChart chart;
-    chart.appendPoint(99);
-    chart.plotArray({1, 2, 3}, 10, 0.5);
-    QCOMPARE(keysOf(chart), QList<double>({10, 10.5, 11}));
-    chart.appendPoint(4);
-    QCOMPARE(keysOf(chart).last(), 12.0);
+    void knobDragFollowsTheAngleAndStopsAtTheEnds() {
+        KnobGauge knob;
+        knob.setAxisRange(0, 100);
+        knob.resize(200, 200);
+        knob.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&knob));
+        QTest::mousePress(&knob, Qt::LeftButton, {}, {100, 0});
+        QVERIFY2(qAbs(knob.value() - 50) < 3, qPrintable(QString::number(knob.value())));
+        QCOMPARE(std::round(knob.value() * 10), knob.value() * 10);
+        // Round the left side and across the bottom: the knob stops at zero
+        // instead of jumping to the maximum on the far side of the gap.
+        for (QPoint pos : {QPoint(0, 100), QPoint(0, 199), QPoint(100, 199), QPoint(199, 199)})
+            QTest::mouseMove(&knob, pos);
+        QCOMPARE(knob.value(), 0.0);
+        QTest::mouseRelease(&knob, Qt::LeftButton, {}, {199, 199});
+    }
 
-    chart.plotArray({1, 2}, kNaN, 1);
-    chart.plotArray({1, 2}, 0, kInf);
-    QCOMPARE(chart.pointCount(), 4);
-    chart.plotArray({}, 0, 1);
-    QCOMPARE(chart.pointCount(), 0);
-}
+    void knobAndEditUpdatingEachOtherSettleOnOneValue() {
+        KnobGauge knob(1);
+        NumericEdit edit(1);
+        knob.setAxisRange(0, 100);
+        edit.setRange(0, 100);
+        int emitted = 0;
+        connect(&knob, &KnobGauge::pointerValueChanged, &edit, [&](int, int, double v) {
+            ++emitted;
+            edit.setValue(v);
+        });
+        connect(&edit, &NumericEdit::valueChanged, &knob, [&](int, double v) {
+            ++emitted;
+            knob.setValue(v);
+        });
+        auto settles = [&](auto change, double expected) {
+            emitted = 0;
+            change();
+            return knob.value() == expected && edit.value() == expected && emitted <= 4;
+        };
+        QVERIFY(settles([&] { knob.setValue(33.33); }, 33.3));
+        QVERIFY(settles([&] { edit.setValue(150); }, 100));
+        QVERIFY(settles([&] { knob.setAxisRange(0, 50); }, 50));
+        QVERIFY(settles([&] { edit.setRange(-10, 40); }, 40));
+        QVERIFY(settles([&] { knob.setValue(40); }, 40));
+        QCOMPARE(emitted, 0);
+    }
 
-void TestInstrumentWidgets::autoscaleFollowsFinitePointsInViewUntilYIsFixed() {
-    StripChart chart;
-    chart.setXRange(1, 10);
-    for (double y : {20.0, kNaN, kInf, -kInf, 30.0})
-        chart.appendPoint(y);
-    QVERIFY(chart.yLower() < 20 && chart.yLower() > 18);
-    QVERIFY(chart.yUpper() > 30 && chart.yUpper() < 32);
+    void knobDrawsOddRangesAtAnySize_data() {
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::newRow("equal") << 5.0 << 5.0;
+        QTest::newRow("reversed") << 10.0 << 0.0;
+        QTest::newRow("tiny span") << 0.0 << 1e-12;
+        QTest::newRow("huge span") << -1e300 << 1e300;
+        QTest::newRow("far from zero") << 1e15 << 1e15 + 1;
+    }
+    void knobDrawsOddRangesAtAnySize() {
+        QFETCH(double, minimum);
+        QFETCH(double, maximum);
+        KnobGauge knob;
+        knob.setAxisRange(minimum, maximum);
+        knob.setValue(maximum);
+        for (QSize size : {QSize(20, 20), QSize(110, 110), QSize(300, 120)}) {
+            knob.resize(size);
+            QVERIFY(!knob.grab().isNull());
+        }
+        QCOMPARE(knob.value(), maximum);
+    }
 
-    // Once the spike has scrolled out, a flat trace keeps a one-degree window.
-    for (int i = 0; i < 10; ++i)
+    void editTakesTypedTextOnEnterAndClampsEveryValue() {
+        NumericEdit edit(2);
+        edit.setRange(-200, 1372);
+        edit.spinBox()->setLocale(QLocale::c());
+        QSignalSpy spy(&edit, &NumericEdit::valueChanged);
+        edit.spinBox()->selectAll();
+        QTest::keyClicks(edit.spinBox(), "25.4");
+        QCOMPARE(spy.count(), 0);
+        QTest::keyClick(edit.spinBox(), Qt::Key_Return);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0), QVariantList({2, 25.4}));
+        QTest::keyClick(edit.spinBox(), Qt::Key_Up);
+        QCOMPARE(edit.value(), 26.4);
+        edit.setValue(2000);
+        edit.setValue(1372);
+        edit.setValue(kNaN);
+        QCOMPARE(spy.count(), 3);
+        QCOMPARE(edit.value(), 1372.0);
+        edit.setMaximum(10);
+        QCOMPARE(spy.count(), 4);
+        QCOMPARE(edit.value(), 10.0);
+    }
+
+    void appendAfterClearStartsAtTheXLowerBound() {
+        StripChart chart;
+        chart.setXRange(1, 300);
+        for (double y : {20.0, 21.0, 22.0})
+            chart.appendPoint(y);
+        QCOMPARE(keysOf(chart), QList<double>({1, 2, 3}));
+        chart.clear();
+        QCOMPARE(chart.pointCount(), 0);
+        QCOMPARE(xSpan(chart), QPointF(1, 300));
+        chart.setXRange(10, 50);
         chart.appendPoint(5);
-    QCOMPARE(chart.yLower(), 4.5);
-    QCOMPARE(chart.yUpper(), 5.5);
+        QCOMPARE(keysOf(chart), QList<double>({10}));
+    }
 
-    chart.setYRange(50, 0);
-    chart.appendPoint(1000);
-    QCOMPARE(chart.yLower(), 0.0);
-    QCOMPARE(chart.yUpper(), 50.0);
-    chart.setAutoScaleY(true);
-    QVERIFY(chart.yUpper() > 1000);
+    void fullChartScrollsKeepingItsWidth() {
+        StripChart chart;
+        chart.setXRange(1, 300);
+        for (int i = 0; i < 300; ++i)
+            chart.appendPoint(i);
+        QCOMPARE(xSpan(chart), QPointF(1, 300));
+        chart.appendPoint(0);
+        QCOMPARE(xSpan(chart), QPointF(2, 301));
+        for (int i = 0; i < 99; ++i)
+            chart.appendPoint(0);
+        QCOMPARE(xSpan(chart), QPointF(101, 400));
+        QCOMPARE(chart.pointCount(), 400);
+        chart.setHistoryLimit(300);
+        chart.appendPoint(0);
+        QCOMPARE(chart.pointCount(), 300);
+        QCOMPARE(keysOf(chart).first(), 102.0);
+    }
 
-    const double lower = chart.yLower();
-    chart.plotArray({kNaN, kNaN}, 1, 1);
-    QCOMPARE(chart.yLower(), lower);
-}
+    void plotArrayPlacesPointsFromFirstXByStep() {
+        StripChart chart;
+        chart.appendPoint(99);
+        chart.plotArray({1, 2, 3}, 10, 0.5);
+        QCOMPARE(keysOf(chart), QList<double>({10, 10.5, 11}));
+        chart.appendPoint(4);
+        QCOMPARE(keysOf(chart).last(), 12.0);
+        chart.plotArray({1, 2}, kNaN, 1);
+        chart.plotArray({1, 2}, 0, kInf);
+        QCOMPARE(chart.pointCount(), 4);
+        chart.plotArray({}, 0, 1);
+        QCOMPARE(chart.pointCount(), 0);
+    }
 
-void TestInstrumentWidgets::manyAppendsCoalesceIntoOneRedraw() {
-    StripChart chart;
-    int redraws = 0;
-    connect(chart.plot(), &QCustomPlot::afterReplot, this, [&] { ++redraws; });
-    for (int i = 0; i < 500; ++i)
-        chart.appendPoint(i % 17);
-    QCOMPARE(redraws, 0);
-    QTRY_COMPARE(redraws, 1);
-}
+    void autoscaleFollowsFinitePointsInViewUntilYIsFixed() {
+        StripChart chart;
+        chart.setXRange(1, 10);
+        for (double y : {20.0, kNaN, kInf, -kInf, 30.0})
+            chart.appendPoint(y);
+        QVERIFY(chart.yLower() < 20 && chart.yLower() > 18);
+        QVERIFY(chart.yUpper() > 30 && chart.yUpper() < 32);
+        // Once the spike has scrolled out, a flat trace keeps a one-degree window.
+        for (int i = 0; i < 10; ++i)
+            chart.appendPoint(5);
+        QCOMPARE(ySpan(chart), QPointF(4.5, 5.5));
+        chart.setYRange(50, 0);
+        chart.appendPoint(1000);
+        QCOMPARE(ySpan(chart), QPointF(0.0, 50.0));
+        chart.setAutoScaleY(true);
+        QVERIFY(chart.yUpper() > 1000);
+        const double lower = chart.yLower();
+        chart.plotArray({kNaN, kNaN}, 1, 1);
+        QCOMPARE(chart.yLower(), lower);
+    }
 
-void TestInstrumentWidgets::clickCarriesTheChannelIndex() {
-    StripChart chart(2);
-    chart.resize(220, 110);
-    chart.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&chart));
-    QSignalSpy spy(&chart, &StripChart::clicked);
+    void manyAppendsCoalesceIntoOneRedraw() {
+        StripChart chart;
+        int redraws = 0;
+        connect(chart.plot(), &QCustomPlot::afterReplot, this, [&] { ++redraws; });
+        for (int i = 0; i < 500; ++i)
+            chart.appendPoint(i % 17);
+        QCOMPARE(redraws, 0);
+        QTRY_COMPARE(redraws, 1);
+    }
 
-    QTest::mouseClick(chart.plot(), Qt::LeftButton, {}, {110, 50});
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).toInt(), 2);
-    QTest::mousePress(chart.plot(), Qt::LeftButton, {}, {20, 50});
-    QTest::mouseRelease(chart.plot(), Qt::LeftButton, {}, {200, 50});
-    QCOMPARE(spy.count(), 1);
-}
+    void clickCarriesTheChannelIndex() {
+        StripChart chart(2);
+        chart.resize(220, 110);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        QSignalSpy spy(&chart, &StripChart::clicked);
+        QTest::mouseClick(chart.plot(), Qt::LeftButton, {}, {110, 50});
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toInt(), 2);
+        QTest::mousePress(chart.plot(), Qt::LeftButton, {}, {20, 50});
+        QTest::mouseRelease(chart.plot(), Qt::LeftButton, {}, {200, 50});
+        QCOMPARE(spy.count(), 1);
+    }
+};
 
 QTEST_MAIN(TestInstrumentWidgets)
 #include "tst_instrument_widgets.moc"

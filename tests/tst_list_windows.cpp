@@ -10,7 +10,6 @@
 #include "support/scripted_dialogs.h"
 #include "widgets/grid.h"
 
-#include <QAction>
 #include <QDir>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -44,245 +43,210 @@ private:
     shared::RunState m_state;
     test::ScriptedDialogs m_dialogs;
     QTemporaryDir m_dir;
-
     void feed(recording::ListWindow& list, int rows) {
         for (int i = 0; i < rows; ++i)
             list.ListFeed(QStringLiteral("2026/12/06 14:10:19"), kTexts);
     }
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
-
-    void listNumbersItsRowsAndScrollsOnlyAfterTheTenth();
-    void dumpWritesTheListAndTheNumberingCarriesOn();
-    void dumpThatCannotBeWrittenKeepsTheRowsAndSaysWhy();
-    void closingTheListClearsItsStateAndSignals();
-    void savedTableReadsBackIntoTheSameCells_data();
-    void savedTableReadsBackIntoTheSameCells();
-    void cancelledSaveWritesNothingEvenAfterAnEarlierSave();
-    void channelClickSendsTheColumnWithItsTypeScale_data();
-    void channelClickSendsTheColumnWithItsTypeScale();
-    void clickOnTheNumberOrTimeColumnDoesNothing();
-    void dataListSwapsTablesAndBackOnTwoClicks();
-};
-
-void TestListWindows::init() {
-    m_state = {};
-    m_state.windows.ListUnit = QStringLiteral("°C");
-    m_state.live.TypeLetter = {"K", "J", "T", "E"};
-    m_dialogs.clear();
-    QVERIFY(m_dir.isValid());
-}
-
-void TestListWindows::cleanup() {
-    QVERIFY(m_dialogs.unexpectedCalls().isEmpty());
-}
-
-void TestListWindows::listNumbersItsRowsAndScrollsOnlyAfterTheTenth() {
-    recording::ListWindow list(m_state, m_dialogs);
-    QCOMPARE(cellsOf(*list.GridN, 0),
-             QStringList({"°C", "Date Time", "T1 - K", "T2 - J", "T3 - T", "T4 - E"}));
-    // Room for a few rows only, so any scrolling shows.
-    list.resize(list.width(), 160);
-    list.show();
-
-    feed(list, 10);
-    QCOMPARE(list.GridN->Rows(), 11);
-    QCOMPARE(list.GridN->TopRow(), 1);
-    feed(list, 1);
-    QCOMPARE(list.GridN->TopRow(), 2);
-    feed(list, 1);
-    QCOMPARE(list.GridN->TopRow(), 3);
-    QCOMPARE(cellsOf(*list.GridN, 12),
-             QStringList({"12", "2026/12/06 14:10:19", "23.4", "Over", "- - -", "-12.5"}));
-    QCOMPARE(m_state.windows.ListRowCount, 12.0f);
-}
-
-void TestListWindows::dumpWritesTheListAndTheNumberingCarriesOn() {
-    QTemporaryDir folder;
-    const QString before = QDir::currentPath();
-    QDir::setCurrent(folder.path());
-    recording::ListWindow list(m_state, m_dialogs);
-    list.setDumpEvery(3);
-    feed(list, 3);
-    QDir::setCurrent(before);
-
-    const QStringList dumps = QDir(folder.path()).entryList(QDir::Files);
-    QCOMPARE(dumps.size(), 1);
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d{10}\\.4ch$")).match(dumps[0]).hasMatch());
-    const QList<QByteArray> lines = readAll(folder.filePath(dumps[0])).split('\n');
-    QCOMPARE(lines.size(), 5); // four lines and nothing after the last CR LF
-    QCOMPARE(lines[0], QByteArray("\xB0"
-                                  "C\tDate Time\tT1 - K\tT2 - J\tT3 - T\tT4 - E\t\r"));
-    QCOMPARE(lines[3], QByteArray("3\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5\t\r"));
-    QCOMPARE(list.GridN->Rows(), 1);
-    QCOMPARE(list.windowTitle(), QStringLiteral("List"));
-
-    feed(list, 1);
-    QCOMPARE(list.GridN->textAt(1, 0), QStringLiteral("4"));
-}
-
-void TestListWindows::dumpThatCannotBeWrittenKeepsTheRowsAndSaysWhy() {
-    // A working folder that no longer exists fails even for root.
-    const QString before = QDir::currentPath();
-    const QString gone = m_dir.filePath(QStringLiteral("gone"));
-    QVERIFY(QDir().mkdir(gone));
-    QDir::setCurrent(gone);
-    QVERIFY(QDir().rmdir(gone));
-    recording::ListWindow list(m_state, m_dialogs);
-    list.setDumpEvery(3);
-    m_dialogs.answerMessage(QMessageBox::Ok);
-    feed(list, 3);
-    QDir::setCurrent(before);
-
-    QCOMPARE(list.GridN->Rows(), 4);
-    const auto messages = m_dialogs.callsOf(Kind::Message);
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages[0].icon, widgets::UserDialogs::Icon::Critical);
-    QVERIFY(messages[0].text.contains(QStringLiteral(".4ch")));
-    QVERIFY2(messages[0].text.contains(QStringLiteral("No such file")),
-             qPrintable(messages[0].text));
-}
-
-void TestListWindows::closingTheListClearsItsStateAndSignals() {
-    recording::ListWindow list(m_state, m_dialogs);
-    QSignalSpy closed(&list, &recording::ListWindow::closed);
-    m_state.windows.ListOpen = true;
-    feed(list, 5);
-    list.close();
-    QCOMPARE(closed.size(), 1);
-    QCOMPARE(m_state.windows.ListOpen, false);
-    QCOMPARE(m_state.windows.ListRowCount, 0.0f);
-}
-
-void TestListWindows::savedTableReadsBackIntoTheSameCells_data() {
-    QTest::addColumn<bool>("dataList");
-    QTest::newRow("live list") << false;
-    QTest::newRow("data list showing °F") << true;
-}
-
-void TestListWindows::savedTableReadsBackIntoTheSameCells() {
-    QFETCH(bool, dataList);
-    const QString path = m_dir.filePath(QStringLiteral("saved.4ch"));
-    m_dialogs.answerSave(path);
-    recording::ListWindow list(m_state, m_dialogs);
-    recording::DataListWindow data(m_state, m_dialogs);
-    widgets::Grid* grid = list.GridN;
-    if (dataList) {
-        for (int i = 1; i <= 5; ++i)
-            data.appendRecord(
-                {QString::number(i), "2026/12/06 14:10:19", "0.0", "", "", ""},
-                {QString::number(i), "2026/12/06 14:10:19", "32.0", "Under", "- - -", "-0.5"});
-        data.Toolbar1_ButtonClick(QStringLiteral("CF"));
-        grid = data.GridF;
-        data.Toolbar1_ButtonClick(QStringLiteral("Save"));
-    } else {
-        feed(list, 5);
-        list.Toolbar1_ButtonClick(QStringLiteral("Save"));
+    void init() {
+        m_state = {};
+        m_state.windows.ListUnit = QStringLiteral("°C");
+        m_state.live.TypeLetter = {"K", "J", "T", "E"};
+        m_dialogs.clear();
+        QVERIFY(m_dir.isValid());
     }
 
-    QCOMPARE(readAll(path).count("\r\n"), 6);
-    const auto loaded = recording::readDataFile(path);
-    QCOMPARE(QStringList(loaded.heading.begin(), loaded.heading.end()), cellsOf(*grid, 0));
-    QCOMPARE(loaded.rows.size(), 5);
-    for (int row = 1; row <= 5; ++row)
-        QCOMPARE(QString::fromLatin1(loaded.rows[row - 1]), grid->rowText(row));
-    QCOMPARE(m_state.recording.SaveFilePath, path);
-    QVERIFY(m_state.recording.SaveFileChosen);
-}
+    void cleanup() { QVERIFY(m_dialogs.unexpectedCalls().isEmpty()); }
 
-void TestListWindows::cancelledSaveWritesNothingEvenAfterAnEarlierSave() {
-    const QString path = m_dir.filePath(QStringLiteral("first.4ch"));
-    recording::ListWindow list(m_state, m_dialogs);
-    feed(list, 2);
-    m_dialogs.answerSave(path);
-    list.Toolbar1_ButtonClick(QStringLiteral("Save"));
-    QVERIFY(QFile::remove(path));
+    void listNumbersItsRowsAndScrollsOnlyAfterTheTenth() {
+        recording::ListWindow list(m_state, m_dialogs);
+        QCOMPARE(cellsOf(*list.GridN, 0),
+                 QStringList({"°C", "Date Time", "T1 - K", "T2 - J", "T3 - T", "T4 - E"}));
+        // Room for a few rows only, so any scrolling shows.
+        list.resize(list.width(), 160);
+        list.show();
+        feed(list, 10);
+        QCOMPARE(list.GridN->Rows(), 11);
+        QCOMPARE(list.GridN->TopRow(), 1);
+        feed(list, 1);
+        QCOMPARE(list.GridN->TopRow(), 2);
+        feed(list, 1);
+        QCOMPARE(list.GridN->TopRow(), 3);
+        QCOMPARE(cellsOf(*list.GridN, 12),
+                 QStringList({"12", "2026/12/06 14:10:19", "23.4", "Over", "- - -", "-12.5"}));
+        QCOMPARE(m_state.windows.ListRowCount, qint64(12));
+    }
 
-    m_dialogs.answerSave(QString());
-    list.Toolbar1_ButtonClick(QStringLiteral("Save"));
-    QVERIFY(!QFile::exists(path));
-    QVERIFY(!m_state.recording.SaveFileChosen);
-    QCOMPARE(m_state.recording.SaveFilePath, path);
-}
+    void dumpWritesTheListAndTheNumberingCarriesOn() {
+        QTemporaryDir folder;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+        recording::ListWindow list(m_state, m_dialogs);
+        list.setDumpEvery(3);
+        feed(list, 3);
+        QDir::setCurrent(before);
+        const QStringList dumps = QDir(folder.path()).entryList(QDir::Files);
+        QCOMPARE(dumps.size(), 1);
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d{10}\\.4ch$")).match(dumps[0]).hasMatch());
+        const QList<QByteArray> lines = readAll(folder.filePath(dumps[0])).split('\n');
+        QCOMPARE(lines.size(), 5); // four lines and nothing after the last CR LF
+        QCOMPARE(lines[0], QByteArray("\xB0"
+                                      "C\tDate Time\tT1 - K\tT2 - J\tT3 - T\tT4 - E\t\r"));
+        QCOMPARE(lines[3], QByteArray("3\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5\t\r"));
+        QCOMPARE(list.GridN->Rows(), 1);
+        QCOMPARE(list.windowTitle(), QStringLiteral("List"));
+        feed(list, 1);
+        QCOMPARE(list.GridN->textAt(1, 0), QStringLiteral("4"));
+    }
 
-void TestListWindows::channelClickSendsTheColumnWithItsTypeScale_data() {
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("heading");
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<double>("max");
-    QTest::addColumn<double>("min");
+    void dumpThatCannotBeWrittenKeepsTheRowsAndSaysWhy() {
+        // A working folder that no longer exists fails even for root.
+        const QString before = QDir::currentPath();
+        const QString gone = m_dir.filePath(QStringLiteral("gone"));
+        QVERIFY(QDir().mkdir(gone));
+        QDir::setCurrent(gone);
+        QVERIFY(QDir().rmdir(gone));
+        recording::ListWindow list(m_state, m_dialogs);
+        list.setDumpEvery(3);
+        m_dialogs.answerMessage(QMessageBox::Ok);
+        feed(list, 3);
+        QDir::setCurrent(before);
+        QCOMPARE(list.GridN->Rows(), 4);
+        const auto messages = m_dialogs.callsOf(Kind::Message);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].icon, widgets::UserDialogs::Icon::Critical);
+        QVERIFY(messages[0].text.contains(QStringLiteral(".4ch")));
+        QVERIFY2(messages[0].text.contains(QStringLiteral("No such file")),
+                 qPrintable(messages[0].text));
+    }
 
-    QTest::newRow("K in °C") << "°C" << 2 << "T1 - K"
-                             << "1°C" << 1370.0 << -200.0;
-    QTest::newRow("J in °F") << "°F" << 3 << "T2 - J"
-                             << "2°F" << 1832.0 << -328.0;
-    QTest::newRow("any other unit is °F") << "C" << 5 << "T4 - T"
-                                          << "4°F" << 752.0 << -328.0;
-    QTest::newRow("S shares R's scale") << "°C" << 4 << "T3 - S"
-                                        << "3°C" << 1600.0 << 0.0;
-    QTest::newRow("K is searched before C") << "°C" << 2 << "T1 - C - K"
-                                            << "1°C" << 1370.0 << -200.0;
-    QTest::newRow("unknown type keeps the last scale") << "°C" << 2 << "T1 - X"
-                                                       << "1°C" << 99.0 << -9.0;
-}
+    void closingTheListClearsItsStateAndSignals() {
+        recording::ListWindow list(m_state, m_dialogs);
+        QSignalSpy closed(&list, &recording::ListWindow::closed);
+        m_state.windows.ListOpen = true;
+        feed(list, 5);
+        list.close();
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(m_state.windows.ListOpen, false);
+        QCOMPARE(m_state.windows.ListRowCount, qint64(0));
+    }
 
-void TestListWindows::channelClickSendsTheColumnWithItsTypeScale() {
-    QFETCH(QString, unit);
-    QFETCH(int, column);
-    QFETCH(QString, heading);
-    int stops = 0, starts = 0;
-    recording::FileListWindow files(m_state, m_dialogs, {[&] { ++stops; }, [&] { ++starts; }});
-    files.PlotYMax = 99;
-    files.PlotYMin = -9;
-    recording::SixValues cells{unit, "Date Time", "T1", "T2", "T3", "T4"};
-    cells[column] = heading;
-    files.setHeading(cells);
-    const QByteArray text[] = {"23.4", "Over", "- - -", "-12.5", "Under"};
-    QList<QByteArray> rows;
-    for (int i = 0; i < 5; ++i)
-        rows.append(QByteArray::number(i + 1) + "\t2026/12/06 14:10:19" +
-                    QByteArray("\t").repeated(column - 1) + text[i]);
-    files.appendRows(rows);
-    QList<recording::PlotRequest> sent;
-    files.plotHook = [&](const recording::PlotRequest& request) { sent.append(request); };
-    files.show();
+    void savedTableReadsBackIntoTheSameCells_data() {
+        QTest::addColumn<bool>("dataList");
+        QTest::newRow("live list") << false;
+        QTest::newRow("data list showing °F") << true;
+    }
+    void savedTableReadsBackIntoTheSameCells() {
+        QFETCH(bool, dataList);
+        const QString path = m_dir.filePath(QStringLiteral("saved.4ch"));
+        m_dialogs.answerSave(path);
+        recording::ListWindow list(m_state, m_dialogs);
+        recording::DataListWindow data(m_state, m_dialogs);
+        widgets::Grid* grid = list.GridN;
+        if (dataList) {
+            for (int i = 1; i <= 5; ++i)
+                data.appendRecord(
+                    {QString::number(i), "2026/12/06 14:10:19", "0.0", "", "", ""},
+                    {QString::number(i), "2026/12/06 14:10:19", "32.0", "Under", "- - -", "-0.5"});
+            data.Toolbar1_ButtonClick(QStringLiteral("CF"));
+            grid = data.GridF;
+            data.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        } else {
+            feed(list, 5);
+            list.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        }
+        QCOMPARE(readAll(path).count("\r\n"), 6);
+        const auto loaded = recording::readDataFile(path);
+        QCOMPARE(QStringList(loaded.heading.begin(), loaded.heading.end()), cellsOf(*grid, 0));
+        QCOMPARE(loaded.heading[0], dataList ? QStringLiteral("°F") : QStringLiteral("°C"));
+        QCOMPARE(loaded.rows.size(), 5);
+        for (int row = 1; row <= 5; ++row)
+            QCOMPARE(QString::fromLatin1(loaded.rows[row - 1]), grid->rowText(row));
+        QCOMPARE(m_state.recording.SaveFilePath, path);
+        QVERIFY(m_state.recording.SaveFileChosen);
+        if (dataList) { // a second click swaps back
+            data.Toolbar1_ButtonClick(QStringLiteral("CF"));
+            QVERIFY(data.GridC->isVisibleTo(&data) && !data.GridF->isVisibleTo(&data));
+        }
+    }
 
-    const auto index = files.GridN->model()->index(0, column);
-    QTest::mouseClick(files.GridN->viewport(), Qt::LeftButton, {},
-                      files.GridN->visualRect(index).center());
-    QCOMPARE(sent.size(), 1);
-    QTEST(sent[0].PlotTag, "tag");
-    QTEST(sent[0].PlotYMax, "max");
-    QTEST(sent[0].PlotYMin, "min");
-    QCOMPARE(sent[0].values, QVector<float>({23.4f, 0, 0, -12.5f, 0}));
-    QCOMPARE(stops, 1);
-    QCOMPARE(starts, 1);
-    QCOMPARE(files.windowTitle(), QStringLiteral("Saved File"));
-}
+    void cancelledSaveWritesNothingEvenAfterAnEarlierSave() {
+        const QString path = m_dir.filePath(QStringLiteral("first.4ch"));
+        recording::ListWindow list(m_state, m_dialogs);
+        feed(list, 2);
+        m_dialogs.answerSave(path);
+        list.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QVERIFY(QFile::remove(path));
+        m_dialogs.answerSave(QString());
+        list.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!m_state.recording.SaveFileChosen);
+        QCOMPARE(m_state.recording.SaveFilePath, path);
+    }
 
-void TestListWindows::clickOnTheNumberOrTimeColumnDoesNothing() {
-    int stops = 0;
-    recording::FileListWindow files(m_state, m_dialogs, {[&] { ++stops; }, {}});
-    files.appendRows({"1\t2026/12/06 14:10:19\t23.4\t1\t2\t3"});
-    files.plotHook = [](const recording::PlotRequest&) { QFAIL("plotted"); };
-    files.GridN_Click(1, 0);
-    files.GridN_Click(1, 1);
-    QCOMPARE(stops, 0);
-}
+    void channelClickSendsTheColumnWithItsTypeScale_data() {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<double>("max");
+        QTest::addColumn<double>("min");
+        auto row = [](const char* name, const char* unit, int column, const char* heading,
+                      const char* tag, double max, double min) {
+            QTest::newRow(name) << QString(unit) << column << QString(heading) << QString(tag)
+                                << max << min;
+        };
+        row("K in °C", "°C", 2, "T1 - K", "1°C", 1370, -200);
+        row("J in °F", "°F", 3, "T2 - J", "2°F", 1832, -328);
+        row("any other unit is °F", "C", 5, "T4 - T", "4°F", 752, -328);
+        row("S shares R's scale", "°C", 4, "T3 - S", "3°C", 1600, 0);
+        row("K is searched before C", "°C", 2, "T1 - C - K", "1°C", 1370, -200);
+        row("unknown type keeps the last scale", "°C", 2, "T1 - X", "1°C", 99, -9);
+    }
+    void channelClickSendsTheColumnWithItsTypeScale() {
+        QFETCH(QString, unit);
+        QFETCH(int, column);
+        QFETCH(QString, heading);
+        int stops = 0, starts = 0;
+        recording::FileListWindow files(m_state, m_dialogs, {[&] { ++stops; }, [&] { ++starts; }});
+        files.PlotYMax = 99;
+        files.PlotYMin = -9;
+        recording::SixValues cells{unit, "Date Time", "T1", "T2", "T3", "T4"};
+        cells[column] = heading;
+        files.setHeading(cells);
+        const QByteArray text[] = {"23.4", "Over", "- - -", "-12.5", "Under"};
+        QList<QByteArray> rows;
+        for (int i = 0; i < 5; ++i)
+            rows.append(QByteArray::number(i + 1) + "\t2026/12/06 14:10:19" +
+                        QByteArray("\t").repeated(column - 1) + text[i]);
+        files.appendRows(rows);
+        QList<recording::PlotRequest> sent;
+        files.plotHook = [&](const recording::PlotRequest& request) { sent.append(request); };
+        files.show();
+        const auto index = files.GridN->model()->index(0, column);
+        QTest::mouseClick(files.GridN->viewport(), Qt::LeftButton, {},
+                          files.GridN->visualRect(index).center());
+        QCOMPARE(sent.size(), 1);
+        QTEST(sent[0].PlotTag, "tag");
+        QTEST(sent[0].PlotYMax, "max");
+        QTEST(sent[0].PlotYMin, "min");
+        QCOMPARE(sent[0].values, QVector<float>({23.4f, 0, 0, -12.5f, 0}));
+        QCOMPARE(stops, 1);
+        QCOMPARE(starts, 1);
+        QCOMPARE(files.windowTitle(), QStringLiteral("Saved File"));
+    }
 
-void TestListWindows::dataListSwapsTablesAndBackOnTwoClicks() {
-    recording::DataListWindow data(m_state, m_dialogs);
-    data.show();
-    QCOMPARE(data.GridF->textAt(0, 0), QStringLiteral("°F"));
-    QVERIFY(data.GridC->isVisible() && !data.GridF->isVisible());
-    data.Toolbar1_ButtonClick(QStringLiteral("CF"));
-    QVERIFY(!data.GridC->isVisible() && data.GridF->isVisible());
-    data.Toolbar1_ButtonClick(QStringLiteral("CF"));
-    QVERIFY(data.GridC->isVisible() && !data.GridF->isVisible());
-}
+    void clickOnTheNumberOrTimeColumnDoesNothing() {
+        int stops = 0;
+        recording::FileListWindow files(m_state, m_dialogs, {[&] { ++stops; }, {}});
+        files.appendRows({"1\t2026/12/06 14:10:19\t23.4\t1\t2\t3"});
+        files.plotHook = [](const recording::PlotRequest&) { QFAIL("plotted"); };
+        files.GridN_Click(1, 0);
+        files.GridN_Click(1, 1);
+        QCOMPARE(stops, 0);
+    }
+};
 
 QTEST_MAIN(TestListWindows)
 #include "tst_list_windows.moc"

@@ -63,7 +63,6 @@ private:
     QTemporaryDir m_dir;
     int m_stops = 0;
     int m_starts = 0;
-
     // A saved-file window holding `rows`, printed to "listing.pdf" in `copies`.
     void print(const QList<QByteArray>& rows, int copies, bool accept = true) {
         recording::FileListWindow files(m_state, m_dialogs,
@@ -85,94 +84,82 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
+    void initTestCase() {
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(),
+                 "pdftotext (poppler-utils) is needed to read the printed PDF back");
+        QVERIFY(m_dir.isValid());
+    }
 
-    void listingLineRightAlignsEachCellInItsField_data();
-    void listingLineRightAlignsEachCellInItsField();
-    void printedListingHasTheHeadingRuleAndRecordsAfterTheNote();
-    void headingOnlyFilePrintsFourBlankLinesHeadingAndRule();
-    void eachCopyIsADocumentOfItsOwn();
-    void cancelledPrintPrintsNothingAndShowsNoNote();
+    void init() {
+        m_dialogs.clear();
+        m_stops = m_starts = 0;
+        for (const QString& name : QDir(m_dir.path()).entryList(QDir::Files))
+            QFile::remove(m_dir.filePath(name));
+    }
+
+    void listingLineRightAlignsEachCellInItsField_data() {
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("a cell too long for its field is printed whole")
+            << QStringList{"123456789", "", "", "", "", "x"}
+            << QStringLiteral("123456789") + QString(52, QLatin1Char(' ')) + QLatin1Char('x');
+        QTest::newRow("missing cells print as blanks")
+            << QStringList{"1"} << QStringLiteral("       1") + QString(53, QLatin1Char(' '));
+    }
+    void listingLineRightAlignsEachCellInItsField() {
+        QFETCH(QStringList, cells);
+        QTEST(recording::listingLine(cells), "line");
+    }
+
+    void printedListingHasTheHeadingRuleAndRecordsAfterTheNote() {
+        print({"1\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5",
+               "2\t2026/12/06 14:10:20\t1370.0\tUnder\t0.0\t-200.0"},
+              1);
+        const QStringList lines = pdfLines(m_dir.filePath(QStringLiteral("listing.pdf")));
+        const qsizetype heading = lines.indexOf(kHeadingLine);
+        QVERIFY2(heading >= 0, qPrintable(lines.join('\n')));
+        QCOMPARE(
+            lines.mid(heading + 1),
+            QStringList({kRule, "       1  2026/12/06 14:10:19    23.4    Over   - - -   -12.5",
+                         "       2  2026/12/06 14:10:20  1370.0   Under     0.0  -200.0"}));
+        const auto messages = m_dialogs.callsOf(Kind::Message);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, QString());
+        QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(messages[0].text.split('\r').size(), 6);
+        QVERIFY(messages[0].text.startsWith(QStringLiteral("Note\rThe effect of the properties")));
+        QCOMPARE(m_stops, 1);
+        QCOMPARE(m_starts, 1);
+    }
+
+    void headingOnlyFilePrintsFourBlankLinesHeadingAndRule() {
+        print({}, 1);
+        const QStringList lines = pdfLines(m_dir.filePath(QStringLiteral("listing.pdf")));
+        QCOMPARE(lines, QStringList({kHeadingLine, kRule}));
+        // The blank lines above it print nothing pdftotext could show.
+        const double blankLines =
+            linesAboveFirstText(m_dir.filePath(QStringLiteral("listing.pdf")));
+        QVERIFY2(qAbs(blankLines - 4) < 0.2, qPrintable(QString::number(blankLines)));
+    }
+
+    void eachCopyIsADocumentOfItsOwn() {
+        print({"1\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5"}, 2);
+        const QStringList first = pdfLines(m_dir.filePath(QStringLiteral("listing.pdf")));
+        QVERIFY(first.contains(kHeadingLine));
+        QCOMPARE(pdfLines(m_dir.filePath(QStringLiteral("listing-2.pdf"))), first);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
+        QCOMPARE(m_stops, 2);
+        QCOMPARE(m_starts, 1);
+    }
+
+    void cancelledPrintPrintsNothingAndShowsNoNote() {
+        print({"1\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5"}, 1, false);
+        QVERIFY(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
+        QVERIFY(m_dialogs.callsOf(Kind::Message).isEmpty());
+        QCOMPARE(m_stops, 0);
+        QCOMPARE(m_starts, 1);
+    }
 };
-
-void TestListingPrint::initTestCase() {
-    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(),
-             "pdftotext (poppler-utils) is needed to read the printed PDF back");
-    QVERIFY(m_dir.isValid());
-}
-
-void TestListingPrint::init() {
-    m_dialogs.clear();
-    m_stops = m_starts = 0;
-    for (const QString& name : QDir(m_dir.path()).entryList(QDir::Files))
-        QFile::remove(m_dir.filePath(name));
-}
-
-void TestListingPrint::listingLineRightAlignsEachCellInItsField_data() {
-    QTest::addColumn<QStringList>("cells");
-    QTest::addColumn<QString>("line");
-
-    QTest::newRow("heading") << QStringList(kHeading.begin(), kHeading.end()) << kHeadingLine;
-    QTest::newRow("a cell too long for its field is printed whole")
-        << QStringList{"123456789", "", "", "", "", "x"}
-        << QStringLiteral("123456789") + QString(52, QLatin1Char(' ')) + QLatin1Char('x');
-    QTest::newRow("missing cells print as blanks")
-        << QStringList{"1"} << QStringLiteral("       1") + QString(53, QLatin1Char(' '));
-}
-
-void TestListingPrint::listingLineRightAlignsEachCellInItsField() {
-    QFETCH(QStringList, cells);
-    QTEST(recording::listingLine(cells), "line");
-}
-
-void TestListingPrint::printedListingHasTheHeadingRuleAndRecordsAfterTheNote() {
-    print({"1\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5",
-           "2\t2026/12/06 14:10:20\t1370.0\tUnder\t0.0\t-200.0"},
-          1);
-
-    const QStringList lines = pdfLines(m_dir.filePath(QStringLiteral("listing.pdf")));
-    const qsizetype heading = lines.indexOf(kHeadingLine);
-    QVERIFY2(heading >= 0, qPrintable(lines.join('\n')));
-    QCOMPARE(lines.mid(heading + 1),
-             QStringList({kRule, "       1  2026/12/06 14:10:19    23.4    Over   - - -   -12.5",
-                          "       2  2026/12/06 14:10:20  1370.0   Under     0.0  -200.0"}));
-    const auto messages = m_dialogs.callsOf(Kind::Message);
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages[0].title, QString());
-    QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(messages[0].text.split('\r').size(), 6);
-    QVERIFY(messages[0].text.startsWith(QStringLiteral("Note\rThe effect of the properties")));
-    QCOMPARE(m_stops, 1);
-    QCOMPARE(m_starts, 1);
-}
-
-void TestListingPrint::headingOnlyFilePrintsFourBlankLinesHeadingAndRule() {
-    print({}, 1);
-    const QStringList lines = pdfLines(m_dir.filePath(QStringLiteral("listing.pdf")));
-    QCOMPARE(lines, QStringList({kHeadingLine, kRule}));
-    // The blank lines above it print nothing pdftotext could show.
-    const double blankLines = linesAboveFirstText(m_dir.filePath(QStringLiteral("listing.pdf")));
-    QVERIFY2(qAbs(blankLines - 4) < 0.2, qPrintable(QString::number(blankLines)));
-}
-
-void TestListingPrint::eachCopyIsADocumentOfItsOwn() {
-    print({"1\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5"}, 2);
-    const QStringList first = pdfLines(m_dir.filePath(QStringLiteral("listing.pdf")));
-    QVERIFY(first.contains(kHeadingLine));
-    QCOMPARE(pdfLines(m_dir.filePath(QStringLiteral("listing-2.pdf"))), first);
-    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
-    QCOMPARE(m_stops, 2);
-    QCOMPARE(m_starts, 1);
-}
-
-void TestListingPrint::cancelledPrintPrintsNothingAndShowsNoNote() {
-    print({"1\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5"}, 1, false);
-    QVERIFY(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
-    QVERIFY(m_dialogs.callsOf(Kind::Message).isEmpty());
-    QCOMPARE(m_stops, 0);
-    QCOMPARE(m_starts, 1);
-}
 
 QTEST_MAIN(TestListingPrint)
 #include "tst_listing_print.moc"

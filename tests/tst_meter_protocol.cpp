@@ -5,8 +5,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
-
 using namespace quadtherm;
 using meter_link::MeterProtocol;
 using test::FakeClock;
@@ -63,375 +61,315 @@ struct Rig {
 class TestMeterProtocol : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void statusReplyAfterStrayBytesIsAccepted();
-    void statusReplyWithBadMarkersIsAskedAgain_data();
-    void statusReplyWithBadMarkersIsAskedAgain();
-    void unansweredStatusResyncsOnceAndThenKeepsTrying();
-    void stopEndsAStatusExchangeWithASilentMeter();
-    void delayJustBeforeMidnightEndsAfterOnePass();
-    void delayWaitsItsTimeWhileEventsRun();
-    void resyncWaitsForFourWholeFrames();
-    void resyncAcceptsFourFramesAfterStrayBytes();
-    void resyncSetsAnUnsetMeterClock();
-    void resyncLeavesASetMeterClockAlone();
-    void resyncReopensALostDeviceAboutOnceASecond();
-    void frameReadRefreshesEveryChannel_data();
-    void frameReadRefreshesEveryChannel();
-    void frameReadReportsALostLinkWithinItsTimeLimit_data();
-    void frameReadReportsALostLinkWithinItsTimeLimit();
-    void requestsWriteTheirExactBytes_data();
-    void requestsWriteTheirExactBytes();
-    void memorySizeNeedsExactlyAFramedThreeByteReply_data();
-    void memorySizeNeedsExactlyAFramedThreeByteReply();
-    void meterIntervalIsAskedAgainUntilFramed();
-    void powerOffReplyShorterThanThreeBytesGivesNothing();
-    void clockReadGivesTheMeterTimeText();
-    void dumpStopsAtTheExpectedLengthAndReportsProgress();
-    void dumpThatStallsIsAbandoned();
-    void giveUpDeadlineEndsAResync();
-};
+    void statusReplyAfterStrayBytesIsAccepted() {
+        Rig rig;
+        rig.port.answer(kA, bytes({0x00, 0x48, 0x05, 0x00, 0x03}) + kStatusReply);
+        QVERIFY(rig.protocol.QueryStatus());
+        QCOMPARE(rig.state.link.MemoryPointer, 10848.0);
+        QCOMPARE(rig.state.link.ManualCount, qint16(3));
+        QCOMPARE(rig.port.countWrites(kA), 1);
+    }
 
-void TestMeterProtocol::statusReplyAfterStrayBytesIsAccepted() {
-    Rig rig;
-    rig.port.answer(kA, bytes({0x00, 0x48, 0x05, 0x00, 0x03}) + kStatusReply);
-    QVERIFY(rig.protocol.QueryStatus());
-    QCOMPARE(rig.state.link.MemoryPointer, 10848.0);
-    QCOMPARE(rig.state.link.ManualCount, qint16(3));
-    QCOMPARE(rig.port.countWrites(kA), 1);
-}
+    void statusReplyWithBadMarkersIsAskedAgain_data() {
+        QTest::addColumn<QByteArray>("bad");
+        QTest::newRow("byte 6 not FF") << bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFE, 0x03});
+        QTest::newRow("no start marker") << bytes({0x01, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03});
+        QTest::newRow("no end marker") << bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x04});
+        QTest::newRow("too short") << bytes({0x02, 0x00, 0x20, 0x00, 0xFF, 0x03});
+    }
+    void statusReplyWithBadMarkersIsAskedAgain() {
+        QFETCH(QByteArray, bad);
+        Rig rig;
+        int asked = 0;
+        rig.port.onWrite(kA, [&] { rig.port.arrive(++asked < 3 ? bad : kStatusReply, 5); });
+        QVERIFY(rig.protocol.QueryStatus());
+        QCOMPARE(asked, 3);
+        QCOMPARE(rig.state.link.MemoryPointer, 10848.0);
+    }
 
-void TestMeterProtocol::statusReplyWithBadMarkersIsAskedAgain_data() {
-    QTest::addColumn<QByteArray>("bad");
-    QTest::newRow("byte 6 not FF") << bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFE, 0x03});
-    QTest::newRow("no start marker") << bytes({0x01, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03});
-    QTest::newRow("no end marker") << bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x04});
-    QTest::newRow("too short") << bytes({0x02, 0x00, 0x20, 0x00, 0xFF, 0x03});
-}
+    void unansweredStatusResyncsOnceAndThenKeepsTrying() {
+        Rig rig;
+        // Silent for 30 s (1000 attempts take at least 20 s), then back.
+        rig.port.onWrite(kA, [&] {
+            if (rig.clock.elapsedMs() > 30000)
+                rig.port.arrive(kStatusReply, 5);
+        });
+        rig.port.answer("X", kClockSet);
+        rig.clock.at(30000, [&] { rig.port.stream(fourFrames()); });
+        rig.protocol.setGiveUpAfter(120000);
+        QVERIFY(rig.protocol.QueryStatus());
+        QCOMPARE(rig.linkDown, 1);
+        QCOMPARE(rig.linkUp, 1);
+        QVERIFY(rig.port.countWrites(kA) >= 1500);
+        QVERIFY(!rig.state.link.NeedResync);
+    }
 
-void TestMeterProtocol::statusReplyWithBadMarkersIsAskedAgain() {
-    QFETCH(QByteArray, bad);
-    Rig rig;
-    int asked = 0;
-    rig.port.onWrite(kA, [&] { rig.port.arrive(++asked < 3 ? bad : kStatusReply, 5); });
-    QVERIFY(rig.protocol.QueryStatus());
-    QCOMPARE(asked, 3);
-    QCOMPARE(rig.state.link.MemoryPointer, 10848.0);
-}
+    void stopEndsAStatusExchangeWithASilentMeter() {
+        Rig rig;
+        rig.clock.at(500, [&] { rig.protocol.stop(); });
+        QVERIFY(!rig.protocol.QueryStatus());
+        QVERIFY(rig.clock.elapsedMs() < 1000);
+    }
 
-void TestMeterProtocol::unansweredStatusResyncsOnceAndThenKeepsTrying() {
-    Rig rig;
-    // Silent for 30 s (1000 attempts take at least 20 s), then back.
-    rig.port.onWrite(kA, [&] {
-        if (rig.clock.elapsedMs() > 30000)
+    void delayJustBeforeMidnightEndsAfterOnePass() {
+        Rig rig;
+        rig.clock.setNow(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 990)));
+        QVERIFY(rig.protocol.Delay(0.02));
+        QCOMPARE(rig.clock.sleepCount(), 1);
+        QCOMPARE(rig.clock.elapsedMs(), 0);
+    }
+
+    void delayWaitsItsTimeWhileEventsRun() {
+        Rig rig;
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] { ran = true; });
+        QVERIFY(rig.protocol.Delay(2.0));
+        QCOMPARE(rig.clock.elapsedMs(), 2000);
+        QVERIFY(ran);
+    }
+
+    void resyncWaitsForFourWholeFrames() {
+        Rig rig;
+        rig.answering();
+        rig.port.onWrite(kA, [&] {
             rig.port.arrive(kStatusReply, 5);
-    });
-    rig.port.answer("X", kClockSet);
-    rig.clock.at(30000, [&] { rig.port.stream(fourFrames()); });
-    rig.protocol.setGiveUpAfter(120000);
-    QVERIFY(rig.protocol.QueryStatus());
-    QCOMPARE(rig.linkDown, 1);
-    QCOMPARE(rig.linkUp, 1);
-    QVERIFY(rig.port.countWrites(kA) >= 1500);
-    QVERIFY(!rig.state.link.NeedResync);
-}
-
-void TestMeterProtocol::stopEndsAStatusExchangeWithASilentMeter() {
-    Rig rig;
-    rig.clock.at(500, [&] { rig.protocol.stop(); });
-    QVERIFY(!rig.protocol.QueryStatus());
-    QVERIFY(rig.clock.elapsedMs() < 1000);
-}
-
-void TestMeterProtocol::delayJustBeforeMidnightEndsAfterOnePass() {
-    Rig rig;
-    rig.clock.setNow(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 990)));
-    QVERIFY(rig.protocol.Delay(0.02));
-    QCOMPARE(rig.clock.sleepCount(), 1);
-    QCOMPARE(rig.clock.elapsedMs(), 0);
-}
-
-void TestMeterProtocol::delayWaitsItsTimeWhileEventsRun() {
-    Rig rig;
-    bool ran = false;
-    QTimer::singleShot(0, this, [&] { ran = true; });
-    QVERIFY(rig.protocol.Delay(2.0));
-    QCOMPARE(rig.clock.elapsedMs(), 2000);
-    QVERIFY(ran);
-}
-
-void TestMeterProtocol::resyncWaitsForFourWholeFrames() {
-    Rig rig;
-    rig.answering();
-    rig.port.onWrite(kA, [&] {
-        rig.port.arrive(kStatusReply, 5);
-        rig.port.arrive(fourFrames().left(47), 30);
-    });
-    rig.protocol.setGiveUpAfter(5000);
-    QVERIFY(!rig.protocol.ResyncMeter());
-    QVERIFY(rig.protocol.timedOut());
-    QVERIFY(rig.state.link.NeedResync);
-    QCOMPARE(rig.linkDown, 1);
-    QCOMPARE(rig.linkUp, 0);
-    QVERIFY(rig.setUps.isEmpty());
-}
-
-void TestMeterProtocol::resyncAcceptsFourFramesAfterStrayBytes() {
-    Rig rig;
-    rig.answering();
-    rig.state.live.PrevTypeCode = {0, 0, 0, 0};
-    rig.port.onWrite(kA, [&] {
-        rig.port.arrive(kStatusReply, 5);
-        rig.port.arrive(
-            bytes({0x48, 0x05, 0, 0, 0, 0, 0x03, 0x02, 0x01, 0x01, 0x00, 0x02}) + fourFrames(), 30);
-    });
-    QVERIFY(rig.protocol.ResyncMeter());
-    const auto& live = rig.state.live;
-    QCOMPARE(rig.setUps, (QList<int>{0, 1, 2, 3}));
-    QCOMPARE(live.TypeLetter, (shared::PerChannel<QString>{"K", "J", "T", "K"}));
-    QCOMPARE(live.LiveTextF[0], QStringLiteral("72.5"));
-    QCOMPARE(live.LiveTextC[0], QStringLiteral("22.5"));
-    QCOMPARE(live.ProbePresent, (shared::PerChannel<bool>{true, false, true, true}));
-    QCOMPARE(rig.state.alarms.AlarmSetpointC, (shared::PerChannel<double>{1370, 1000, 400, 1370}));
-    QCOMPARE(rig.state.alarms.AlarmSetpointF, (shared::PerChannel<double>{2498, 1832, 752, 2498}));
-    // The displays must be set up again by the next tick.
-    QCOMPARE(live.PrevTypeCode, (shared::PerChannel<int>{11, 11, 11, 11}));
-    QCOMPARE(live.PrevUnitText, QStringLiteral("X"));
-    QVERIFY(!rig.state.link.NeedResync);
-    QCOMPARE(rig.state.link.PollCount, qint16(0));
-    QCOMPARE(rig.stops, 1);
-    QCOMPARE(rig.closes, 1);
-    QCOMPARE(rig.finishes, 1);
-    QCOMPARE(rig.linkUp, 1);
-}
-
-void TestMeterProtocol::resyncSetsAnUnsetMeterClock() {
-    Rig rig;
-    rig.answering(kClockUnset);
-    rig.port.stream(fourFrames());
-    rig.clock.setNow(QDateTime(QDate(2026, 3, 4), QTime(9, 5, 0)));
-    QVERIFY(rig.protocol.ResyncMeter());
-    const auto& w = rig.port.writes();
-    const qsizetype s = w.indexOf(bytes({'S', 0x1A, 0x03, 0x04}));
-    QVERIFY(s > 0);
-    QCOMPARE(w[s - 1], kA);
-    QCOMPARE(w[s + 1], kA);
-    const QByteArray t = w[s + 2];
-    QCOMPARE(t.left(3), bytes({'T', 0x09, 0x05}));
-    QVERIFY(quint8(t[3]) < 10); // a few seconds of waiting went by
-}
-
-void TestMeterProtocol::resyncLeavesASetMeterClockAlone() {
-    Rig rig;
-    rig.answering(kClockSet);
-    rig.port.stream(fourFrames());
-    QVERIFY(rig.protocol.ResyncMeter());
-    QCOMPARE(rig.port.countWrites("X"), 1);
-    for (const auto& w : rig.port.writes())
-        QVERIFY(w[0] != 'S' && w[0] != 'T');
-}
-
-void TestMeterProtocol::resyncReopensALostDeviceAboutOnceASecond() {
-    Rig rig;
-    rig.answering();
-    rig.port.stream(fourFrames());
-    rig.port.loseDevice();
-    rig.port.setOpenFails(true);
-    const int opensBefore = rig.port.openCount();
-    rig.clock.at(5500, [&] { rig.port.setOpenFails(false); });
-    QVERIFY(rig.protocol.ResyncMeter());
-    const int tries = rig.port.openCount() - opensBefore;
-    QVERIFY2(tries >= 5 && tries <= 7, qPrintable(QString::number(tries)));
-    QVERIFY(rig.port.isOpen());
-    QCOMPARE(rig.linkUp, 1);
-}
-
-void TestMeterProtocol::frameReadRefreshesEveryChannel_data() {
-    QTest::addColumn<int>("phase");
-    QTest::addColumn<int>("tickMs");
-    // 50 ms is exactly eight frames at the line rate: every tick starts at
-    // the same point of the cycle.
-    QTest::newRow("in step, phase 0") << 0 << 50;
-    QTest::newRow("in step, mid frame") << 17 << 50;
-    QTest::newRow("slower ticks") << 5 << 75;
-}
-
-void TestMeterProtocol::frameReadRefreshesEveryChannel() {
-    QFETCH(int, phase);
-    QFETCH(int, tickMs);
-    Rig rig;
-    rig.port.stream(fourFrames(), 1.92, phase);
-    QSet<int> seen;
-    for (int tick = 0; tick < 8; ++tick) {
-        const auto f = rig.protocol.readReadingFrame();
-        QVERIFY(f);
-        QCOMPARE(f->size(), 12);
-        QCOMPARE(quint8(f->at(0)), quint8(0x02));
-        QCOMPARE(quint8(f->at(11)), quint8(0x03));
-        QCOMPARE(f->mid(1, 1), fourFrames().mid(12 * (f->at(1) & 3) + 1, 1));
-        seen.insert(f->at(1) & 3);
-        const qint64 next = (tick + 1) * tickMs;
-        if (rig.clock.elapsedMs() < next)
-            rig.clock.advance(next - rig.clock.elapsedMs());
+            rig.port.arrive(fourFrames().left(47), 30);
+        });
+        rig.protocol.setGiveUpAfter(5000);
+        QVERIFY(!rig.protocol.ResyncMeter());
+        QVERIFY(rig.protocol.timedOut());
+        QVERIFY(rig.state.link.NeedResync);
+        QCOMPARE(rig.linkDown, 1);
+        QCOMPARE(rig.linkUp, 0);
+        QVERIFY(rig.setUps.isEmpty());
     }
-    QCOMPARE(seen.size(), 4);
-}
 
-void TestMeterProtocol::frameReadReportsALostLinkWithinItsTimeLimit_data() {
-    QTest::addColumn<QByteArray>("stream");
-    QTest::newRow("silent") << QByteArray();
-    QTest::newRow("garbage") << QByteArray("\x02garbage without an end marker\x05");
-}
+    void resyncAcceptsFourFramesAfterStrayBytes() {
+        Rig rig;
+        rig.answering();
+        rig.state.live.PrevTypeCode = {0, 0, 0, 0};
+        rig.port.onWrite(kA, [&] {
+            rig.port.arrive(kStatusReply, 5);
+            rig.port.arrive(bytes({0x48, 0x05, 0, 0, 0, 0, 0x03, 0x02, 0x01, 0x01, 0x00, 0x02}) +
+                                fourFrames(),
+                            30);
+        });
+        QVERIFY(rig.protocol.ResyncMeter());
+        const auto& live = rig.state.live;
+        QCOMPARE(rig.setUps, (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(live.TypeLetter, (shared::PerChannel<QString>{"K", "J", "T", "K"}));
+        QCOMPARE(live.LiveTextF[0], QStringLiteral("72.5"));
+        QCOMPARE(live.LiveTextC[0], QStringLiteral("22.5"));
+        QCOMPARE(live.ProbePresent, (shared::PerChannel<bool>{true, false, true, true}));
+        QCOMPARE(rig.state.alarms.AlarmSetpointC,
+                 (shared::PerChannel<double>{1370, 1000, 400, 1370}));
+        QCOMPARE(rig.state.alarms.AlarmSetpointF,
+                 (shared::PerChannel<double>{2498, 1832, 752, 2498}));
+        // The displays must be set up again by the next tick.
+        QCOMPARE(live.PrevTypeCode, (shared::PerChannel<int>{11, 11, 11, 11}));
+        QCOMPARE(live.PrevUnitText, QStringLiteral("X"));
+        QVERIFY(!rig.state.link.NeedResync);
+        QCOMPARE(rig.state.link.PollCount, qint16(0));
+        // Recording stopped, windows closed, link up, resync finished: once each.
+        QCOMPARE((QList<int>{rig.stops, rig.closes, rig.linkUp, rig.finishes}), QList<int>(4, 1));
+    }
 
-void TestMeterProtocol::frameReadReportsALostLinkWithinItsTimeLimit() {
-    QFETCH(QByteArray, stream);
-    Rig rig;
-    if (!stream.isEmpty())
-        rig.port.stream(stream);
-    QVERIFY(!rig.protocol.readReadingFrame());
-    QVERIFY(rig.clock.elapsedMs() >= MeterProtocol::kFrameReadLimitMs);
-    QVERIFY(rig.clock.elapsedMs() < MeterProtocol::kFrameReadLimitMs + 200);
-}
+    void resyncSetsAnUnsetMeterClock() {
+        Rig rig;
+        rig.answering(kClockUnset);
+        rig.port.stream(fourFrames());
+        rig.clock.setNow(QDateTime(QDate(2026, 3, 4), QTime(9, 5, 0)));
+        QVERIFY(rig.protocol.ResyncMeter());
+        const auto& w = rig.port.writes();
+        const qsizetype s = w.indexOf(bytes({'S', 0x1A, 0x03, 0x04}));
+        QVERIFY(s > 0);
+        QCOMPARE(w.mid(s - 1, 3), (QList<QByteArray>{kA, w[s], kA}));
+        QCOMPARE(w[s + 2].left(3), bytes({'T', 0x09, 0x05}));
+        QVERIFY(quint8(w[s + 2][3]) < 10); // a few seconds of waiting went by
+    }
 
-void TestMeterProtocol::requestsWriteTheirExactBytes_data() {
-    QTest::addColumn<QString>("request");
-    QTest::addColumn<QByteArray>("written");
-    QTest::addColumn<int>("minimumWaitMs");
-    QTest::newRow("HOLD key") << "hold" << bytes({0x57, 0x00, 0x01, 0x00}) << 200;
-    QTest::newRow("erase record sets") << "erase auto" << bytes({0x57, 0x00, 0x00, 0x02}) << 200;
-    QTest::newRow("erase manual") << "erase manual" << bytes({0x57, 0x00, 0x00, 0x01}) << 200;
-    QTest::newRow("power-off 30 min") << "poweroff 2" << bytes({0x56, 0x01, 0x02, 0x00}) << 0;
-    QTest::newRow("interval 300 is 255") << "interval 300" << bytes({0x55, 0x01, 0xFF, 0x00}) << 0;
-    QTest::newRow("interval 0 is 1") << "interval 0" << bytes({0x55, 0x01, 0x01, 0x00}) << 0;
-    QTest::newRow("memory size 3 is 1") << "memsize 3" << bytes({0x59, 0x01, 0x01}) << 0;
-    QTest::newRow("memory size 8") << "memsize 8" << bytes({0x59, 0x01, 0x08}) << 0;
-    QTest::newRow("clock") << "clock" << bytes({0x54, 0x09, 0x05, 0x07}) << 20;
-}
+    void resyncLeavesASetMeterClockAlone() {
+        Rig rig;
+        rig.answering(kClockSet);
+        rig.port.stream(fourFrames());
+        QVERIFY(rig.protocol.ResyncMeter());
+        QCOMPARE(rig.port.countWrites("X"), 1);
+        for (const auto& w : rig.port.writes())
+            QVERIFY(w[0] != 'S' && w[0] != 'T');
+    }
 
-void TestMeterProtocol::requestsWriteTheirExactBytes() {
-    QFETCH(QString, request);
-    QFETCH(QByteArray, written);
-    QFETCH(int, minimumWaitMs);
-    Rig rig;
-    rig.answering();
-    bool ok = false;
-    if (request == "hold")
-        ok = rig.protocol.pressKey({0x00, 0x01, 0x00});
-    else if (request == "erase auto")
-        ok = rig.protocol.eraseMemory(0x02);
-    else if (request == "erase manual")
-        ok = rig.protocol.eraseMemory(0x01);
-    else if (request == "poweroff 2")
-        ok = rig.protocol.setPowerOffIndex(2);
-    else if (request.startsWith("interval"))
-        ok = rig.protocol.setMeterInterval(request.section(' ', 1).toInt());
-    else if (request.startsWith("memsize"))
-        ok = rig.protocol.setMemorySize(request.section(' ', 1).toInt());
-    else if (request == "clock")
-        ok = rig.protocol.setMeterClock(QDateTime(QDate(2026, 3, 4), QTime(9, 5, 7)));
-    QVERIFY(ok);
-    const auto& w = rig.port.writes();
-    QCOMPARE(w.last(), written);
-    QCOMPARE(w[w.size() - 2], kA); // every request follows a status exchange
-    if (request == "clock")
-        QCOMPARE(w[w.size() - 3], bytes({0x53, 0x1A, 0x03, 0x04}));
-    QVERIFY(rig.clock.elapsedMs() >= 20 * rig.port.countWrites(kA) + minimumWaitMs);
-    if (written.size() == 4) {
+    void resyncReopensALostDeviceAboutOnceASecond() {
+        Rig rig;
+        rig.answering();
+        rig.port.stream(fourFrames());
+        rig.port.loseDevice();
+        rig.port.setOpenFails(true);
+        const int opensBefore = rig.port.openCount();
+        rig.clock.at(5500, [&] { rig.port.setOpenFails(false); });
+        QVERIFY(rig.protocol.ResyncMeter());
+        const int tries = rig.port.openCount() - opensBefore;
+        QVERIFY2(tries >= 5 && tries <= 7, qPrintable(QString::number(tries)));
+        QVERIFY(rig.port.isOpen());
+        QCOMPARE(rig.linkUp, 1);
+    }
+
+    void frameReadRefreshesEveryChannel_data() {
+        QTest::addColumn<int>("phase");
+        QTest::addColumn<int>("tickMs");
+        // 50 ms is exactly eight frames at the line rate: every tick starts at
+        // the same point of the cycle.
+        QTest::newRow("in step, phase 0") << 0 << 50;
+        QTest::newRow("in step, mid frame") << 17 << 50;
+        QTest::newRow("slower ticks") << 5 << 75;
+    }
+    void frameReadRefreshesEveryChannel() {
+        QFETCH(int, phase);
+        QFETCH(int, tickMs);
+        Rig rig;
+        rig.port.stream(fourFrames(), 1.92, phase);
+        QSet<int> seen;
+        for (int tick = 0; tick < 8; ++tick) {
+            const auto f = rig.protocol.readReadingFrame();
+            QVERIFY(f);
+            QCOMPARE(*f, fourFrames().mid(12 * (f->at(1) & 3), 12));
+            seen.insert(f->at(1) & 3);
+            const qint64 next = (tick + 1) * tickMs;
+            if (rig.clock.elapsedMs() < next)
+                rig.clock.advance(next - rig.clock.elapsedMs());
+        }
+        QCOMPARE(seen.size(), 4);
+    }
+
+    void frameReadReportsALostLinkWithinItsTimeLimit_data() {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::newRow("silent") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("\x02garbage without an end marker\x05");
+    }
+    void frameReadReportsALostLinkWithinItsTimeLimit() {
+        QFETCH(QByteArray, stream);
+        Rig rig;
+        if (!stream.isEmpty())
+            rig.port.stream(stream);
+        QVERIFY(!rig.protocol.readReadingFrame());
+        QVERIFY(rig.clock.elapsedMs() >= 3000);
+        QVERIFY(rig.clock.elapsedMs() < 3200);
+    }
+
+    // The bytes of the other requests are checked end to end in tst_cli; the
+    // command-line tool limits its arguments itself, so these limits show only here.
+    void settersKeepTheirValueInRange_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("interval 300 is 255") << 300 << bytes({0x55, 0x01, 0xFF, 0x00});
+        QTest::newRow("interval 0 is 1") << 0 << bytes({0x55, 0x01, 0x01, 0x00});
+        QTest::newRow("memory size 3 is 1") << 3 << bytes({0x59, 0x01, 0x01});
+        QTest::newRow("memory size 8") << 8 << bytes({0x59, 0x01, 0x08});
+    }
+    void settersKeepTheirValueInRange() {
+        QFETCH(int, value);
+        QFETCH(QByteArray, written);
+        Rig rig;
+        rig.answering();
+        QVERIFY(written[0] == 0x55 ? rig.protocol.setMeterInterval(value)
+                                   : rig.protocol.setMemorySize(value));
+        QCOMPARE(rig.port.writes(), (QList<QByteArray>{kA, written}));
+    }
+
+    void keyWaitsForTheMeterAndClockSetWritesTheDateFirst() {
+        Rig rig;
+        rig.answering();
+        QVERIFY(rig.protocol.pressKey({0x00, 0x01, 0x00}));
+        const auto& w = rig.port.writes();
+        QCOMPARE(w, (QList<QByteArray>{kA, bytes({0x57, 0x00, 0x01, 0x00})}));
+        QVERIFY(rig.clock.elapsedMs() >= 20 + 200);
         const auto& frame = rig.state.link.CommandFrame;
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(frame.data()), 4), written);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(frame.data()), 4), w.last());
+        QVERIFY(rig.protocol.setMeterClock(QDateTime(QDate(2026, 3, 4), QTime(9, 5, 7))));
+        QCOMPARE(w.mid(2), (QList<QByteArray>{kA, bytes({0x53, 0x1A, 0x03, 0x04}), kA,
+                                              bytes({0x54, 0x09, 0x05, 0x07})}));
+        QVERIFY(rig.clock.elapsedMs() >= 220 + 20 + 20 + 20);
     }
-}
 
-void TestMeterProtocol::memorySizeNeedsExactlyAFramedThreeByteReply_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<int>("code"); // 0: no code
-    QTest::newRow("512 K") << bytes({0x02, 0x08, 0x03}) << 8;
-    QTest::newRow("64 K") << bytes({0x02, 0x01, 0x03}) << 1;
-    QTest::newRow("four bytes") << bytes({0x02, 0x08, 0x03, 0x02}) << 0;
-    QTest::newRow("two bytes") << bytes({0x02, 0x08}) << 0;
-    QTest::newRow("bad end") << bytes({0x02, 0x08, 0x04}) << 0;
-}
+    void settingReadsNeedExactlyAFramedThreeByteReply_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("value"); // -1: nothing
+        const QByteArray size = bytes({0x59, 0x00}), powerOff = bytes({0x56, 0, 0, 0});
+        QTest::newRow("512 K") << size << bytes({0x02, 0x08, 0x03}) << 8;
+        QTest::newRow("64 K") << size << bytes({0x02, 0x01, 0x03}) << 1;
+        QTest::newRow("size in four bytes") << size << bytes({0x02, 0x08, 0x03, 0x02}) << -1;
+        QTest::newRow("size in two bytes") << size << bytes({0x02, 0x08}) << -1;
+        QTest::newRow("size with a bad end") << size << bytes({0x02, 0x08, 0x04}) << -1;
+        QTest::newRow("power-off") << powerOff << bytes({0x02, 0x01, 0x03}) << 1;
+        QTest::newRow("power-off in two bytes") << powerOff << bytes({0x02, 0x01}) << -1;
+    }
+    void settingReadsNeedExactlyAFramedThreeByteReply() {
+        QFETCH(QByteArray, request);
+        Rig rig;
+        rig.answering();
+        QFETCH(QByteArray, reply);
+        rig.port.answer(request, reply);
+        const auto value =
+            request[0] == 0x59 ? rig.protocol.readMemorySize() : rig.protocol.readPowerOffIndex();
+        QTEST(value.value_or(-1), "value");
+        // The status exchange, then 200 ms for the size and 20 ms for the power-off time.
+        QVERIFY(rig.clock.elapsedMs() >= (request[0] == 0x59 ? 220 : 40));
+    }
 
-void TestMeterProtocol::memorySizeNeedsExactlyAFramedThreeByteReply() {
-    QFETCH(QByteArray, reply);
-    QFETCH(int, code);
-    Rig rig;
-    rig.answering();
-    rig.port.answer(bytes({0x59, 0x00}), reply);
-    QCOMPARE(rig.protocol.readMemorySize().value_or(0), code);
-    QVERIFY(rig.clock.elapsedMs() >= 220);
-}
+    void meterIntervalIsAskedAgainUntilFramed() {
+        Rig rig;
+        rig.answering();
+        int asked = 0;
+        rig.port.onWrite(bytes({0x55, 0, 0, 0}), [&] {
+            rig.port.arrive(++asked == 1 ? bytes({0x02, 0x0A}) : bytes({0x02, 0x0A, 0x03}), 3);
+        });
+        QCOMPARE(rig.protocol.readMeterInterval().value_or(-1), 10);
+        QCOMPARE(asked, 2);
+        QCOMPARE(rig.port.countWrites(kA), 2);
+    }
 
-void TestMeterProtocol::meterIntervalIsAskedAgainUntilFramed() {
-    Rig rig;
-    rig.answering();
-    int asked = 0;
-    rig.port.onWrite(bytes({0x55, 0, 0, 0}), [&] {
-        rig.port.arrive(++asked == 1 ? bytes({0x02, 0x0A}) : bytes({0x02, 0x0A, 0x03}), 3);
-    });
-    QCOMPARE(rig.protocol.readMeterInterval().value_or(-1), 10);
-    QCOMPARE(asked, 2);
-    QCOMPARE(rig.port.countWrites(kA), 2);
-}
+    void clockReadGivesTheMeterTimeText() {
+        Rig rig;
+        rig.answering(bytes({0x02, 0x07, 0x05, 0x0E, 0x03, 0x09, 0x2A, 0x03}));
+        const auto c = rig.protocol.readMeterClock();
+        QVERIFY(c);
+        QCOMPARE(c->text(), QStringLiteral("2007/05/14 03:09:42"));
+        QVERIFY(c->isSet());
+    }
 
-void TestMeterProtocol::powerOffReplyShorterThanThreeBytesGivesNothing() {
-    Rig rig;
-    rig.answering();
-    rig.port.answer(bytes({0x56, 0, 0, 0}), bytes({0x02, 0x01}));
-    QVERIFY(!rig.protocol.readPowerOffIndex());
-    rig.port.answer(bytes({0x56, 0, 0, 0}), bytes({0x02, 0x01, 0x03}));
-    QCOMPARE(rig.protocol.readPowerOffIndex().value_or(-1), 1);
-}
+    void dumpStopsAtTheExpectedLengthAndReportsProgress() {
+        Rig rig;
+        // Pointer 8192 + 20: the reply is 4 + 20 + 1 bytes, then frames resume.
+        rig.port.answer(kA, bytes({0x02, 0x00, 0x20, 0x14, 0x00, 0xFF, 0x03}));
+        QByteArray reply = bytes({0x02, 0x00, 0x00, 0x00});
+        for (int i = 0; i < 20; ++i)
+            reply.append(char(i));
+        reply.append(char(0x03));
+        rig.port.onWrite("R", [&] {
+            for (int i = 0; i < reply.size(); i += 4)
+                rig.port.arrive(reply.mid(i, 4), 10 + i);
+            rig.port.arrive(fourFrames(), 200);
+        });
+        QList<qint64> seen;
+        const auto dump = rig.protocol.dumpMemory([&](qint64 got, qint64 total) {
+            QCOMPARE(total, 25);
+            seen.append(got);
+        });
+        QVERIFY(dump);
+        QCOMPARE(*dump, reply);
+        QCOMPARE(seen.last(), 25);
+        QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    }
 
-void TestMeterProtocol::clockReadGivesTheMeterTimeText() {
-    Rig rig;
-    rig.answering(bytes({0x02, 0x07, 0x05, 0x0E, 0x03, 0x09, 0x2A, 0x03}));
-    const auto c = rig.protocol.readMeterClock();
-    QVERIFY(c);
-    QCOMPARE(c->text(), QStringLiteral("2007/05/14 03:09:42"));
-    QVERIFY(c->isSet());
-}
-
-void TestMeterProtocol::dumpStopsAtTheExpectedLengthAndReportsProgress() {
-    Rig rig;
-    // Pointer 8192 + 20: the reply is 4 + 20 + 1 bytes, then frames resume.
-    rig.port.answer(kA, bytes({0x02, 0x00, 0x20, 0x14, 0x00, 0xFF, 0x03}));
-    QByteArray reply = bytes({0x02, 0x00, 0x00, 0x00});
-    for (int i = 0; i < 20; ++i)
-        reply.append(char(i));
-    reply.append(char(0x03));
-    rig.port.onWrite("R", [&] {
-        for (int i = 0; i < reply.size(); i += 4)
-            rig.port.arrive(reply.mid(i, 4), 10 + i);
-        rig.port.arrive(fourFrames(), 200);
-    });
-    QList<qint64> seen;
-    const auto dump = rig.protocol.dumpMemory([&](qint64 got, qint64 total) {
-        QCOMPARE(total, 25);
-        seen.append(got);
-    });
-    QVERIFY(dump);
-    QCOMPARE(*dump, reply);
-    QCOMPARE(seen.last(), 25);
-    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
-}
-
-void TestMeterProtocol::dumpThatStallsIsAbandoned() {
-    Rig rig;
-    rig.port.answer(kA, bytes({0x02, 0x00, 0x00, 0x00, 0x02, 0xFF, 0x03})); // 2 manual readings
-    rig.port.answer("Q", QByteArray(30, '\x11'));
-    const qint64 start = rig.clock.elapsedMs();
-    QVERIFY(!rig.protocol.dumpManual());
-    QVERIFY(rig.clock.elapsedMs() - start >= MeterProtocol::kDumpStallLimitMs);
-}
-
-void TestMeterProtocol::giveUpDeadlineEndsAResync() {
-    Rig rig; // a meter that never answers
-    rig.protocol.setGiveUpAfter(10000);
-    QVERIFY(!rig.protocol.ResyncMeter());
-    QVERIFY(rig.protocol.timedOut());
-    QVERIFY(rig.clock.elapsedMs() <= 10100);
-    QCOMPARE(rig.linkDown, 1);
-}
+    void dumpThatStallsIsAbandoned() {
+        Rig rig;
+        rig.port.answer(kA, bytes({0x02, 0x00, 0x00, 0x00, 0x02, 0xFF, 0x03})); // 2 manual readings
+        rig.port.answer("Q", QByteArray(30, '\x11'));
+        const qint64 start = rig.clock.elapsedMs();
+        QVERIFY(!rig.protocol.dumpManual());
+        QVERIFY(rig.clock.elapsedMs() - start >= 5000);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMeterProtocol)
 #include "tst_meter_protocol.moc"

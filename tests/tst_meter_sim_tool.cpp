@@ -1,24 +1,15 @@
 // End to end through a real pseudo-terminal: quadtherm-meter-sim as a user's
 // serial adapter would present it.
+#include "support/meter_sim_process.h"
+
 #include <QFileInfo>
-#include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 
-#include <csignal>
+using quadtherm::test::MeterSimProcess;
 
 namespace {
-
-// Starts the tool; the device path is the first line it prints.
-QString startTool(QProcess& tool, const QStringList& arguments) {
-    tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    tool.start(QStringLiteral(QUADTHERM_SIM_PATH), arguments);
-    if (!tool.waitForStarted(5000) || !QTest::qWaitFor([&] { return tool.canReadLine(); }, 5000))
-        return {};
-    return QString::fromLocal8Bit(tool.readLine()).trimmed();
-}
 
 bool openLine(QSerialPort& port, const QString& path) {
     port.setPortName(path);
@@ -52,83 +43,61 @@ int longestFrameRun(const QByteArray& line) {
     return best;
 }
 
-void stopTool(QProcess& tool) {
-    tool.terminate();
-    QVERIFY(tool.waitForFinished(5000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
-}
-
 } // namespace
 
 class TestMeterSimTool : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void toolServesAlignedFramesOnTheDeviceItPrints();
-    void toolAnswersTheStatusExchangeAndThenKeepsQuiet();
-    void replugGivesAWorkingDeviceBehindTheSameLink();
+    void toolServesAlignedFramesOnTheDeviceItPrints() {
+        MeterSimProcess tool({"--speed", "10"});
+        QVERIFY(tool.device().startsWith(QLatin1String("/dev/")));
+        QSerialPort port;
+        QVERIFY2(openLine(port, tool.device()), qPrintable(port.errorString()));
+        port.clear();
+        const QByteArray line = readFor(port, 300);
+        QVERIFY2(longestFrameRun(line) >= 40, qPrintable(QString::number(line.size())));
+        port.close();
+        QVERIFY(tool.stop());
+    }
+
+    void toolAnswersTheStatusExchangeAndThenKeepsQuiet() {
+        MeterSimProcess tool({"--speed", "10", "--manual", "2"});
+        QSerialPort port;
+        QVERIFY2(openLine(port, tool.device()), qPrintable(port.errorString()));
+        readFor(port, 100);
+        port.write("A");
+        const QByteArray reply = readFor(port, 100);
+        QVERIFY(reply.size() >= 7);
+        QCOMPARE(reply.right(7).toHex(' '), QByteArray("02 00 20 00 02 ff 03"));
+        // The stream stays off while the line is quiet for less than half a second.
+        QVERIFY(readFor(port, 200).isEmpty());
+        QVERIFY(longestFrameRun(readFor(port, 500)) >= 8);
+    }
+
+    void replugGivesAWorkingDeviceBehindTheSameLink() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("meter"));
+        MeterSimProcess tool({"--speed", "10", "--link", link});
+        QVERIFY(!tool.device().isEmpty());
+        QCOMPARE(QFileInfo(link).symLinkTarget(), tool.device());
+        QSerialPort port;
+        QVERIFY2(openLine(port, link), qPrintable(port.errorString()));
+        QVERIFY(longestFrameRun(readFor(port, 200)) >= 8);
+        QSignalSpy errors(&port, &QSerialPort::errorOccurred);
+        tool.unplug();
+        // Qt reports the hung-up line as a read error (the read returns 0), not always
+        // as a resource error: any error will do as the sign of the unplug.
+        QVERIFY(QTest::qWaitFor([&] { return errors.size() > 0; }, 3000));
+        port.close();
+        const QString second = tool.nextDevice();
+        QCOMPARE(QFileInfo(link).symLinkTarget(), second);
+        QVERIFY2(openLine(port, link), qPrintable(port.errorString()));
+        QVERIFY(longestFrameRun(readFor(port, 200)) >= 8);
+        port.close();
+        QVERIFY(tool.stop());
+        QVERIFY(!QFileInfo(link).isSymLink());
+    }
 };
-
-void TestMeterSimTool::toolServesAlignedFramesOnTheDeviceItPrints() {
-    QProcess tool;
-    const QString path = startTool(tool, {QStringLiteral("--speed"), QStringLiteral("10")});
-    QVERIFY(path.startsWith(QLatin1String("/dev/")));
-    QSerialPort port;
-    QVERIFY2(openLine(port, path), qPrintable(port.errorString()));
-    port.clear();
-    const QByteArray line = readFor(port, 300);
-    QVERIFY2(longestFrameRun(line) >= 40, qPrintable(QString::number(line.size())));
-    port.close();
-    stopTool(tool);
-}
-
-void TestMeterSimTool::toolAnswersTheStatusExchangeAndThenKeepsQuiet() {
-    QProcess tool;
-    const QString path = startTool(tool, {QStringLiteral("--speed"), QStringLiteral("10"),
-                                          QStringLiteral("--manual"), QStringLiteral("2")});
-    QSerialPort port;
-    QVERIFY2(openLine(port, path), qPrintable(port.errorString()));
-    readFor(port, 100);
-    port.write("A");
-    const QByteArray reply = readFor(port, 100);
-    QVERIFY(reply.size() >= 7);
-    QCOMPARE(reply.right(7).toHex(' '), QByteArray("02 00 20 00 02 ff 03"));
-    // The stream stays off while the line is quiet for less than half a second.
-    QVERIFY(readFor(port, 200).isEmpty());
-    QVERIFY(longestFrameRun(readFor(port, 500)) >= 8);
-    port.close();
-    stopTool(tool);
-}
-
-void TestMeterSimTool::replugGivesAWorkingDeviceBehindTheSameLink() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString link = dir.filePath(QStringLiteral("meter"));
-    QProcess tool;
-    const QString first = startTool(
-        tool, {QStringLiteral("--speed"), QStringLiteral("10"), QStringLiteral("--link"), link});
-    QVERIFY(!first.isEmpty());
-    QCOMPARE(QFileInfo(link).symLinkTarget(), first);
-
-    QSerialPort port;
-    QVERIFY2(openLine(port, link), qPrintable(port.errorString()));
-    QVERIFY(longestFrameRun(readFor(port, 200)) >= 8);
-    QSignalSpy errors(&port, &QSerialPort::errorOccurred);
-    ::kill(pid_t(tool.processId()), SIGUSR1);
-    // Qt reports the hung-up line as a read error (the read returns 0), not always
-    // as a resource error: any error will do as the sign of the unplug.
-    QVERIFY(QTest::qWaitFor([&] { return errors.size() > 0; }, 3000));
-    port.close();
-
-    QVERIFY(QTest::qWaitFor([&] { return tool.canReadLine(); }, 5000));
-    const QString second = QString::fromLocal8Bit(tool.readLine()).trimmed();
-    QCOMPARE(QFileInfo(link).symLinkTarget(), second);
-    QVERIFY2(openLine(port, link), qPrintable(port.errorString()));
-    QVERIFY(longestFrameRun(readFor(port, 200)) >= 8);
-    port.close();
-    stopTool(tool);
-    QVERIFY(!QFileInfo(link).isSymLink());
-}
 
 QTEST_GUILESS_MAIN(TestMeterSimTool)
 #include "tst_meter_sim_tool.moc"

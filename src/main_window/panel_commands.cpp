@@ -86,7 +86,7 @@ void Panel::recordCycle(const shared::PerChannel<QString>& textsC,
     } else {
         QString error;
         if (m_recorder.record(recording.CycleTimestamp, textsC, textsF, &error)) {
-            LblCount->setText(QString::number(static_cast<qint64>(recording.RecordedCount)));
+            LblCount->setText(QString::number(recording.RecordedCount));
             LblRec->setText(QStringLiteral("Rec"));
         } else {
             recordingFailed(error);

@@ -125,9 +125,7 @@ void ListWindow::setDumpEvery(int rows) {
 }
 
 void ListWindow::ListFeed(const QString& cycleTimestamp, const shared::PerChannel<QString>& texts) {
-    auto& count = m_state.windows.ListRowCount;
-    count += 1;
-    const auto number = qint64(count);
+    const qint64 number = ++m_state.windows.ListRowCount;
     GridN->AddItem(recordCells(number, cycleTimestamp, texts).join(QLatin1Char('\t')));
     // The newest row is kept in sight once the first ten have filled the view.
     if (number > 10)

@@ -93,7 +93,7 @@ bool Recorder::start(const QString& path, bool fahrenheit,
         return false;
     }
     state.RecordingActive = true;
-    state.RecordedCount = 0.0f;
+    state.RecordedCount = 0;
     return true;
 }
 
@@ -105,8 +105,7 @@ bool Recorder::record(const QString& timestamp, const shared::PerChannel<QString
             *error = QStringLiteral("No recording is running");
         return false;
     }
-    state.RecordedCount += 1.0f;
-    const auto number = static_cast<qint64>(state.RecordedCount);
+    const qint64 number = ++state.RecordedCount;
     const QByteArray line =
         dataFileLine(recordCells(number, timestamp, state.RecordingFahrenheit ? textsF : textsC));
     bool ok = m_impl->writeLine(line, error);
@@ -124,7 +123,7 @@ void Recorder::stop() {
     m_impl->close();
     auto& state = m_impl->state;
     state.RecordingActive = false;
-    state.RecordedCount = 0.0f;
+    state.RecordedCount = 0;
     state.SaveFileChosen = false;
 }
 

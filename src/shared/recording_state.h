@@ -25,7 +25,9 @@ struct RecordingState {
     float PcSamplingSeconds = 1.0f;
     // Once-a-second ticks counted towards the next cycle.
     float PcSamplingTick = 0.0f;
-    float RecordedCount = 0.0f;
+    // Records written in this recording, across its continuation files. A
+    // 64-bit count: a float would stop counting at 16,777,216 records.
+    qint64 RecordedCount = 0;
     // "yyyy/mm/dd hh:mm:ss" of the main window's load.
     QString StartDateTime;
     // Date and time of the current cycle, "yyyy/mm/dd hh:nn:ss".
@@ -40,7 +42,7 @@ struct WindowState {
     // The live list's unit when it was opened, and the rows fed since.
     QString ListUnit;
     bool ListFahrenheit = false;
-    float ListRowCount = 0.0f;
+    qint64 ListRowCount = 0;
     bool GraphOpen = false;
     bool MemoryFormOpen = false;
     bool ManualListOpen = false;

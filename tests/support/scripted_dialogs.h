@@ -36,7 +36,6 @@ public:
     void answerSave(const QString& path) { m_saves.enqueue(path); }
     void answerPrint(bool accept, PrinterSetup setup = {});
 
-    const QList<Call>& calls() const { return m_calls; }
     QList<Call> callsOf(Kind kind) const;
     QList<Call> unexpectedCalls() const;
     // Scripted answers no dialog has taken yet.

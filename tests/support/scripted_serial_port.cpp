@@ -128,7 +128,6 @@ bool ScriptedSerialPort::write(const QByteArray& bytes) {
 }
 
 void ScriptedSerialPort::discardInput() {
-    ++m_discards;
     readAll();
 }
 

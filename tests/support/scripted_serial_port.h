@@ -27,7 +27,6 @@ public:
     // Streams `pattern` over and over from now on, `bytesPerMs` bytes a
     // millisecond (1.92 is the meter's line rate), starting `phase` bytes in.
     void stream(const QByteArray& pattern, double bytesPerMs = 1.92, qsizetype phase = 0);
-    void stopStream() { m_pattern.clear(); }
     // Like the meter, the stream stops while the program talks to it and
     // resumes `ms` after the program's last write.
     void pauseStreamOnWrite(qint64 ms) { m_pauseOnWriteMs = ms; }
@@ -35,13 +34,11 @@ public:
     // Everything the program wrote, one entry per write.
     const QList<QByteArray>& writes() const { return m_writes; }
     int countWrites(const QByteArray& bytes) const;
-    void clearWrites() { m_writes.clear(); }
 
     void setOpenFails(bool fails) { m_openFails = fails; }
     // The adapter is pulled out: the port closes and says so.
     void loseDevice();
     int openCount() const { return m_openCount; }
-    int discardCount() const { return m_discards; }
 
     bool setSettings(const QString& settings) override;
     QString settings() const override { return m_settings; }
@@ -84,7 +81,6 @@ private:
     bool m_open = false;
     bool m_openFails = false;
     int m_openCount = 0;
-    int m_discards = 0;
 };
 
 } // namespace quadtherm::test
