@@ -1,6 +1,7 @@
 #include "main_window/panel.h"
 
 #include "main_window/alarm_range.h"
+#include "main_window/key_toolbar.h"
 #include "main_window/live_tick.h"
 #include "main_window/toolbar_icons.h"
 #include "main_window/unit_panel.h"
@@ -20,7 +21,6 @@
 #include <QScopeGuard>
 #include <QStyle>
 #include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace quadtherm::main_window {
@@ -33,26 +33,20 @@ constexpr int kTimer2Ms = 1000;
 constexpr QSize kDefaultSize(959, 488);
 const QString kCaption = QStringLiteral("Panel  V7.4");
 
-struct ToolbarButton {
-    const char* key;
-    const char* toolTip;
-    int image;
-};
-
-constexpr std::array<ToolbarButton, 12> kToolbarButtons{{
+constexpr std::initializer_list<ToolbarButton> kToolbarButtons{
     {"Save", "Save As", 1},
     {"Open", "Open File", 2},
-    {"Sampling", "Sampling Rate", 3},
+    {"Sampling", "Sampling Rate", 3, true, true},
     {"List", "List Display", 4},
-    {"Graph", "Graphic Display", 5},
+    {"Graph", "Graphic Display", 5, true, true},
     {"RTC", "Set Meter Time to System (PC) Time", 11},
     {"Memory", "Data Logger", 12},
     {"Buttons", "Meter Control Panel", 13},
     {"Erase", "Erase Data Logger", 14},
-    {"Poweroff", "Power Off Time", 17},
+    {"Poweroff", "Power Off Time", 17, true, true},
     {"CF", "Celsius/Fahrenheit", 18},
     {"Alarm", "Alarm Range", 19},
-}};
+};
 
 class ClickLabel : public QLabel {
 public:
@@ -187,25 +181,9 @@ Panel::~Panel() {
 }
 
 void Panel::buildToolbar() {
-    Toolbar1 = new QToolBar(QStringLiteral("Toolbar1"), this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setMovable(false);
-    Toolbar1->setFloatable(false);
-    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    Toolbar1->setIconSize(QSize(24, 24));
-    for (const auto& button : kToolbarButtons) {
-        const QString key = QString::fromLatin1(button.key);
-        auto* action =
-            Toolbar1->addAction(toolbarImage(button.image), QString::fromLatin1(button.toolTip));
-        action->setObjectName(key);
-        action->setData(key);
-        action->setToolTip(QString::fromLatin1(button.toolTip));
-        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
-        // Groups: recording and files, windows, meter, display.
-        if (key == QLatin1String("Sampling") || key == QLatin1String("Graph") ||
-            key == QLatin1String("Poweroff"))
-            Toolbar1->addSeparator();
-    }
+    // Grouped: recording and files, windows, meter, display.
+    Toolbar1 = makeKeyToolbar(this, kToolbarButtons,
+                              [this](const QString& key) { Toolbar1_ButtonClick(key); });
     addToolBar(Qt::TopToolBarArea, Toolbar1);
 }
 
@@ -243,10 +221,7 @@ void Panel::applyTheme() {
 }
 
 QAction* Panel::toolbarAction(const QString& key) const {
-    for (QAction* action : Toolbar1->actions())
-        if (action->data().toString() == key)
-            return action;
-    return nullptr;
+    return findKeyAction(Toolbar1, key);
 }
 
 recording::ListWindow* Panel::listWindow() const {

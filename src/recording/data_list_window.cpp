@@ -1,4 +1,5 @@
 #include "recording/data_list_window.h"
+#include "main_window/key_toolbar.h"
 
 #include "recording/grid_writer.h"
 #include "recording/list_window.h"
@@ -14,7 +15,7 @@ DataListWindow::DataListWindow(shared::RunState& state, widgets::UserDialogs& di
     : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("DataList"));
     setWindowTitle(QStringLiteral("Data List"));
-    Toolbar1 = list_windows::makeToolbar(
+    Toolbar1 = main_window::makeKeyToolbar(
         this,
         {{"Save", "Save As", 1}, {"Print", "Print", 0, false}, {"CF", "Celsius / Fahrenheit", 18}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
@@ -59,7 +60,7 @@ widgets::Grid* DataListWindow::visibleGrid() const {
 }
 
 QAction* DataListWindow::toolbarAction(const QString& key) const {
-    return list_windows::findAction(Toolbar1, key);
+    return main_window::findKeyAction(Toolbar1, key);
 }
 
 void DataListWindow::Toolbar1_ButtonClick(const QString& key) {

@@ -1,6 +1,6 @@
 #include "recording/list_window.h"
 
-#include "main_window/toolbar_icons.h"
+#include "main_window/key_toolbar.h"
 #include "recording/data_file.h"
 #include "recording/grid_writer.h"
 #include "shared/run_state.h"
@@ -46,36 +46,6 @@ void setReadingsHeading(widgets::Grid& grid, const QString& unit,
         grid.setTextAt(0, col, cells.value(col));
 }
 
-QToolBar* makeToolbar(QWidget* window, std::initializer_list<Button> buttons,
-                      std::function<void(const QString&)> onClick) {
-    auto* toolbar = new QToolBar(QStringLiteral("Toolbar1"), window);
-    toolbar->setObjectName(QStringLiteral("Toolbar1"));
-    toolbar->setMovable(false);
-    toolbar->setFloatable(false);
-    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
-    toolbar->setIconSize(QSize(24, 24));
-    for (const Button& button : buttons) {
-        const QString key = QString::fromLatin1(button.key);
-        const QString toolTip = QString::fromLatin1(button.toolTip);
-        auto* action = toolbar->addAction(toolTip);
-        if (button.image != 0)
-            action->setIcon(main_window::toolbarImage(button.image));
-        action->setObjectName(key);
-        action->setData(key);
-        action->setToolTip(toolTip);
-        action->setEnabled(button.enabled);
-        QObject::connect(action, &QAction::triggered, window, [onClick, key] { onClick(key); });
-    }
-    return toolbar;
-}
-
-QAction* findAction(const QToolBar* toolbar, const QString& key) {
-    for (QAction* action : toolbar->actions())
-        if (action->data().toString() == key)
-            return action;
-    return nullptr;
-}
-
 void layOut(QWidget* window, QToolBar* toolbar, std::initializer_list<widgets::Grid*> grids) {
     auto* column = new QVBoxLayout(window);
     column->setContentsMargins(0, 0, 0, 0);
@@ -104,8 +74,8 @@ ListWindow::ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, Q
     setObjectName(QStringLiteral("List"));
     setWindowTitle(QStringLiteral("List"));
     Toolbar1 =
-        list_windows::makeToolbar(this, {{"Save", "Save As", 1}, {"Print", "Print", 0, false}},
-                                  [this](const QString& key) { Toolbar1_ButtonClick(key); });
+        main_window::makeKeyToolbar(this, {{"Save", "Save As", 1}, {"Print", "Print", 0, false}},
+                                    [this](const QString& key) { Toolbar1_ButtonClick(key); });
     GridN = list_windows::makeReadingsGrid(QStringLiteral("GridN"), this);
     list_windows::layOut(this, Toolbar1, {GridN});
     Form_Load();
@@ -117,7 +87,7 @@ void ListWindow::Form_Load() {
 }
 
 QAction* ListWindow::toolbarAction(const QString& key) const {
-    return list_windows::findAction(Toolbar1, key);
+    return main_window::findKeyAction(Toolbar1, key);
 }
 
 void ListWindow::setDumpEvery(int rows) {

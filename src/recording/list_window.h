@@ -60,23 +60,12 @@ private:
 // What the three list windows share: the table, its toolbar, size and place.
 namespace list_windows {
 
-struct Button {
-    const char* key;
-    const char* toolTip;
-    int image; // a toolbarImage index; 0 shows the tool tip as text
-    bool enabled = true;
-};
-
 // Six columns: record number, date and time, four channels, widths from
 // sample texts in the window's font.
 widgets::Grid* makeReadingsGrid(const QString& objectName, QWidget* window);
 // unit, "Date Time", "T1 - K" … "T4 - T".
 void setReadingsHeading(widgets::Grid& grid, const QString& unit,
                         const shared::PerChannel<QString>& typeLetters);
-// Each action's data() is its key; a click calls `onClick(key)`.
-QToolBar* makeToolbar(QWidget* window, std::initializer_list<Button> buttons,
-                      std::function<void(const QString&)> onClick);
-QAction* findAction(const QToolBar* toolbar, const QString& key);
 // Toolbar on top, the grids below; a size showing about 15 rows; placed a
 // little below and right of the main window so both stay in sight.
 void layOut(QWidget* window, QToolBar* toolbar, std::initializer_list<widgets::Grid*> grids);

@@ -1,0 +1,43 @@
+#include "main_window/key_toolbar.h"
+
+#include "main_window/toolbar_icons.h"
+
+#include <QAction>
+#include <QToolBar>
+
+namespace quadtherm::main_window {
+
+QToolBar* makeKeyToolbar(QWidget* window, std::initializer_list<ToolbarButton> buttons,
+                         std::function<void(const QString&)> onClick) {
+    auto* toolbar = new QToolBar(QStringLiteral("Toolbar1"), window);
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    // The images are drawn for 24 px.
+    toolbar->setIconSize(QSize(24, 24));
+    for (const ToolbarButton& button : buttons) {
+        const QString key = QString::fromLatin1(button.key);
+        const QString toolTip = QString::fromLatin1(button.toolTip);
+        auto* action = toolbar->addAction(toolTip);
+        if (button.image != 0)
+            action->setIcon(toolbarImage(button.image));
+        action->setObjectName(key);
+        action->setData(key);
+        action->setToolTip(toolTip);
+        action->setEnabled(button.enabled);
+        QObject::connect(action, &QAction::triggered, window, [onClick, key] { onClick(key); });
+        if (button.separatorAfter)
+            toolbar->addSeparator();
+    }
+    return toolbar;
+}
+
+QAction* findKeyAction(const QToolBar* toolbar, const QString& key) {
+    for (QAction* action : toolbar->actions())
+        if (action->data().toString() == key)
+            return action;
+    return nullptr;
+}
+
+} // namespace quadtherm::main_window

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <initializer_list>
+
+class QAction;
+class QToolBar;
+class QWidget;
+
+namespace quadtherm::main_window {
+
+// A toolbar button as the windows know it: the key their click handler
+// compares, its tool tip and its image.
+struct ToolbarButton {
+    const char* key;
+    const char* toolTip;
+    int image; // a toolbarImage index; 0 shows the tool tip as text
+    bool enabled = true;
+    bool separatorAfter = false;
+};
+
+// A toolbar named "Toolbar1" whose actions carry their key as data(); a
+// click calls `onClick(key)`.
+QToolBar* makeKeyToolbar(QWidget* window, std::initializer_list<ToolbarButton> buttons,
+                         std::function<void(const QString&)> onClick);
+QAction* findKeyAction(const QToolBar* toolbar, const QString& key);
+
+} // namespace quadtherm::main_window
