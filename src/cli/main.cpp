@@ -6,7 +6,6 @@
 
 #include "main_window/live_tick.h"
 #include "main_window/sampling.h"
-#include "meter_link/live_reading.h"
 #include "meter_link/meter_keys.h"
 #include "meter_link/meter_protocol.h"
 #include "meter_link/qt_serial_port.h"
@@ -27,6 +26,7 @@
 #include <memory>
 
 using namespace quadtherm;
+using main_window::TickOutcome;
 using meter_link::MeterProtocol;
 
 namespace {
@@ -37,7 +37,6 @@ constexpr int kExitWriteFailed = 3;
 constexpr int kExitConfigurationChanged = 4;
 constexpr int kTickMs = 50;
 constexpr int kCycleMs = 1000;
-constexpr int kStatusEveryTicks = 100;
 
 const char* const kUsage =
     R"(usage: quadtherm-cli (--port DEVICE | --simulate) [--timeout SECONDS] COMMAND
@@ -279,27 +278,17 @@ void Cli::watch(const QStringList& args) {
         if (count < 1)
             throw UsageError{QStringLiteral("the count must be at least 1")};
     }
-    auto& link = m_state.link;
-    auto& live = m_state.live;
+    const auto& live = m_state.live;
     qint64 nextTick = m_clock.elapsedMs();
     for (int printed = 0; (count < 0 || printed < count) && !g_interrupted;) {
         arm();
-        if (link.NeedResync) {
-            need(m_protocol.ResyncMeter());
-            continue;
-        }
-        if (++link.PollCount >= kStatusEveryTicks) {
-            need(m_protocol.QueryStatus());
-            link.PollCount = 0;
-        }
-        const auto frame = m_protocol.readReadingFrame();
-        if (m_protocol.stopped())
+        const TickOutcome outcome = main_window::LiveTick(m_protocol, m_state);
+        if (outcome == TickOutcome::Stopped)
             throw NoAnswer{};
-        if (!frame) {
-            link.NeedResync = true;
+        if (outcome == TickOutcome::Resynced)
             continue;
-        }
-        meter_link::DecodeFrame(live, *frame);
+        if (outcome == TickOutcome::Changed)
+            main_window::AcceptConfiguration(m_state);
         const int k = live.CurrentChannel;
         const QString shown =
             shared::shownReadingText(live.ProbePresent[k], live.OverRange[k], live.UnderRange[k],
@@ -359,7 +348,6 @@ RecordOptions recordOptions(QStringList args) {
 // Recording starts once the link is up and a tick found the channels stable;
 // a later change of configuration ends it, as it does on the desktop.
 int Cli::record(const QStringList& args) {
-    using main_window::TickOutcome;
     const RecordOptions options = recordOptions(args);
     auto& live = m_state.live;
     auto& rec = m_state.recording;
