@@ -109,16 +109,17 @@ private Q_SLOTS:
         QVERIFY(QDir().rmdir(gone));
         recording::ListWindow list(m_state, m_dialogs);
         list.setDumpEvery(3);
-        m_dialogs.answerMessage(QMessageBox::Ok);
+        // The dump runs inside the once-a-second cycle: the failure is handed
+        // on, not shown there in a box of its own (issue 8).
+        QSignalSpy failed(&list, &recording::ListWindow::dumpFailed);
         feed(list, 3);
         QDir::setCurrent(before);
         QCOMPARE(list.GridN->Rows(), 4);
-        const auto messages = m_dialogs.callsOf(Kind::Message);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].icon, widgets::UserDialogs::Icon::Critical);
-        QVERIFY(messages[0].text.contains(QStringLiteral(".4ch")));
-        QVERIFY2(messages[0].text.contains(QStringLiteral("No such file")),
-                 qPrintable(messages[0].text));
+        QVERIFY(m_dialogs.callsOf(Kind::Message).isEmpty());
+        QCOMPARE(failed.size(), 1);
+        const QString text = failed[0][0].toString();
+        QVERIFY(text.contains(QStringLiteral(".4ch")));
+        QVERIFY2(text.contains(QStringLiteral("No such file")), qPrintable(text));
     }
 
     void closingTheListClearsItsStateAndSignals() {

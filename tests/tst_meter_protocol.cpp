@@ -119,6 +119,17 @@ private Q_SLOTS:
         QCOMPARE(rig.clock.elapsedMs(), 0);
     }
 
+    // Issue 8: a wait that wakes after midnight must not wait for the next one.
+    void delayThatWakesAfterMidnightEndsByItsOwnLength() {
+        Rig rig;
+        rig.clock.setNow(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 990)));
+        // The first pass wakes late, 30 ms on, in the new year.
+        rig.clock.at(2, [&] { rig.clock.advance(30); });
+        QVERIFY(rig.protocol.Delay(0.005));
+        QVERIFY(rig.clock.elapsedMs() < 100);
+        QCOMPARE(rig.clock.now().date(), QDate(2027, 1, 1));
+    }
+
     void delayWaitsItsTimeWhileEventsRun() {
         Rig rig;
         bool ran = false;
@@ -253,6 +264,39 @@ private Q_SLOTS:
         QVERIFY(!rig.protocol.readReadingFrame());
         QVERIFY(rig.clock.elapsedMs() >= 3000);
         QVERIFY(rig.clock.elapsedMs() < 3200);
+    }
+
+    // Issue 8: a click during a frame read waits for the read, so no dialog
+    // opens inside it; a meter that stays silent must not hold clicks for the
+    // whole time limit.
+    void aFrameReadHoldsClicksBackOnlyWhileTheMeterIsPrompt() {
+        Rig rig;
+        rig.port.stream(fourFrames());
+        QVERIFY(rig.protocol.readReadingFrame());
+        QVERIFY(rig.clock.sleepCount() > 0);
+        QCOMPARE(rig.clock.heldInputSleeps(), rig.clock.sleepCount());
+
+        Rig silent;
+        QVERIFY(!silent.protocol.readReadingFrame());
+        QVERIFY(silent.clock.heldInputSleeps() > 0);
+        QVERIFY(silent.clock.heldInputSleeps() <= 3); // the first quarter second
+        QVERIFY(silent.clock.sleepCount() > silent.clock.heldInputSleeps());
+    }
+
+    void anInterruptEndsTheWaitsUntilItIsCleared() {
+        Rig rig;
+        rig.clock.at(200, [&] { rig.protocol.interrupt(); });
+        QVERIFY(!rig.protocol.readReadingFrame());
+        QVERIFY(rig.protocol.interrupted());
+        QVERIFY(rig.clock.elapsedMs() < 300);
+        rig.protocol.clearInterrupt();
+        rig.port.stream(fourFrames());
+        QVERIFY(rig.protocol.readReadingFrame());
+        // Stopping for good is not an interruption.
+        rig.protocol.interrupt();
+        rig.protocol.stop();
+        QVERIFY(!rig.protocol.interrupted());
+        QVERIFY(rig.protocol.stopped());
     }
 
     // The bytes of the other requests are checked end to end in tst_cli; the

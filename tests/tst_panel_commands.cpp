@@ -130,10 +130,14 @@ private slots:
 
     void aFahrenheitRecordingKeepsFahrenheitTextsWhileTheCelsiusPanelShows() {
         setLiveChannels(true);
+        // The °F panel shows, as the live tick sets it for a meter in °F.
+        panel().PicC->hide();
+        panel().PicF->show();
         dialogs().answerSave(path("f.4ch"));
         panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
         panel().Toolbar1_ButtonClick(QStringLiteral("CF"));
         QVERIFY(!panel().PicC->isHidden());
+        QVERIFY(panel().PicF->isHidden());
         cycle();
         panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
         const QList<QByteArray> lines = fileBytes(path("f.4ch")).split('\n');
@@ -237,27 +241,35 @@ private slots:
     }
 
     void memorySizeServiceOpensFromEitherIntervalBox_data() {
+        QTest::addColumn<bool>("pcBox");
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QByteArray>("written");
-        QTest::newRow("3 becomes 1") << "qmx7391"
-                                     << "3" << QByteArray("Y\x01\x01", 3);
-        QTest::newRow("8") << "QMX7391"
-                           << "8" << QByteArray("Y\x01\x08", 3);
-        QTest::newRow("cancel") << "qmx7391"
-                                << "" << QByteArray();
+        QTest::newRow("PC box, 3 becomes 1") << true << "qmx7391"
+                                             << "3" << QByteArray("Y\x01\x01", 3);
+        QTest::newRow("PC box, cancel") << true << "qmx7391"
+                                        << "" << QByteArray();
+        // Issue 8: only the PC box was ever tried.
+        QTest::newRow("meter box, 8") << false << "QMX7391"
+                                      << "8" << QByteArray("Y\x01\x08", 3);
+        QTest::newRow("meter box, cancel") << false << "qmx7391"
+                                           << "" << QByteArray();
     }
     void memorySizeServiceOpensFromEitherIntervalBox() {
+        QFETCH(bool, pcBox);
         QFETCH(QString, code);
         QFETCH(QString, answer);
         QFETCH(QByteArray, written);
         m_port->meter().memory(); // the simulator answers Y 00 with its size code
-        panel().samplingChooser = [] { return std::optional<bool>(true); };
+        panel().samplingChooser = [pcBox] { return std::optional<bool>(pcBox); };
         dialogs().answerInput(code);
         dialogs().answerInput(answer);
         panel().Toolbar1_ButtonClick(QStringLiteral("Sampling"));
         const auto asked = dialogs().callsOf(Kind::Input);
         QCOMPARE(asked.size(), 2);
+        QVERIFY(asked[0].text.endsWith(pcBox ? QStringLiteral("(1 <= t <= 86400 ) ")
+                                             : QStringLiteral("(1 <= t <= 255 ) ")));
+        QCOMPARE(requestsTo('U').isEmpty(), pcBox);
         QCOMPARE(asked[1].text, QStringLiteral("Update Rom No.s\r\n(Rom No.s = 1,2,4,8) "));
         QCOMPARE(asked[1].title, QStringLiteral("Input Rom No.s"));
         QByteArrayList sets;
@@ -286,8 +298,10 @@ private slots:
 
         QVERIFY(!state().recording.RecordingActive);
         QVERIFY(panel().LblRec->isHidden());
+        // Told once the cycle has returned, not from inside it (issue 8).
+        QVERIFY(dialogs().callsOf(Kind::Message).isEmpty());
+        QTRY_COMPARE(dialogs().callsOf(Kind::Message).size(), 1);
         const auto shown = dialogs().callsOf(Kind::Message);
-        QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].icon == widgets::UserDialogs::Icon::Critical);
         QVERIFY2(shown[0].text.contains(QStringLiteral("full.4ch")), qPrintable(shown[0].text));
         cycle(); // no further message, nothing more written

@@ -52,6 +52,24 @@ private Q_SLOTS:
         QTEST(portNumberFromText(text).value_or(0), "expected");
     }
 
+    // Issue 8: a pseudo-terminal's label read "1" for /dev/pts/1.
+    void theLinkLabelIsTheComNumberElseTheWholeDevice_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("numbered adapter") << 3 << "/dev/ttyUSB0"
+                                          << "COM3";
+        QTest::newRow("pseudo-terminal") << 0 << "/dev/pts/1"
+                                         << "/dev/pts/1";
+        QTest::newRow("simulated") << 0 << "SIM"
+                                   << "SIM";
+    }
+    void theLinkLabelIsTheComNumberElseTheWholeDevice() {
+        QFETCH(int, number);
+        QFETCH(QString, device);
+        QTEST(quadtherm::meter_link::linkLabel(number, device), "label");
+    }
+
     void usbAdaptersComeFirstInNaturalOrder() {
         const auto numbered =
             numberPorts(candidates({"ttyS10", "ttyUSB10", "ttyS0", "ttyACM0", "ttyUSB2", "ttyAMA0",

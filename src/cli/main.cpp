@@ -393,6 +393,7 @@ int Cli::record(const QStringList& args) {
         arm();
         switch (main_window::LiveTick(m_protocol, m_state)) {
         case TickOutcome::Resynced:
+        case TickOutcome::Interrupted:
             return;
         case TickOutcome::Stopped:
             finish(g_interrupted ? 0 : kExitNoAnswer);

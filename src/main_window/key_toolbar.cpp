@@ -7,6 +7,18 @@
 
 namespace quadtherm::main_window {
 
+namespace {
+
+// Rides on the toolbar so that the runner can be set after the window made it.
+class KeyDispatch : public QObject {
+public:
+    explicit KeyDispatch(QObject* parent) : QObject(parent) { setObjectName(kName); }
+    static constexpr const char* kName = "keyDispatch";
+    KeyRunner runner;
+};
+
+} // namespace
+
 QToolBar* makeKeyToolbar(QWidget* window, std::initializer_list<ToolbarButton> buttons,
                          std::function<void(const QString&)> onClick) {
     auto* toolbar = new QToolBar(QStringLiteral("Toolbar1"), window);
@@ -16,6 +28,7 @@ QToolBar* makeKeyToolbar(QWidget* window, std::initializer_list<ToolbarButton> b
     toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
     // The images are drawn for 24 px.
     toolbar->setIconSize(QSize(24, 24));
+    auto* dispatch = new KeyDispatch(toolbar);
     for (const ToolbarButton& button : buttons) {
         const QString key = QString::fromLatin1(button.key);
         const QString toolTip = QString::fromLatin1(button.toolTip);
@@ -26,7 +39,12 @@ QToolBar* makeKeyToolbar(QWidget* window, std::initializer_list<ToolbarButton> b
         action->setData(key);
         action->setToolTip(toolTip);
         action->setEnabled(button.enabled);
-        QObject::connect(action, &QAction::triggered, window, [onClick, key] { onClick(key); });
+        QObject::connect(action, &QAction::triggered, window, [dispatch, onClick, key] {
+            if (dispatch->runner)
+                dispatch->runner([onClick, key] { onClick(key); });
+            else
+                onClick(key);
+        });
         if (button.separatorAfter)
             toolbar->addSeparator();
     }
@@ -38,6 +56,18 @@ QAction* findKeyAction(const QToolBar* toolbar, const QString& key) {
         if (action->data().toString() == key)
             return action;
     return nullptr;
+}
+
+} // namespace quadtherm::main_window
+
+namespace quadtherm::main_window {
+
+void setKeyRunner(QToolBar* toolbar, KeyRunner runner) {
+    // The dispatch is known by its name: it has no meta-object of its own.
+    auto* child = toolbar->findChild<QObject*>(QString::fromLatin1(KeyDispatch::kName),
+                                               Qt::FindDirectChildrenOnly);
+    if (auto* dispatch = static_cast<KeyDispatch*>(child))
+        dispatch->runner = std::move(runner);
 }
 
 } // namespace quadtherm::main_window

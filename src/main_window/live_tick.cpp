@@ -5,26 +5,35 @@
 namespace quadtherm::main_window {
 
 namespace {
+
 constexpr int kStatusEveryTicks = 100;
+
+// Why a wait of the tick ended early.
+TickOutcome endedEarly(const meter_link::MeterProtocol& protocol) {
+    return protocol.interrupted() ? TickOutcome::Interrupted : TickOutcome::Stopped;
 }
+
+TickOutcome resync(meter_link::MeterProtocol& protocol) {
+    protocol.ResyncMeter();
+    return protocol.stopped() ? endedEarly(protocol) : TickOutcome::Resynced;
+}
+
+} // namespace
 
 TickOutcome LiveTick(meter_link::MeterProtocol& protocol, shared::RunState& state) {
     auto& link = state.link;
-    if (link.NeedResync) {
-        protocol.ResyncMeter();
-        return protocol.stopped() ? TickOutcome::Stopped : TickOutcome::Resynced;
-    }
+    if (link.NeedResync)
+        return resync(protocol);
     if (++link.PollCount >= kStatusEveryTicks) {
-        protocol.QueryStatus();
+        if (!protocol.QueryStatus())
+            return endedEarly(protocol); // the next tick asks again
         link.PollCount = 0;
     }
     const auto frame = protocol.readReadingFrame();
     if (protocol.stopped())
-        return TickOutcome::Stopped;
-    if (!frame) {
-        protocol.ResyncMeter();
-        return protocol.stopped() ? TickOutcome::Stopped : TickOutcome::Resynced;
-    }
+        return endedEarly(protocol);
+    if (!frame)
+        return resync(protocol);
     meter_link::DecodeFrame(state.live, *frame);
     if (!ConfigurationChanged(state.live))
         return TickOutcome::Stable;

@@ -9,8 +9,11 @@ namespace quadtherm::main_window {
 enum class TickOutcome {
     Resynced, // the link was (re)built instead of reading a frame
     Stopped,  // the protocol was stopped while waiting
-    Stable,   // a frame was decoded and nothing about the channels changed
-    Changed,  // a probe, a type or the unit changed: the displays need setting up
+    // A command the user started is waiting for the tick: the tick gave up
+    // its wait (a re-synchronisation starts again on the next tick).
+    Interrupted,
+    Stable,  // a frame was decoded and nothing about the channels changed
+    Changed, // a probe, a type or the unit changed: the displays need setting up
 };
 
 // One tick of the live poll: re-synchronises when needed, runs the periodic

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 
 #include <memory>
 
@@ -70,7 +69,7 @@ int main(int argc, char* argv[]) {
                 if (detected.devicePath == device && detected.comNumber <= 16)
                     state.link.PortNumber = static_cast<qint16>(detected.comNumber);
         }
-        deviceLabel = QFileInfo(device).fileName();
+        deviceLabel = device;
         port = std::make_unique<meter_link::QtSerialPort>(device);
     }
     if (!port->setSettings(QString::fromLatin1(meter_link::kMeterSettings)) || !port->open())

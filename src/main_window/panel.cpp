@@ -5,6 +5,7 @@
 #include "main_window/live_tick.h"
 #include "main_window/toolbar_icons.h"
 #include "main_window/unit_panel.h"
+#include "meter_link/port_numbering.h"
 #include "recording/display_cycle.h"
 #include "recording/file_list_window.h"
 #include "recording/list_window.h"
@@ -114,7 +115,7 @@ QPalette darkPalette(QPalette palette) {
 Panel::Panel(shared::RunState& state, meter_link::MeterProtocol& protocol,
              widgets::UserDialogs& dialogs, QString deviceLabel, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_protocol(protocol), m_dialogs(dialogs),
-      m_deviceLabel(std::move(deviceLabel)), m_recorder(state.recording) {
+      m_deviceLabel(std::move(deviceLabel)), m_gate(protocol), m_recorder(state.recording) {
     setObjectName(QStringLiteral("Panel"));
     setWindowTitle(kCaption);
 
@@ -184,6 +185,7 @@ void Panel::buildToolbar() {
     // Grouped: recording and files, windows, meter, display.
     Toolbar1 = makeKeyToolbar(this, kToolbarButtons,
                               [this](const QString& key) { Toolbar1_ButtonClick(key); });
+    setKeyRunner(Toolbar1, [this](std::function<void()> click) { m_gate.run(std::move(click)); });
     addToolBar(Qt::TopToolBarArea, Toolbar1);
 }
 
@@ -285,20 +287,17 @@ void Panel::enable(QTimer& timer) {
 
 void Panel::Timer1_Timer() {
     // A tick waits for its frame in the event loop, where the timer fires again.
-    if (m_inTick || m_inExchange)
+    if (!m_gate.beginTick())
         return;
-    m_inTick = true;
-    const auto done = qScopeGuard([this] {
-        m_inTick = false;
-        if (m_pendingExchange)
-            QTimer::singleShot(0, this, [this] {
-                if (auto exchange = std::exchange(m_pendingExchange, {}))
-                    runExchange(std::move(exchange));
-            });
-    });
+    const auto done = qScopeGuard([this] { m_gate.endTick(); });
     switch (LiveTick(m_protocol, m_state)) {
     case TickOutcome::Resynced:
     case TickOutcome::Stopped:
+        return;
+    case TickOutcome::Interrupted:
+        // A re-synchronisation that gave way stopped the timer; the next tick
+        // starts it again once the user's command has run.
+        enable(Timer1);
         return;
     case TickOutcome::Stable:
         enable(Timer2);
@@ -310,9 +309,7 @@ void Panel::Timer1_Timer() {
     closeList();
     if (m_state.recording.RecordingActive)
         stopRecording();
-    const bool fahrenheit = m_state.live.MeterFahrenheit;
-    PicF->setVisible(fahrenheit);
-    PicC->setVisible(!fahrenheit);
+    showUnitPanel(m_state.live.MeterFahrenheit);
     setUpDisplays();
     AcceptConfiguration(m_state);
     // Timer2 stays off until the next tick finds the channels stable.
@@ -341,6 +338,13 @@ void Panel::Timer2_Timer() {
     recording::FinishCycle(m_state.recording);
 }
 
+void Panel::showUnitPanel(bool fahrenheit) {
+    // The panel going away is hidden first: with both shown for a moment the
+    // layout would make room for two, and the window would grow to fit.
+    (fahrenheit ? PicC : PicF)->hide();
+    (fahrenheit ? PicF : PicC)->show();
+}
+
 void Panel::setUpChannelDisplay(int k) {
     const auto& live = m_state.live;
     PicC->setUpChannel(k, live.TypeLetter[k], live.ScaleMinC[k], live.ScaleMaxC[k]);
@@ -354,10 +358,8 @@ void Panel::setUpDisplays() {
 }
 
 void Panel::showLink(bool up) {
-    const int n = m_state.link.PortNumber;
-    LblCOM->setText(!up     ? QStringLiteral("No COM")
-                    : n > 0 ? QStringLiteral("COM%1").arg(n)
-                            : m_deviceLabel);
+    LblCOM->setText(up ? meter_link::linkLabel(m_state.link.PortNumber, m_deviceLabel)
+                       : QStringLiteral("No COM"));
     LblCOM->setProperty("linkUp", up);
     LblCOM->style()->unpolish(LblCOM);
     LblCOM->style()->polish(LblCOM);
@@ -404,8 +406,7 @@ void Panel::Toolbar1_ButtonClick(const QString& key) {
     } else if (key == QLatin1String("CF")) {
         auto& windows = m_state.windows;
         windows.CelsiusView = !windows.CelsiusView;
-        PicC->setVisible(!PicC->isVisible());
-        PicF->setVisible(!PicF->isVisible());
+        showUnitPanel(PicF->isHidden()); // the panels swap
         windows.ViewUnit = windows.CelsiusView ? QStringLiteral("°C") : QStringLiteral("°F");
     } else if (key == QLatin1String("Alarm")) {
         PicAlmRange->setVisible(!PicAlmRange->isVisible());
@@ -448,15 +449,7 @@ void Panel::ComboP_Click(int index) {
 }
 
 void Panel::runExchange(std::function<void()> exchange) {
-    if (m_inExchange)
-        return;
-    if (m_inTick) {
-        m_pendingExchange = std::move(exchange);
-        return;
-    }
-    m_inExchange = true;
-    const auto done = qScopeGuard([this] { m_inExchange = false; });
-    exchange();
+    m_gate.runExchange(std::move(exchange));
 }
 
 } // namespace quadtherm::main_window

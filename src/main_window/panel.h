@@ -1,5 +1,6 @@
 #pragma once
 
+#include "main_window/command_gate.h"
 #include "meter_link/meter_protocol.h"
 #include "recording/recorder.h"
 #include "shared/run_state.h"
@@ -68,6 +69,8 @@ public:
 
     // Display set-ups run so far (each rebuilds every channel of both panels).
     int displaySetUps() const { return m_displaySetUps; }
+    // Every command of the main window and its list windows goes through it.
+    CommandGate& gate() { return m_gate; }
     QAction* toolbarAction(const QString& key) const;
     recording::Recorder& recorder() { return m_recorder; }
     recording::ListWindow* listWindow() const;
@@ -85,13 +88,13 @@ private:
     void buildToolbar();
     QWidget* buildStatusBar(QWidget* parent);
     void applyTheme();
+    void showUnitPanel(bool fahrenheit);
     void setUpChannelDisplay(int k);
     void setUpDisplays();
     void showLink(bool up);
     void placePopups();
-    // Runs an exchange with the meter once the live tick in progress (which
-    // is waiting for a frame) has finished; a click during another exchange
-    // is dropped.
+    // Runs an exchange with the meter once the live tick or the exchange in
+    // progress has finished.
     void runExchange(std::function<void()> exchange);
     void readPowerOffTime();
     static void enable(QTimer& timer);
@@ -116,9 +119,7 @@ private:
     widgets::UserDialogs& m_dialogs;
     QString m_deviceLabel;
     QWidget* m_central = nullptr;
-    bool m_inTick = false;
-    bool m_inExchange = false;
-    std::function<void()> m_pendingExchange;
+    CommandGate m_gate;
     int m_displaySetUps = 0;
     recording::Recorder m_recorder;
     QPointer<recording::ListWindow> m_list;

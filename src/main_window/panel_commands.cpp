@@ -1,6 +1,7 @@
 // The main window's toolbar commands that record, open data files, set the
 // sampling intervals and open the live list.
 
+#include "main_window/key_toolbar.h"
 #include "main_window/panel.h"
 #include "main_window/sampling.h"
 #include "main_window/sampling_choice.h"
@@ -68,10 +69,14 @@ void Panel::stopRecording() {
 }
 
 void Panel::recordingFailed(const QString& error) {
-    // A recording that cannot write must not go on showing "Rec".
+    // A recording that cannot write must not go on showing "Rec". The
+    // message waits for the cycle to end: a box opened inside it would hold
+    // the live tick the cycle may have interrupted.
     stopRecording();
-    m_dialogs.message(this, QStringLiteral("Recording stopped.\r\n%1").arg(error), {},
-                      Icon::Critical);
+    m_gate.later([this, error] {
+        m_dialogs.message(this, QStringLiteral("Recording stopped.\r\n%1").arg(error), {},
+                          Icon::Critical);
+    });
 }
 
 void Panel::recordCycle(const shared::PerChannel<QString>& textsC,
@@ -117,6 +122,8 @@ void Panel::openDataFile() {
                                                     enable(Timer2);
                                                 }},
                                                this);
+    setKeyRunner(m_fileList->Toolbar1,
+                 [this](std::function<void()> click) { m_gate.run(std::move(click)); });
     m_fileList->show();
     Timer1.stop();
     Timer2.stop();
@@ -247,6 +254,15 @@ void Panel::openList() {
     windows.ListFahrenheit = m_state.live.MeterFahrenheit;
     windows.ListRowCount = 0;
     m_list = new recording::ListWindow(m_state, m_dialogs, this);
+    setKeyRunner(m_list->Toolbar1,
+                 [this](std::function<void()> click) { m_gate.run(std::move(click)); });
+    // The dump runs inside the once-a-second cycle: its failure is told after.
+    connect(m_list, &recording::ListWindow::dumpFailed, this, [this](const QString& message) {
+        m_gate.later([this, message] {
+            m_dialogs.message(m_list ? static_cast<QWidget*>(m_list) : this, message, {},
+                              Icon::Critical);
+        });
+    });
     m_list->setAttribute(Qt::WA_DeleteOnClose);
     m_list->move(geometry().topLeft() + QPoint(40, 60));
     m_list->show();

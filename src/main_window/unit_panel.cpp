@@ -79,7 +79,7 @@ QWidget* UnitPanel::makeCard(int k, const QString& prefix, const QString& unitSy
     CWK[k] = new widgets::KnobGauge(k, card);
     CWK[k]->setObjectName(prefix + QStringLiteral("CWK"));
     CWK[k]->setAccentColor(accent);
-    CWK[k]->setFixedSize(112, 112);
+    CWK[k]->setFixedSize(128, 112);
     CWK[k]->setToolTip(tr("%1 alarm setpoint").arg(channel));
     connect(CWK[k], &widgets::KnobGauge::pointerValueChanged, this,
             &UnitPanel::CWK_PointerValueChanged);
@@ -103,6 +103,9 @@ QWidget* UnitPanel::makeCard(int k, const QString& prefix, const QString& unitSy
     value->addWidget(LblValue[k]);
     value->addWidget(LblCF[k]);
 
+    // The edit box keeps the width its numbers need; a wide window gives
+    // its room to the chart above.
+    CWE[k]->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* setpoint = new QVBoxLayout;
     setpoint->addStretch(1);
     setpoint->addWidget(editCaption);
@@ -111,7 +114,8 @@ QWidget* UnitPanel::makeCard(int k, const QString& prefix, const QString& unitSy
     auto* alarm = new QHBoxLayout;
     alarm->setSpacing(6);
     alarm->addWidget(CWK[k]);
-    alarm->addLayout(setpoint, 1);
+    alarm->addLayout(setpoint);
+    alarm->addStretch(1);
 
     auto* column = new QVBoxLayout(card);
     column->setContentsMargins(10, 8, 10, 8);
@@ -128,13 +132,19 @@ void UnitPanel::setUpChannel(int k, const QString& typeLetter, double scaleMin, 
     CWG[k]->setXRange(kChartFirstX, kChartLastX);
     LblType[k]->setText(typeLetter);
     LblType[k]->setVisible(!typeLetter.isEmpty());
-    // The limits go first: a setpoint outside the new range is pulled in, and
-    // the handlers store what the widgets then show.
+    // A new range pulls the widgets' old value into it and they report that
+    // value: it must not land on the setpoint just given to the channel. The
+    // stored setpoint then takes what the widgets show, pulled into the range
+    // itself when it lies outside (a type change keeps the old setpoint).
+    const double setpoint = m_setpoints[k];
+    m_syncing = true;
     CWK[k]->setAxisRange(scaleMin, scaleMax);
     CWE[k]->setRange(scaleMin, scaleMax);
-    const double setpoint = m_setpoints[k];
     CWK[k]->setValue(setpoint);
-    CWE[k]->setValue(setpoint);
+    CWE[k]->setValue(CWK[k]->value());
+    CWK[k]->setValue(CWE[k]->value());
+    m_syncing = false;
+    m_setpoints[k] = CWK[k]->value();
 }
 
 void UnitPanel::clearReadings() {

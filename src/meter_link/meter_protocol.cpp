@@ -60,16 +60,20 @@ bool MeterProtocol::timedOut() const {
 }
 
 bool MeterProtocol::stopped() const {
-    return m_stopped || timedOut();
+    return m_stopped || m_interrupted || timedOut();
+}
+
+bool MeterProtocol::interrupted() const {
+    return m_interrupted && !m_stopped && !timedOut();
 }
 
 bool MeterProtocol::write(const QByteArray& bytes) {
     return m_port.write(bytes);
 }
 
-void MeterProtocol::waitForBytes(int ms) {
+void MeterProtocol::waitForBytes(int ms, shared::Clock::UserInput input) {
     m_clock.sleep(std::clamp(ms, 0, kWakeSliceMs), &m_port,
-                  QMetaMethod::fromSignal(&SerialPort::readyRead));
+                  QMetaMethod::fromSignal(&SerialPort::readyRead), input);
 }
 
 bool MeterProtocol::ensureOpen() {
@@ -172,12 +176,19 @@ std::optional<QByteArray> MeterProtocol::readReadingFrame() {
         }
         if (collected.size() > kScanWindow)
             collected.remove(0, collected.size() - kScanWindow);
-        const qint64 leftMs = kFrameReadLimitMs - (m_clock.elapsedMs() - startMs);
+        const qint64 waitedMs = m_clock.elapsedMs() - startMs;
+        const qint64 leftMs = kFrameReadLimitMs - waitedMs;
         if (leftMs <= 0) {
             m_port.discardInput();
             return std::nullopt;
         }
-        waitForBytes(static_cast<int>(leftMs));
+        // A click during a frame read waits for the read: a dialog opened
+        // inside it would hold the live tick for as long as it stays open.
+        if (waitedMs < kFrameHoldInputMs)
+            waitForBytes(static_cast<int>(std::min(leftMs, kFrameHoldInputMs - waitedMs)),
+                         shared::Clock::UserInput::Hold);
+        else
+            waitForBytes(static_cast<int>(leftMs));
     }
 }
 

@@ -58,6 +58,9 @@ public:
     static constexpr int kDumpStallLimitMs = 5000;
     // How often a lost device is tried again.
     static constexpr int kReopenIntervalMs = 1000;
+    // The frame read holds the user's clicks back this long, so that no
+    // dialog opens inside it; a meter slower than that lets them through.
+    static constexpr int kFrameHoldInputMs = 250;
 
     MeterProtocol(SerialPort& port, shared::Clock& clock, shared::RunState& state,
                   QObject* parent = nullptr);
@@ -70,8 +73,15 @@ public:
     void stop();
     // Ends every wait that is still running `ms` from now (negative: never).
     void setGiveUpAfter(qint64 ms);
+    // Ends the waits in progress, until clearInterrupt(): the live tick gives
+    // way to a command the user started while it waited.
+    void interrupt() { m_interrupted = true; }
+    void clearInterrupt() { m_interrupted = false; }
+    // Stopped, timed out or interrupted: a wait returns early.
     bool stopped() const;
     bool timedOut() const;
+    // Only interrupted: the program goes on and the wait may be run again.
+    bool interrupted() const;
 
     // Waits `seconds` while events run. A wait that would run past midnight
     // is measured from midnight, so it ends at the first check.
@@ -117,7 +127,7 @@ public:
 private:
     bool write(const QByteArray& bytes);
     // Sleeps until bytes arrive or `ms` pass.
-    void waitForBytes(int ms);
+    void waitForBytes(int ms, shared::Clock::UserInput input = shared::Clock::UserInput::Deliver);
     // Reopens a device that went away, at most once a second.
     bool ensureOpen();
     // A "Delay then read everything" request, repeated until `accept` takes the reply.
@@ -129,6 +139,7 @@ private:
     shared::RunState& m_state;
     ResyncHooks m_hooks;
     bool m_stopped = false;
+    bool m_interrupted = false;
     qint64 m_giveUpAtMs = -1;
     bool m_inResync = false;
     qint64 m_lastReopenMs = -1;

@@ -114,6 +114,12 @@ QString portText(int portNumber) {
     return QStringLiteral("COM%1").arg(portNumber);
 }
 
+QString linkLabel(int portNumber, const QString& device) {
+    if (portNumber >= kFirstPortNumber && portNumber <= kLastPortNumber)
+        return portText(portNumber);
+    return device;
+}
+
 std::optional<int> portNumberFromText(const QString& text) {
     for (int number = kFirstPortNumber; number <= kLastPortNumber; ++number) {
         if (text == portText(number))

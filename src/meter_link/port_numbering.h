@@ -32,6 +32,11 @@ struct DetectedPort {
 // "COM" followed by the number: the text the user picks.
 QString portText(int portNumber);
 
+// What the port label shows while the link is up: "COM" and the number when
+// the device has one (1 to 16), else the device as the user gave it (a
+// pseudo-terminal's whole path: its last part alone would read as a number).
+QString linkLabel(int portNumber, const QString& device);
+
 // The number 1 to 16 of an exact "COM1" ... "COM16"; nothing for any other
 // text, however close ("com3", "COM 3", "COM17").
 std::optional<int> portNumberFromText(const QString& text);

@@ -73,8 +73,10 @@ void DataListWindow::Toolbar1_ButtonClick(const QString& key) {
             return;
         widgets::Grid& grid = *visibleGrid();
         // The window stays live; rows that arrive meanwhile are left for the next save.
+        GridWriteOptions options;
+        options.letEventsRun = true;
         writeGrid(grid, kDataFileColumns - 1, grid.Rows() - 1, m_state.recording.SaveFilePath, this,
-                  m_dialogs, {QStringLiteral("Records Completed"), true});
+                  m_dialogs, options);
     }
 }
 

@@ -105,10 +105,12 @@ bool writeGrid(const widgets::Grid& grid, int lastColumn, int lastRow, const QSt
     if (reason.isEmpty())
         return true;
     // Said after the wait cursor is gone, so the box gets an ordinary pointer.
-    dialogs.message(window,
-                    QStringLiteral("The file %1 could not be written.\r%2")
-                        .arg(QFileInfo(path).absoluteFilePath(), reason),
-                    QString(), widgets::UserDialogs::Icon::Critical);
+    const QString message = QStringLiteral("The file %1 could not be written.\r%2")
+                                .arg(QFileInfo(path).absoluteFilePath(), reason);
+    if (options.reportFailure)
+        options.reportFailure(message);
+    else
+        dialogs.message(window, message, QString(), widgets::UserDialogs::Icon::Critical);
     return false;
 }
 

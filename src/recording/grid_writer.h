@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace quadtherm::shared {
@@ -27,6 +29,9 @@ struct GridWriteOptions {
     // for grids that nothing fills while they are written: the live list's
     // next row would otherwise arrive in mid-save.
     bool letEventsRun = false;
+    // Told the failure's text instead of a message box, by a caller that
+    // must not open one where it writes.
+    std::function<void(const QString& message)> reportFailure;
 };
 
 // Writes rows 0..lastRow (the heading first) of columns 0..lastColumn to

@@ -107,7 +107,9 @@ void ListWindow::ListFeed(const QString& cycleTimestamp, const shared::PerChanne
 void ListWindow::dump() {
     // A bare name: the file goes to the working folder.
     const QString path = dumpFileName(QDateTime::currentDateTime());
-    const GridWriteOptions options{QStringLiteral(" Records Completed"), false};
+    GridWriteOptions options;
+    options.progressSuffix = QStringLiteral(" Records Completed");
+    options.reportFailure = [this](const QString& message) { Q_EMIT dumpFailed(message); };
     // A list that could not be saved stays, so no reading is lost unseen.
     if (writeGrid(*GridN, kDataFileColumns - 1, GridN->Rows() - 1, path, this, m_dialogs, options))
         GridN->setRows(1);

@@ -45,6 +45,8 @@ public:
 Q_SIGNALS:
     // The user or the program closed the list; ListOpen is already false.
     void closed();
+    // The automatic dump could not be written; the rows stay in the list.
+    void dumpFailed(const QString& message);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -21,7 +21,7 @@ qint64 SystemClock::elapsedMs() const {
     return QDeadlineTimer::current().deadline() - m_startMs;
 }
 
-void SystemClock::sleep(int ms, const QObject* source, QMetaMethod signal) {
+void SystemClock::sleep(int ms, const QObject* source, QMetaMethod signal, UserInput input) {
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
@@ -34,7 +34,8 @@ void SystemClock::sleep(int ms, const QObject* source, QMetaMethod signal) {
         wake = QObject::connect(source, signal, &loop, quit);
     }
     timer.start(qMax(0, ms));
-    loop.exec();
+    loop.exec(input == UserInput::Hold ? QEventLoop::ExcludeUserInputEvents
+                                       : QEventLoop::AllEvents);
     if (wake)
         QObject::disconnect(wake);
 }

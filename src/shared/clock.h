@@ -18,9 +18,15 @@ public:
     // A monotonic millisecond count that never jumps with the wall clock.
     virtual qint64 elapsedMs() const = 0;
 
+    // What a sleep does with the user's clicks and keys: deliver them, or
+    // hold them in the window system's queue until the sleeper's caller has
+    // returned to the event loop.
+    enum class UserInput { Deliver, Hold };
+
     // Lets the event loop run for at most `ms` milliseconds (0: one pass over
     // the pending events), returning early when `source` emits `signal`.
-    virtual void sleep(int ms, const QObject* source = nullptr, QMetaMethod signal = {}) = 0;
+    virtual void sleep(int ms, const QObject* source = nullptr, QMetaMethod signal = {},
+                       UserInput input = UserInput::Deliver) = 0;
 
     // Seconds since local midnight, with fractions.
     double secondsSinceMidnight() const;
@@ -33,7 +39,8 @@ public:
     SystemClock();
     QDateTime now() const override;
     qint64 elapsedMs() const override;
-    void sleep(int ms, const QObject* source = nullptr, QMetaMethod signal = {}) override;
+    void sleep(int ms, const QObject* source = nullptr, QMetaMethod signal = {},
+               UserInput input = UserInput::Deliver) override;
 
 private:
     qint64 m_startMs;

@@ -41,12 +41,6 @@ QRectF square(QPointF centre, double radius) {
     return {centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius};
 }
 
-struct Candidate {
-    double value;
-    QString text;
-    double width;
-};
-
 // Label centre such that its box just clears the circle of `radius`.
 QRectF labelBox(QPointF centre, double radius, double degrees, double width, double height) {
     const double rad = degrees * std::numbers::pi / 180.0;
@@ -157,6 +151,7 @@ KnobGauge::Layout KnobGauge::computeLayout() const {
     const double textHeight = metrics.capHeight();
     const double lo = std::min(m_minimum, m_maximum);
     const double hi = std::max(m_minimum, m_maximum);
+    const double labelGap = std::max(2.0, textHeight * 0.45);
 
     Layout out;
     auto proportions = [&](double radius) {
@@ -168,94 +163,80 @@ KnobGauge::Layout KnobGauge::computeLayout() const {
         out.arcRadius = radius - out.majorLength - gap - out.arcWidth / 2;
         out.knobRadius = std::max(2.0, out.arcRadius - out.arcWidth / 2 - gap * 1.2);
     };
-    auto candidate = [&](double v, double step) {
-        const QString text = knobTickLabel(v, step);
-        return Candidate{v, text, metrics.horizontalAdvance(text)};
+    auto boxAt = [&](QPointF centre, double radius, double degrees, double width) {
+        return labelBox(centre, radius + labelGap, degrees, width, textHeight);
     };
-    const double labelGap = std::max(2.0, textHeight * 0.45);
-    auto boxFor = [&](const Candidate& c, QPointF centre, double radius) {
-        return labelBox(centre, radius + labelGap, knobAngleForValue(c.value, m_minimum, m_maximum),
-                        c.width, textHeight);
-    };
-    // Extent of the drawing around a centre at the origin; the bottom quarter is the
-    // dead zone, so the scale only reaches down to the knob body or the end labels.
-    auto extent = [&](double radius, const std::vector<Candidate>& labels) {
+
+    // The dial's size leaves room for a four-digit label anywhere along the
+    // scale, whatever the labels of this range are: the knobs of a row keep
+    // one size, and a knob keeps it when its range changes.
+    const double referenceWidth = metrics.horizontalAdvance(QStringLiteral("0000"));
+    auto extent = [&](double radius) {
         proportions(radius);
+        // The bottom quarter is the dead zone: the scale reaches down to the
+        // knob body or the end labels only.
         const double bottom = std::max(radius * std::numbers::sqrt2 / 2, out.knobRadius);
         QRectF box(-radius, -radius, 2 * radius, radius + bottom);
-        for (const Candidate& c : labels)
-            box |= boxFor(c, {}, radius);
+        for (double degrees = kKnobStartAngle; degrees >= kKnobStartAngle - kKnobSweep;
+             degrees -= 15.0)
+            box |= boxAt({}, radius, degrees, referenceWidth);
         return box;
     };
-    auto largestFit = [&](const std::vector<Candidate>& labels) {
-        double small = 4.0;
-        double large = std::min(area.width(), area.height()) / 2;
-        if (large <= small)
-            return small;
-        for (int i = 0; i < 24; ++i) {
-            const double mid = (small + large) / 2;
-            const QRectF box = extent(mid, labels);
-            (box.width() <= area.width() && box.height() <= area.height() ? small : large) = mid;
-        }
-        return small;
-    };
+    double radius = 4.0;
+    for (double large = std::min(area.width(), area.height()) / 2, step = 0; step < 24; ++step) {
+        if (large <= radius)
+            break;
+        const double mid = (radius + large) / 2;
+        const QRectF box = extent(mid);
+        (box.width() <= area.width() && box.height() <= area.height() ? radius : large) = mid;
+    }
+    out.centre = area.center() - extent(radius).center();
+    proportions(radius);
 
-    std::vector<Candidate> ends{candidate(m_minimum, 0.1)};
+    // As many round values as fit along the arc without touching, then the
+    // ends where they have room beside them; a label that would leave the
+    // widget is left out rather than clipped.
+    auto candidate = [&](double v, double step) {
+        const QString text = knobTickLabel(v, step);
+        return Label{text, boxAt(out.centre, radius, knobAngleForValue(v, m_minimum, m_maximum),
+                                 metrics.horizontalAdvance(text))};
+    };
+    std::vector<double> endValues{m_minimum};
     if (hi > lo)
-        ends.push_back(candidate(m_maximum, 0.1));
-    const double widest = std::max_element(ends.begin(), ends.end(), [](auto& a, auto& b) {
-                              return a.width < b.width;
-                          })->width;
-    const double guess = std::min(area.width(), area.height()) / 2 - widest - labelGap;
-    const double arcLength = std::max(0.0, guess) * kKnobSweep * std::numbers::pi / 180.0;
+        endValues.push_back(m_maximum);
+    double widest = 0.0;
+    for (double v : endValues)
+        widest = std::max(widest, candidate(v, 0.1).rect.width());
+    const double arcLength = radius * kKnobSweep * std::numbers::pi / 180.0;
     int maxTicks = std::clamp(static_cast<int>(arcLength / (widest + textHeight * 1.5)) + 1, 2,
                               kMaxMajorTicks);
-
-    std::vector<Candidate> labels;
+    std::vector<Label> labels;
     std::vector<QRectF> taken;
-    double radius = 0.0;
     for (;; --maxTicks) {
         const double step = knobTickStep(lo, hi, maxTicks);
         out.majors = knobMajorTicks(lo, hi, maxTicks);
         out.minors = knobMinorTicks(lo, hi, step);
         labels.clear();
-        for (double v : out.majors)
-            labels.push_back(candidate(v, step));
-        for (const Candidate& end : ends) {
-            if (std::none_of(labels.begin(), labels.end(),
-                             [&](const Candidate& c) { return c.value == end.value; }))
-                labels.push_back(end);
-        }
-        radius = largestFit(labels);
         taken.clear();
         bool clash = false;
-        for (std::size_t i = 0; i < out.majors.size(); ++i) {
-            const QRectF box = boxFor(labels[i], {}, radius);
-            clash = clash || overlapsAny(box, taken, textHeight * 0.5);
-            taken.push_back(box);
+        for (double v : out.majors) {
+            labels.push_back(candidate(v, step));
+            clash = clash || overlapsAny(labels.back().rect, taken, textHeight * 0.5);
+            taken.push_back(labels.back().rect);
         }
         if (!clash || maxTicks <= 2)
             break;
     }
-
-    // Too small for any label: give the space to the dial rather than clip text.
-    const QRectF needed = extent(radius, labels);
-    if (needed.width() > area.width() + 0.5 || needed.height() > area.height() + 0.5) {
-        labels.clear();
-        radius = largestFit(labels);
-    }
-    const QRectF finalBox = extent(radius, labels);
-    out.centre = area.center() - finalBox.center();
-    proportions(radius);
-
-    // Round values first; an end label only where it has room beside them.
+    for (double v : endValues)
+        if (std::find(out.majors.begin(), out.majors.end(), v) == out.majors.end())
+            labels.push_back(candidate(v, 0.1));
+    const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     taken.clear();
-    for (std::size_t i = 0; i < labels.size(); ++i) {
-        const QRectF box = boxFor(labels[i], out.centre, radius);
-        if (overlapsAny(box, taken, textHeight * 0.5))
+    for (const Label& label : labels) {
+        if (!bounds.contains(label.rect) || overlapsAny(label.rect, taken, textHeight * 0.5))
             continue;
-        taken.push_back(box);
-        out.labels.push_back({labels[i].text, box});
+        taken.push_back(label.rect);
+        out.labels.push_back(label);
     }
     return out;
 }

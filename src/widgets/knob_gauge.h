@@ -33,6 +33,9 @@ public:
     QColor accentColor() const;
     void setAccentColor(const QColor& c);
 
+    // Radius of the scale's outer edge in the widget's current size.
+    double dialRadius() const { return layout().tickRadius; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

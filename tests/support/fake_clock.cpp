@@ -23,8 +23,10 @@ void FakeClock::at(qint64 elapsedMs, std::function<void()> action) {
     m_actions.emplace_back(elapsedMs, std::move(action));
 }
 
-void FakeClock::sleep(int ms, const QObject* source, QMetaMethod) {
+void FakeClock::sleep(int ms, const QObject* source, QMetaMethod, UserInput input) {
     ++m_sleeps;
+    if (input == UserInput::Hold)
+        ++m_heldInputSleeps;
     qint64 target = m_elapsedMs + qMax(0, ms);
     if (source) {
         for (const auto& next : m_wakeSources) {
@@ -49,7 +51,8 @@ void FakeClock::sleep(int ms, const QObject* source, QMetaMethod) {
     }
     for (auto& action : dueNow)
         action();
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(input == UserInput::Hold ? QEventLoop::ExcludeUserInputEvents
+                                                             : QEventLoop::AllEvents);
 }
 
 } // namespace quadtherm::test

@@ -16,11 +16,14 @@ public:
 
     QDateTime now() const override;
     qint64 elapsedMs() const override { return m_elapsedMs; }
-    void sleep(int ms, const QObject* source = nullptr, QMetaMethod signal = {}) override;
+    void sleep(int ms, const QObject* source = nullptr, QMetaMethod signal = {},
+               UserInput input = UserInput::Deliver) override;
 
     void advance(qint64 ms) { m_elapsedMs += ms; }
     void setNow(const QDateTime& when);
     int sleepCount() const { return m_sleeps; }
+    // Sleeps so far that held the user's input back.
+    int heldInputSleeps() const { return m_heldInputSleeps; }
 
     // When something waits for bytes, it wakes at the earliest time these
     // report (elapsed milliseconds), if that comes before its own limit.
@@ -33,6 +36,7 @@ private:
     qint64 m_elapsedMs = 0;
     qint64 m_startOffsetMs = 0;
     int m_sleeps = 0;
+    int m_heldInputSleeps = 0;
     std::vector<std::function<std::optional<qint64>()>> m_wakeSources;
     std::vector<std::pair<qint64, std::function<void()>>> m_actions;
 };

@@ -54,6 +54,7 @@ void ScriptedDialogs::clear() {
 QMessageBox::StandardButton ScriptedDialogs::message(QWidget*, const QString& text,
                                                      const QString& title, Icon icon,
                                                      QMessageBox::StandardButtons buttons) {
+    keepOpen(Kind::Message);
     Call call{Kind::Message, text, title, icon, buttons, {}, {}, false};
     QMessageBox::StandardButton pressed = escapeButton(buttons);
     if (m_messages.isEmpty()) {
@@ -72,12 +73,14 @@ QMessageBox::StandardButton ScriptedDialogs::message(QWidget*, const QString& te
 
 QString ScriptedDialogs::input(QWidget*, const QString& prompt, const QString& title,
                                const QString& defaultAnswer) {
+    keepOpen(Kind::Input);
     Call call{Kind::Input, prompt, title, Icon::None, {}, defaultAnswer, {}, m_inputs.isEmpty()};
     m_calls.append(call);
     return call.unexpected ? QString() : m_inputs.dequeue();
 }
 
 QString ScriptedDialogs::answerFile(Kind kind, QQueue<QString>& answers, const QString& filter) {
+    keepOpen(kind);
     Call call{kind, {}, {}, Icon::None, {}, {}, filter, answers.isEmpty()};
     m_calls.append(call);
     return call.unexpected ? QString() : answers.dequeue();
@@ -92,6 +95,7 @@ QString ScriptedDialogs::saveFile(QWidget*, const QString& filter) {
 }
 
 bool ScriptedDialogs::print(QWidget*, QPrinter& printer) {
+    keepOpen(Kind::Print);
     Call call{Kind::Print, {}, {}, Icon::None, {}, {}, {}, m_prints.isEmpty()};
     m_calls.append(call);
     if (call.unexpected)

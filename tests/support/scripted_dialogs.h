@@ -36,6 +36,10 @@ public:
     void answerSave(const QString& path) { m_saves.enqueue(path); }
     void answerPrint(bool accept, PrinterSetup setup = {});
 
+    // Runs while each dialog is open, before it is answered: the time a user
+    // spends looking at it (a nested event loop, ticks of a timer ...).
+    std::function<void(Kind kind)> whileOpen;
+
     QList<Call> callsOf(Kind kind) const;
     QList<Call> unexpectedCalls() const;
     // Scripted answers no dialog has taken yet.
@@ -58,6 +62,10 @@ private:
     };
 
     QString answerFile(Kind kind, QQueue<QString>& answers, const QString& filter);
+    void keepOpen(Kind kind) const {
+        if (whileOpen)
+            whileOpen(kind);
+    }
 
     QQueue<QMessageBox::StandardButton> m_messages;
     QQueue<QString> m_inputs;

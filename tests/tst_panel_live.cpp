@@ -1,0 +1,350 @@
+// The main window's live side on a scripted meter and the fake clock: the
+// alarm setpoints the re-synchronisation gives every thermocouple type, the
+// periodic status exchange, commands clicked while the live tick waits for
+// the meter, and the layout staying put when the unit panels swap.
+
+#include "main_window/panel.h"
+#include "main_window/unit_panel.h"
+#include "meter_link/meter_protocol.h"
+#include "sim/simulated_serial_port.h"
+#include "support/fake_clock.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_serial_port.h"
+#include "widgets/knob_gauge.h"
+#include "widgets/numeric_edit.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quadtherm;
+using Kind = test::ScriptedDialogs::Kind;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(static_cast<char>(v));
+    return out;
+}
+
+// One reading frame: a probe on the channel reading `tenthsF` tenths of a °F.
+QByteArray frame(int channel, int typeCode, int tenthsF, bool fahrenheit = false) {
+    const int whole = tenthsF / 10;
+    return bytes({0x02, channel | (fahrenheit ? 0x04 : 0), typeCode, 0x08, (whole >> 8) & 0xFF,
+                  whole & 0xFF, tenthsF % 10, 0, 0, 0, 0, 0x03});
+}
+
+QByteArray fourFrames(const QList<int>& types, int tenthsF = 725, bool fahrenheit = false) {
+    QByteArray out;
+    for (int k = 0; k < 4; ++k)
+        out += frame(k, types[k], tenthsF, fahrenheit);
+    return out;
+}
+
+struct Range {
+    double minC, maxC, minF, maxF;
+};
+
+// The thermocouple table, restated.
+const QMap<int, Range> kRanges{
+    {0, {-200, 1370, -328, 2498}}, {1, {-200, 1000, -328, 1832}}, {2, {-200, 760, -328, 1400}},
+    {3, {-200, 400, -328, 752}},   {4, {0, 1600, 32, 2912}},      {5, {0, 1600, 32, 2912}},
+    {6, {-200, 1300, -328, 2372}}, {7, {-200, 900, -328, 1652}},  {8, {-200, 600, -328, 1112}},
+    {9, {600, 1820, 1112, 3308}},  {10, {0, 2310, 32, 4190}},
+};
+
+const QByteArray kStatusReply = bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03});
+const QByteArray kClockReply = bytes({0x02, 26, 3, 4, 9, 5, 7, 0x03});
+
+struct Rig {
+    test::FakeClock clock;
+    test::ScriptedSerialPort port{clock};
+    shared::RunState state;
+    test::ScriptedDialogs dialogs;
+    meter_link::MeterProtocol protocol{port, clock, state};
+    main_window::Panel panel{state, protocol, dialogs, QStringLiteral("/dev/pts/7")};
+
+    explicit Rig(const QList<int>& types) {
+        port.open();
+        port.pauseStreamOnWrite(100);
+        port.answer("A", kStatusReply);
+        port.answer("X", kClockReply);
+        port.stream(fourFrames(types));
+    }
+    ~Rig() { stopTimers(); }
+    // The real timers stay off: the test runs every tick itself.
+    void stopTimers() {
+        panel.Timer1.stop();
+        panel.Timer2.stop();
+    }
+    // One tick of the live poll as the event loop runs it: anything queued
+    // for after the tick runs before the next one.
+    void tick() {
+        panel.Timer1_Timer();
+        stopTimers();
+        QCoreApplication::processEvents();
+    }
+    void startUp() {
+        tick(); // the first tick re-synchronises
+        QVERIFY(!state.link.NeedResync);
+        for (int i = 0; i < 8; ++i)
+            tick();
+    }
+};
+
+void verifySetpointsAtTheTop(Rig& rig, const QList<int>& types) {
+    for (int k = 0; k < 4; ++k) {
+        const Range r = kRanges[types[k]];
+        const QString where = QStringLiteral("T%1 type code %2").arg(k + 1).arg(types[k]);
+        QVERIFY2(rig.state.alarms.AlarmSetpointC[k] == r.maxC, qPrintable(where));
+        QVERIFY2(rig.state.alarms.AlarmSetpointF[k] == r.maxF, qPrintable(where));
+        for (auto [panel, max, min] : {std::tuple{rig.panel.PicC, r.maxC, r.minC},
+                                       std::tuple{rig.panel.PicF, r.maxF, r.minF}}) {
+            QVERIFY2(panel->CWK[k]->value() == max, qPrintable(where));
+            QVERIFY2(panel->CWE[k]->value() == max, qPrintable(where));
+            QVERIFY2(panel->CWK[k]->axisMinimum() == min, qPrintable(where));
+            QVERIFY2(panel->CWE[k]->maximum() == max, qPrintable(where));
+        }
+    }
+}
+
+} // namespace
+
+class TestPanelLive : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Issue 8: a new range pulled the widgets' old value in, and their report
+    // overwrote the setpoint just set (°F 32 for R, S and C; 600 for B).
+    void resyncPutsEverySetpointAtTheTopOfItsTypesRange_data() {
+        QTest::addColumn<QList<int>>("types");
+        QTest::addColumn<QList<int>>("typesAfter");
+        QTest::newRow("K J E T, then R S N L") << QList{0, 1, 2, 3} << QList{4, 5, 6, 7};
+        QTest::newRow("R S N L, then U B C K") << QList{4, 5, 6, 7} << QList{8, 9, 10, 0};
+        QTest::newRow("U B C K, then K J E T") << QList{8, 9, 10, 0} << QList{0, 1, 2, 3};
+        QTest::newRow("B C R S, then T U B C") << QList{9, 10, 4, 5} << QList{3, 8, 9, 10};
+    }
+    void resyncPutsEverySetpointAtTheTopOfItsTypesRange() {
+        QFETCH(QList<int>, types);
+        QFETCH(QList<int>, typesAfter);
+        Rig rig(types);
+        rig.startUp();
+        verifySetpointsAtTheTop(rig, types);
+
+        // The user turns every knob to its bottom; the probes are swapped
+        // while the meter is off, and the link is rebuilt when it is back.
+        for (int k = 0; k < 4; ++k) {
+            rig.panel.PicC->CWK[k]->setValue(rig.panel.PicC->CWK[k]->axisMinimum());
+            rig.panel.PicF->CWK[k]->setValue(rig.panel.PicF->CWK[k]->axisMinimum());
+        }
+        rig.port.stream({});
+        rig.clock.at(rig.clock.elapsedMs() + 5000,
+                     [&] { rig.port.stream(fourFrames(typesAfter)); });
+        rig.tick(); // the frame read gives up: the link is rebuilt
+        QVERIFY(!rig.state.link.NeedResync);
+        verifySetpointsAtTheTop(rig, typesAfter);
+    }
+
+    void aTypeChangeKeepsTheSetpointWhereTheWidgetsShowIt() {
+        Rig rig({0, 0, 1, 3});
+        rig.startUp();
+        const int setUps = rig.panel.displaySetUps();
+        rig.port.stream(fourFrames({3, 9, 1, 3})); // T1 K to T, T2 K to B
+        for (int i = 0; i < 8; ++i)
+            rig.tick();
+        QVERIFY(rig.panel.displaySetUps() > setUps);
+        // 1370 lies above T's range and inside B's: both widgets and the
+        // setpoint agree on what the new range allows.
+        QCOMPARE(rig.state.alarms.AlarmSetpointC[0], 400.0);
+        QCOMPARE(rig.panel.PicC->CWE[0]->value(), 400.0);
+        QCOMPARE(rig.state.alarms.AlarmSetpointF[0], 752.0);
+        QCOMPARE(rig.state.alarms.AlarmSetpointC[1], 1370.0);
+        QCOMPARE(rig.panel.PicF->CWK[1]->value(), 2498.0);
+        QCOMPARE(rig.state.alarms.AlarmSetpointC[2], 1000.0);
+    }
+
+    void theStatusExchangeRunsEveryHundredTicks() {
+        Rig rig({0, 0, 1, 3});
+        rig.startUp();
+        const int before = rig.port.countWrites("A");
+        const int polls = rig.state.link.PollCount;
+        QVERIFY(polls < 100);
+        for (int i = polls; i < 99; ++i)
+            rig.tick();
+        QCOMPARE(rig.port.countWrites("A"), before);
+        rig.tick();
+        QCOMPARE(rig.port.countWrites("A"), before + 1);
+        QCOMPARE(rig.state.link.PollCount, qint16(0));
+        for (int i = 0; i < 100; ++i)
+            rig.tick();
+        QCOMPARE(rig.port.countWrites("A"), before + 2);
+        QCOMPARE(rig.state.link.PollCount, qint16(0));
+    }
+
+    // Issue 8: a command clicked while the tick waited for its frame ran
+    // inside that wait, and the tick never returned while its dialog was
+    // open: the live readings froze and the cycle recorded them again and again.
+    void aCommandClickedDuringATickRunsAfterItAndTheLiveTickGoesOnUnderItsDialog() {
+        Rig rig({0, 0, 1, 3});
+        rig.startUp();
+        QList<QString> seenWhileOpen;
+        bool tickRunningWhenOpened = true;
+        rig.dialogs.whileOpen = [&](Kind kind) {
+            if (kind != Kind::Open)
+                return;
+            tickRunningWhenOpened = rig.panel.gate().tickRunning();
+            // The user looks at the box; the meter's reading climbs meanwhile.
+            for (int tenths = 800; tenths < 1000; tenths += 25) {
+                rig.port.stream(fourFrames({0, 0, 1, 3}, tenths));
+                for (int i = 0; i < 6; ++i)
+                    rig.tick();
+                seenWhileOpen << rig.state.live.LiveTextF[0];
+            }
+        };
+        rig.dialogs.answerOpen({}); // then cancelled
+        rig.clock.at(rig.clock.elapsedMs() + 3,
+                     [&] { rig.panel.toolbarAction(QStringLiteral("Open"))->trigger(); });
+        rig.tick();
+        QTRY_COMPARE(rig.dialogs.callsOf(Kind::Open).size(), 1);
+        QVERIFY(!tickRunningWhenOpened);
+        QCOMPARE(seenWhileOpen,
+                 (QList<QString>{"80.0", "82.5", "85.0", "87.5", "90.0", "92.5", "95.0", "97.5"}));
+        QVERIFY(rig.dialogs.unexpectedCalls().isEmpty());
+    }
+
+    void aCommandClickedDuringAResyncIsNotKeptWaitingForTheMeter() {
+        Rig rig({0, 0, 1, 3});
+        rig.protocol.setGiveUpAfter(30000); // a tick that never returns fails, not hangs
+        rig.port.stream({});                // a meter that is off
+        rig.dialogs.answerOpen({});
+        rig.clock.at(rig.clock.elapsedMs() + 500,
+                     [&] { rig.panel.toolbarAction(QStringLiteral("Open"))->trigger(); });
+        rig.tick();
+        QTRY_COMPARE(rig.dialogs.callsOf(Kind::Open).size(), 1);
+        QVERIFY(rig.clock.elapsedMs() < 1000);
+        QVERIFY(rig.state.link.NeedResync);
+        // The link is rebuilt once the meter streams.
+        rig.protocol.setGiveUpAfter(-1);
+        rig.port.stream(fourFrames({0, 0, 1, 3}));
+        rig.tick();
+        QVERIFY(!rig.state.link.NeedResync);
+        QCOMPARE(rig.panel.LblCOM->text(), QStringLiteral("/dev/pts/7"));
+    }
+
+    // Issue 8, end to end on the simulated meter at the real line rate: the
+    // "Recording Mode!" box clicked open during a tick stays open for six
+    // seconds while the meter's reading climbs; every record made meanwhile
+    // shows the climb, none repeats the one before.
+    void recordsKeepFollowingTheMeterWhileABoxStaysOpen() {
+        QTemporaryDir dir;
+        sim::SimulatedSerialPort port;
+        port.setSettings(QStringLiteral("19200,n,8,1"));
+        QVERIFY(port.open());
+        auto& t1 = port.meter().channel(0);
+        t1.driftF = 0;
+        t1.baseF = 50;
+        QTimer climb;
+        connect(&climb, &QTimer::timeout, [&] { t1.baseF += 0.5; });
+        climb.start(200);
+        shared::SystemClock clock;
+        shared::RunState state;
+        test::ScriptedDialogs dialogs;
+        meter_link::MeterProtocol protocol(port, clock, state);
+        main_window::Panel panel(state, protocol, dialogs, QStringLiteral("SIM"));
+        panel.Form_Load();
+        // Up, and the first tick after the link came up has set up the displays.
+        QTRY_VERIFY_WITH_TIMEOUT(panel.displaySetUps() > 0 && panel.Timer2.isActive(), 15000);
+
+        const QString path = dir.filePath(QStringLiteral("climb.4ch"));
+        dialogs.answerSave(path);
+        panel.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QVERIFY(state.recording.RecordingActive);
+        QString openedAt, closedAt;
+        dialogs.whileOpen = [&](Kind kind) {
+            if (kind != Kind::Message)
+                return;
+            openedAt = clock.now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+            QTest::qWait(6000); // a modal box's own event loop
+            closedAt = clock.now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+        };
+        dialogs.answerMessage(QMessageBox::Ok);
+        // The click lands while a tick waits for its frame.
+        QTimer clickDuringTick;
+        connect(&clickDuringTick, &QTimer::timeout, [&] {
+            if (!panel.gate().tickRunning())
+                return;
+            clickDuringTick.stop();
+            panel.toolbarAction(QStringLiteral("Open"))->trigger();
+        });
+        clickDuringTick.start(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!closedAt.isEmpty(), 15000);
+        QTest::qWait(1500);
+        panel.Toolbar1_ButtonClick(QStringLiteral("Save")); // stop
+        panel.close();
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList whileOpen;
+        for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
+            const QList<QByteArray> cells = line.split('\t');
+            if (cells.size() > 2 && QString::fromLatin1(cells[1]) > openedAt &&
+                QString::fromLatin1(cells[1]) < closedAt)
+                whileOpen << QString::fromLatin1(cells[2]);
+        }
+        QVERIFY2(whileOpen.size() >= 4, qPrintable(whileOpen.join(u' ')));
+        for (qsizetype i = 1; i < whileOpen.size(); ++i)
+            QVERIFY2(whileOpen[i].toDouble() > whileOpen[i - 1].toDouble(),
+                     qPrintable(whileOpen.join(u' ')));
+    }
+
+    // Issue 8: the window grew from 959 × 488 to 959 × 663 on the first swap.
+    void swappingTheUnitPanelsKeepsTheWindowSize() {
+        Rig rig({0, 1, 4, 9});
+        rig.panel.show();
+        rig.startUp();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
+        const QSize before = rig.panel.size();
+        QCOMPARE(before, QSize(959, 488));
+        for (int i = 0; i < 4; ++i) {
+            rig.panel.Toolbar1_ButtonClick(QStringLiteral("CF"));
+            QCoreApplication::processEvents();
+            QCOMPARE(rig.panel.size(), before);
+        }
+        QVERIFY(rig.panel.PicF->isHidden());
+        // The meter itself switching to °F swaps them as well.
+        rig.port.stream(fourFrames({0, 1, 4, 9}, 725, true));
+        for (int i = 0; i < 8; ++i)
+            rig.tick();
+        QVERIFY(rig.panel.PicC->isHidden());
+        QCOMPARE(rig.panel.size(), before);
+        rig.panel.resize(1600, 700);
+        rig.panel.Toolbar1_ButtonClick(QStringLiteral("CF"));
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.panel.size(), QSize(1600, 700));
+    }
+
+    // Issue 8: the dial shrank to make room for wide scale labels.
+    void theKnobsOfAPanelShareOneDialSizeWhateverTheirTypes() {
+        Rig rig({0, 1, 3, 9});
+        rig.panel.show();
+        rig.startUp();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
+        for (auto* panel : {rig.panel.PicC, rig.panel.PicF}) {
+            const double radius = panel->CWK[0]->dialRadius();
+            QVERIFY(radius > 20);
+            for (int k = 1; k < 4; ++k)
+                QCOMPARE(panel->CWK[k]->dialRadius(), radius);
+        }
+        const double before = rig.panel.PicC->CWK[0]->dialRadius();
+        rig.port.stream(fourFrames({10, 1, 3, 9}));
+        for (int i = 0; i < 8; ++i)
+            rig.tick();
+        QCOMPARE(rig.panel.PicC->CWK[0]->dialRadius(), before);
+    }
+};
+
+QTEST_MAIN(TestPanelLive)
+#include "tst_panel_live.moc"
