@@ -3,6 +3,7 @@
 #include "shared/reading_text.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace quadtherm;
@@ -163,8 +164,55 @@ private Q_SLOTS:
         QCOMPARE(meter_link::findAlignedFrames(a + QByteArray(1, 0x02)), QList<int>{0});
     }
 
-    void randomBytesNeverBreakTheDecoders() {
+    // Random frames built from the frame layout decode to what they encode.
+    void everyWellFormedFrameDecodesToWhatItEncodes() {
         QRandomGenerator rng(2026);
+        for (int round = 0; round < 20000; ++round) {
+            const int channel = rng.bounded(4);
+            const bool fahrenheit = rng.bounded(2) == 1;
+            const int type = rng.bounded(16);
+            const int status = rng.bounded(256);
+            // The sign bit has no integer part to go with below 1 °F.
+            const int whole = rng.bounded(2) ? rng.bounded(0, 65536) : -rng.bounded(1, 65536);
+            const int digit = rng.bounded(10);
+            std::array<quint8, 4> offsets{};
+            for (auto& o : offsets)
+                o = quint8(rng.bounded(256));
+            const int raw = whole < 0 ? whole + 65536 : whole;
+            const QByteArray bytes =
+                frame(quint8(channel | (fahrenheit ? 0x04 : 0) | (rng.bounded(2) ? 0xC0 : 0)),
+                      quint8(type | 0x30), quint8(status), quint8(raw >> 8), quint8(raw & 0xFF),
+                      quint8((whole < 0 ? 0x80 : 0) | digit), offsets);
+            LiveState live;
+            DecodeFrame(live, bytes);
+            const QString where = QString::fromLatin1(bytes.toHex(' '));
+            QCOMPARE(live.CurrentChannel, channel);
+            QCOMPARE(live.MeterFahrenheit, fahrenheit);
+            QCOMPARE(live.UnitText, fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C"));
+            QCOMPARE(live.TypeCode[channel], type);
+            QCOMPARE(live.ProbePresent[channel], (status & 0x08) != 0);
+            QCOMPARE(live.OverRange[channel], (status & 0x20) != 0);
+            QCOMPARE(live.UnderRange[channel], (status & 0x40) != 0);
+            for (int k = 0; k < 4; ++k)
+                QCOMPARE(live.LiveOffset[k] * 10, double(qint8(offsets[k])));
+            const QString textF = QStringLiteral("%1.%2").arg(whole).arg(digit);
+            QVERIFY2(live.LiveTextF[channel] == textF, qPrintable(where));
+            const double valueF = whole < 0 ? whole - digit / 10.0 : whole + digit / 10.0;
+            QVERIFY2(qAbs(live.LiveValueF[channel] - valueF) < 1e-9, qPrintable(where));
+            // °C: the offset taken off, converted, cut to tenths, put back.
+            const double o = qint8(offsets[channel]) / 10.0;
+            const double exactC = (valueF - o - 32) * 5 / 9 + o;
+            QVERIFY2(qAbs(live.LiveValueC[channel] - exactC) < 0.1 + 1e-9, qPrintable(where));
+            QVERIFY2(qAbs(live.LiveTextC[channel].toDouble() - live.LiveValueC[channel]) < 1e-6,
+                     qPrintable(where + QLatin1Char(' ') + live.LiveTextC[channel]));
+        }
+    }
+
+    // Whatever arrives, what is found and decoded stays inside what the frame
+    // layout can express.
+    void garbageNeverDecodesOutsideWhatAFrameCanSay() {
+        QRandomGenerator rng(2027);
+        const QRegularExpression readingText(QStringLiteral("^-?\\d+\\.\\d{1,2}$"));
         for (int round = 0; round < 20000; ++round) {
             QByteArray bytes(static_cast<qsizetype>(rng.bounded(0, 80)), Qt::Uninitialized);
             for (auto& c : bytes)
@@ -176,17 +224,20 @@ private Q_SLOTS:
             const QList<int> offsets = meter_link::findAlignedFrames(bytes);
             for (int off : offsets) {
                 QVERIFY(off >= 0 && off + 12 <= bytes.size());
+                QCOMPARE(bytes[off], char(0x02));
+                QCOMPARE(bytes[off + 11], char(0x03));
                 LiveState live;
                 DecodeFrame(live, bytes.mid(off, 12));
-                QVERIFY(live.CurrentChannel >= 0 && live.CurrentChannel < 4);
-                QVERIFY(!live.LiveTextF[live.CurrentChannel].isEmpty());
+                const int k = live.CurrentChannel;
+                QVERIFY(k >= 0 && k < 4);
+                QVERIFY(live.TypeCode[k] >= 0 && live.TypeCode[k] < 16);
+                QVERIFY2(readingText.match(live.LiveTextF[k]).hasMatch(),
+                         qPrintable(live.LiveTextF[k]));
+                QVERIFY(qAbs(live.LiveValueF[k]) < 65536 + 1.6);
+                QVERIFY(qAbs(live.LiveValueC[k]) < 65536);
             }
-            meter_link::lastFrameRun(offsets, 4);
-            if (bytes.size() >= 3) {
-                const auto r = shared::decodeThreeByteReading(quint8(bytes[0]), quint8(bytes[1]),
-                                                              quint8(bytes[2]));
-                QVERIFY(r.integerPart > -65536 && r.integerPart < 65536);
-            }
+            const int run = meter_link::lastFrameRun(offsets, 4);
+            QVERIFY(run == -1 || offsets.contains(run));
         }
     }
 
