@@ -94,7 +94,8 @@ private Q_SLOTS:
         shared::RunState state;
         meter_link::MeterProtocol protocol(port, clock, state);
         int down = 0, up = 0;
-        protocol.setHooks({{}, {}, [&](bool isUp) { ++(isUp ? up : down); }, {}, {}});
+        QObject::connect(&protocol, &meter_link::MeterProtocol::resyncStarted, [&] { ++down; });
+        QObject::connect(&protocol, &meter_link::MeterProtocol::resyncFinished, [&] { ++up; });
         protocol.setGiveUpAfter(30000);
         Poller poller(protocol, state);
         int framesAfterReplug = 0;

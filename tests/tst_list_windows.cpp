@@ -6,6 +6,7 @@
 #include "recording/data_list_window.h"
 #include "recording/file_list_window.h"
 #include "recording/list_window.h"
+#include "shared/clock.h"
 #include "shared/run_state.h"
 #include "support/scripted_dialogs.h"
 #include "widgets/grid.h"
@@ -42,6 +43,7 @@ class TestListWindows : public QObject {
 private:
     shared::RunState m_state;
     test::ScriptedDialogs m_dialogs;
+    shared::SystemClock m_clock;
     QTemporaryDir m_dir;
     void feed(recording::ListWindow& list, int rows) {
         for (int i = 0; i < rows; ++i)
@@ -60,7 +62,7 @@ private Q_SLOTS:
     void cleanup() { QVERIFY(m_dialogs.unexpectedCalls().isEmpty()); }
 
     void listNumbersItsRowsAndScrollsOnlyAfterTheTenth() {
-        recording::ListWindow list(m_state, m_dialogs);
+        recording::ListWindow list(m_state, m_dialogs, m_clock);
         QCOMPARE(cellsOf(*list.GridN, 0),
                  QStringList({"°C", "Date Time", "T1 - K", "T2 - J", "T3 - T", "T4 - E"}));
         // Room for a few rows only, so any scrolling shows.
@@ -82,7 +84,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         const QString before = QDir::currentPath();
         QDir::setCurrent(folder.path());
-        recording::ListWindow list(m_state, m_dialogs);
+        recording::ListWindow list(m_state, m_dialogs, m_clock);
         list.setDumpEvery(3);
         feed(list, 3);
         QDir::setCurrent(before);
@@ -107,7 +109,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(gone));
         QDir::setCurrent(gone);
         QVERIFY(QDir().rmdir(gone));
-        recording::ListWindow list(m_state, m_dialogs);
+        recording::ListWindow list(m_state, m_dialogs, m_clock);
         list.setDumpEvery(3);
         // The dump runs inside the once-a-second cycle: the failure is handed
         // on, not shown there in a box of its own (issue 8).
@@ -123,7 +125,7 @@ private Q_SLOTS:
     }
 
     void closingTheListClearsItsStateAndSignals() {
-        recording::ListWindow list(m_state, m_dialogs);
+        recording::ListWindow list(m_state, m_dialogs, m_clock);
         QSignalSpy closed(&list, &recording::ListWindow::closed);
         m_state.windows.ListOpen = true;
         feed(list, 5);
@@ -142,7 +144,7 @@ private Q_SLOTS:
         QFETCH(bool, dataList);
         const QString path = m_dir.filePath(QStringLiteral("saved.4ch"));
         m_dialogs.answerSave(path);
-        recording::ListWindow list(m_state, m_dialogs);
+        recording::ListWindow list(m_state, m_dialogs, m_clock);
         recording::DataListWindow data(m_state, m_dialogs);
         widgets::Grid* grid = list.GridN;
         if (dataList) {
@@ -174,7 +176,7 @@ private Q_SLOTS:
 
     void cancelledSaveWritesNothingEvenAfterAnEarlierSave() {
         const QString path = m_dir.filePath(QStringLiteral("first.4ch"));
-        recording::ListWindow list(m_state, m_dialogs);
+        recording::ListWindow list(m_state, m_dialogs, m_clock);
         feed(list, 2);
         m_dialogs.answerSave(path);
         list.Toolbar1_ButtonClick(QStringLiteral("Save"));

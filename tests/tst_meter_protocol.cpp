@@ -39,15 +39,16 @@ struct Rig {
     ScriptedSerialPort port{clock};
     shared::RunState state;
     MeterProtocol protocol{port, clock, state};
-    int linkDown = 0, linkUp = 0, stops = 0, finishes = 0, closes = 0;
+    int linkDown = 0, linkUp = 0;
     QList<int> setUps;
 
     Rig() {
         port.open();
         port.pauseStreamOnWrite(100);
-        protocol.setHooks({[this] { ++stops; }, [this] { ++closes; },
-                           [this](bool up) { ++(up ? linkUp : linkDown); },
-                           [this](int k) { setUps.append(k); }, [this] { ++finishes; }});
+        QObject::connect(&protocol, &MeterProtocol::resyncStarted, [this] { ++linkDown; });
+        QObject::connect(&protocol, &MeterProtocol::resyncChannelDecoded,
+                         [this](int k) { setUps.append(k); });
+        QObject::connect(&protocol, &MeterProtocol::resyncFinished, [this] { ++linkUp; });
     }
     // A meter that answers the status request and the clock read.
     void answering(const QByteArray& clockReply = kClockSet) {
@@ -172,17 +173,15 @@ private Q_SLOTS:
         QCOMPARE(live.LiveTextF[0], QStringLiteral("72.5"));
         QCOMPARE(live.LiveTextC[0], QStringLiteral("22.5"));
         QCOMPARE(live.ProbePresent, (shared::PerChannel<bool>{true, false, true, true}));
-        QCOMPARE(rig.state.alarms.AlarmSetpointC,
-                 (shared::PerChannel<double>{1370, 1000, 400, 1370}));
-        QCOMPARE(rig.state.alarms.AlarmSetpointF,
-                 (shared::PerChannel<double>{2498, 1832, 752, 2498}));
+        QCOMPARE(live.RangeMaxC, (shared::PerChannel<int>{1370, 1000, 400, 1370}));
+        QCOMPARE(live.ScaleMaxF, (shared::PerChannel<int>{2498, 1832, 752, 2498}));
         // The displays must be set up again by the next tick.
         QCOMPARE(live.PrevTypeCode, (shared::PerChannel<int>{11, 11, 11, 11}));
         QCOMPARE(live.PrevUnitText, QStringLiteral("X"));
         QVERIFY(!rig.state.link.NeedResync);
         QCOMPARE(rig.state.link.PollCount, qint16(0));
-        // Recording stopped, windows closed, link up, resync finished: once each.
-        QCOMPARE((QList<int>{rig.stops, rig.closes, rig.linkUp, rig.finishes}), QList<int>(4, 1));
+        // Started and finished once each.
+        QCOMPARE((QList<int>{rig.linkDown, rig.linkUp}), QList<int>(2, 1));
     }
 
     void resyncSetsAnUnsetMeterClock() {

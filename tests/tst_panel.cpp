@@ -43,7 +43,7 @@ private:
     shared::SystemClock m_clock;
     shared::RunState m_state;
     test::ScriptedDialogs m_dialogs;
-    std::unique_ptr<meter_link::MeterProtocol> m_protocol;
+    std::unique_ptr<main_window::MeterSession> m_session;
     std::unique_ptr<main_window::Panel> m_panel;
 
     sim::SimulatedMeter& meter() { return m_port.meter(); }
@@ -52,7 +52,7 @@ private:
     // Live ticks by hand, each reading one frame, until `done` holds.
     bool tickUntil(const std::function<bool()>& done, int maxTicks = 200) {
         for (int i = 0; i < maxTicks; ++i) {
-            panel().Timer1_Timer();
+            panel().session().Timer1_Timer();
             if (done())
                 return true;
         }
@@ -61,11 +61,11 @@ private:
     // Enough ticks for every channel's frame to be read a few times.
     void tickAllChannels() {
         for (int i = 0; i < 24; ++i)
-            panel().Timer1_Timer();
+            panel().session().Timer1_Timer();
     }
     void displayCycle() {
         m_state.recording.PcSamplingTick = m_state.recording.PcSamplingSeconds;
-        panel().Timer2_Timer();
+        panel().session().Timer2_Timer();
     }
 
 private slots:
@@ -74,9 +74,9 @@ private slots:
         QVERIFY(m_port.setSettings(QStringLiteral("19200,n,8,1")));
         QVERIFY(m_port.open());
         m_state.link.PortNumber = 3;
-        m_protocol = std::make_unique<meter_link::MeterProtocol>(m_port, m_clock, m_state);
-        m_panel = std::make_unique<main_window::Panel>(m_state, *m_protocol, m_dialogs,
-                                                       QStringLiteral("SIM"));
+        m_session = std::make_unique<main_window::MeterSession>(m_port, m_clock, m_state);
+        m_panel =
+            std::make_unique<main_window::Panel>(*m_session, m_dialogs, QStringLiteral("SIM"));
     }
 
     void startUpShowsThePortThenNoComThenFourLiveChannels() {
@@ -114,8 +114,8 @@ private slots:
         QCOMPARE(panel().PicF->CWK[2]->value(), 1832.0);
         QCOMPARE(panel().PicC->CWE[3]->maximum(), 400.0);
 
-        panel().Timer1.stop();
-        panel().Timer2.stop();
+        panel().session().Timer1.stop();
+        panel().session().Timer2.stop();
     }
 
     void switchingTheMeterToFahrenheitSwapsPanelsAndResumesOneTickLater() {
@@ -133,15 +133,15 @@ private slots:
             QCOMPARE(panel().PicC->CWG[k]->pointCount(), 0);
             QCOMPARE(panel().PicF->CWG[k]->pointCount(), 0);
         }
-        QVERIFY(!panel().Timer2.isActive());
+        QVERIFY(!panel().session().Timer2.isActive());
         QVERIFY(!m_state.recording.RecordingActive);
         QVERIFY(panel().LblRec->isHidden());
         QCOMPARE(m_state.recording.HistoryCount, 0);
 
-        panel().Timer1_Timer();
-        QVERIFY(panel().Timer2.isActive());
+        panel().session().Timer1_Timer();
+        QVERIFY(panel().session().Timer2.isActive());
         QCOMPARE(panel().displaySetUps(), setUps + 1);
-        panel().Timer2.stop();
+        panel().session().Timer2.stop();
 
         meter().setFahrenheit(false);
         QVERIFY(tickUntil([&] { return panel().PicF->isHidden(); }));
@@ -290,15 +290,15 @@ private slots:
         panel().Toolbar1_ButtonClick(QStringLiteral("Poweroff"));
         QVERIFY(panel().ComboP->isVisible());
         QCOMPARE(panel().ComboP->currentIndex(), 1);
-        QVERIFY(panel().Timer1.isActive());
-        panel().Timer1.stop();
+        QVERIFY(panel().session().Timer1.isActive());
+        panel().session().Timer1.stop();
 
         panel().ComboP_Click(2);
         QCOMPARE(meter().powerOffIndex(), 2);
         QVERIFY(panel().ComboP->isHidden());
         QVERIFY(meter().violations().isEmpty());
-        panel().Timer1.stop();
-        panel().Timer2.stop();
+        panel().session().Timer1.stop();
+        panel().session().Timer2.stop();
     }
 
     void everyToolbarClickHidesTheOtherPopups() {

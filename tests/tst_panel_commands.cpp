@@ -34,7 +34,7 @@ private:
     shared::SystemClock m_clock;
     std::unique_ptr<shared::RunState> m_state;
     std::unique_ptr<test::ScriptedDialogs> m_dialogs;
-    std::unique_ptr<meter_link::MeterProtocol> m_protocol;
+    std::unique_ptr<main_window::MeterSession> m_session;
     std::unique_ptr<main_window::Panel> m_panel;
     QTemporaryDir m_dir;
 
@@ -56,7 +56,7 @@ private:
     }
     void cycle() {
         state().recording.PcSamplingTick = state().recording.PcSamplingSeconds;
-        panel().Timer2_Timer();
+        panel().session().Timer2_Timer();
     }
     static QByteArray fileBytes(const QString& file) {
         QFile f(file);
@@ -77,15 +77,15 @@ private slots:
         QVERIFY(m_port->open());
         m_state = std::make_unique<shared::RunState>();
         m_dialogs = std::make_unique<test::ScriptedDialogs>();
-        m_protocol = std::make_unique<meter_link::MeterProtocol>(*m_port, m_clock, *m_state);
-        m_panel = std::make_unique<main_window::Panel>(*m_state, *m_protocol, *m_dialogs,
-                                                       QStringLiteral("SIM"));
+        m_session = std::make_unique<main_window::MeterSession>(*m_port, m_clock, *m_state);
+        m_panel =
+            std::make_unique<main_window::Panel>(*m_session, *m_dialogs, QStringLiteral("SIM"));
         setLiveChannels(false);
     }
     void cleanup() {
         QVERIFY2(dialogs().pendingAnswers() == 0, "a scripted answer was not asked for");
         m_panel.reset();
-        m_protocol.reset();
+        m_session.reset();
         m_port.reset();
     }
 
@@ -189,8 +189,8 @@ private slots:
         QCOMPARE(window->windowTitle(), caption);
         QCOMPARE(window->GridN->textAt(0, 0), QStringLiteral("°C"));
         QCOMPARE(window->GridN->textAt(1, 2), rows == 3 ? QStringLiteral("23,4") : "23.4");
-        QVERIFY(panel().Timer1.isActive());
-        QVERIFY(panel().Timer2.isActive());
+        QVERIFY(panel().session().Timer1.isActive());
+        QVERIFY(panel().session().Timer2.isActive());
     }
 
     void pcIntervalIsRoundedHalfToEvenAndHeldInRange_data() {
@@ -205,7 +205,7 @@ private slots:
     void pcIntervalIsRoundedHalfToEvenAndHeldInRange() {
         QFETCH(QStringList, answers);
         QFETCH(float, seconds);
-        panel().samplingChooser = [] { return std::optional<bool>(true); };
+        dialogs().answerChoice(1); // "PC Sampling Rate"
         for (const auto& answer : answers)
             dialogs().answerInput(answer);
         state().recording.PcSamplingTick = 5;
@@ -222,22 +222,22 @@ private slots:
 
     void meterIntervalIsReadThenWritten() {
         m_port->meter().setSamplingInterval(7);
-        panel().samplingChooser = [] { return std::optional<bool>(false); };
+        dialogs().answerChoice(0); // "Meter Sampling Rate"
         dialogs().answerInput(QStringLiteral("300"));
         panel().Toolbar1_ButtonClick(QStringLiteral("Sampling"));
         QCOMPARE(dialogs().callsOf(Kind::Input).value(0).defaultAnswer, QStringLiteral("7"));
         QCOMPARE(requestsTo('U').last(), QByteArray("\x55\x01\xff\x00", 4));
         QCOMPARE(m_port->meter().samplingInterval(), 255);
-        QVERIFY(panel().Timer1.isActive());
+        QVERIFY(panel().session().Timer1.isActive());
         QVERIFY(m_port->meter().violations().isEmpty());
 
         // Closing the choice without OK keeps the meter path; a cancel writes nothing.
-        panel().samplingChooser = [] { return std::optional<bool>(); };
+        dialogs().answerChoice(std::nullopt);
         dialogs().answerInput({});
         const auto before = requestsTo('U').size();
         panel().Toolbar1_ButtonClick(QStringLiteral("Sampling"));
         QCOMPARE(requestsTo('U').size(), before + 1); // the read only
-        QVERIFY(panel().Timer1.isActive());
+        QVERIFY(panel().session().Timer1.isActive());
     }
 
     void memorySizeServiceOpensFromEitherIntervalBox_data() {
@@ -261,7 +261,7 @@ private slots:
         QFETCH(QString, answer);
         QFETCH(QByteArray, written);
         m_port->meter().memory(); // the simulator answers Y 00 with its size code
-        panel().samplingChooser = [pcBox] { return std::optional<bool>(pcBox); };
+        dialogs().answerChoice(pcBox ? 1 : 0);
         dialogs().answerInput(code);
         dialogs().answerInput(answer);
         panel().Toolbar1_ButtonClick(QStringLiteral("Sampling"));
@@ -277,8 +277,8 @@ private slots:
             if (request.size() >= 2 && request[1] == '\x01')
                 sets << request;
         QCOMPARE(sets, written.isEmpty() ? QByteArrayList{} : QByteArrayList{written});
-        QVERIFY(panel().Timer1.isActive());
-        QVERIFY(panel().Timer2.isActive());
+        QVERIFY(panel().session().Timer1.isActive());
+        QVERIFY(panel().session().Timer2.isActive());
     }
 
     void aRecordThatCannotBeWrittenStopsTheRecordingAndSaysWhy() {

@@ -65,8 +65,9 @@ struct Rig {
     test::ScriptedSerialPort port{clock};
     shared::RunState state;
     test::ScriptedDialogs dialogs;
-    meter_link::MeterProtocol protocol{port, clock, state};
-    main_window::Panel panel{state, protocol, dialogs, QStringLiteral("/dev/pts/7")};
+    main_window::MeterSession session{port, clock, state};
+    meter_link::MeterProtocol& protocol = session.protocol();
+    main_window::Panel panel{session, dialogs, QStringLiteral("/dev/pts/7")};
 
     explicit Rig(const QList<int>& types) {
         port.open();
@@ -78,13 +79,13 @@ struct Rig {
     ~Rig() { stopTimers(); }
     // The real timers stay off: the test runs every tick itself.
     void stopTimers() {
-        panel.Timer1.stop();
-        panel.Timer2.stop();
+        session.Timer1.stop();
+        session.Timer2.stop();
     }
     // One tick of the live poll as the event loop runs it: anything queued
     // for after the tick runs before the next one.
     void tick() {
-        panel.Timer1_Timer();
+        session.Timer1_Timer();
         stopTimers();
         QCoreApplication::processEvents();
     }
@@ -195,7 +196,7 @@ private Q_SLOTS:
         rig.dialogs.whileOpen = [&](Kind kind) {
             if (kind != Kind::Open)
                 return;
-            tickRunningWhenOpened = rig.panel.gate().tickRunning();
+            tickRunningWhenOpened = rig.session.tickRunning();
             // The user looks at the box; the meter's reading climbs meanwhile.
             for (int tenths = 800; tenths < 1000; tenths += 25) {
                 rig.port.stream(fourFrames({0, 0, 1, 3}, tenths));
@@ -252,11 +253,11 @@ private Q_SLOTS:
         shared::SystemClock clock;
         shared::RunState state;
         test::ScriptedDialogs dialogs;
-        meter_link::MeterProtocol protocol(port, clock, state);
-        main_window::Panel panel(state, protocol, dialogs, QStringLiteral("SIM"));
+        main_window::MeterSession session(port, clock, state);
+        main_window::Panel panel(session, dialogs, QStringLiteral("SIM"));
         panel.Form_Load();
         // Up, and the first tick after the link came up has set up the displays.
-        QTRY_VERIFY_WITH_TIMEOUT(panel.displaySetUps() > 0 && panel.Timer2.isActive(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(panel.displaySetUps() > 0 && session.Timer2.isActive(), 15000);
 
         const QString path = dir.filePath(QStringLiteral("climb.4ch"));
         dialogs.answerSave(path);
@@ -274,7 +275,7 @@ private Q_SLOTS:
         // The click lands while a tick waits for its frame.
         QTimer clickDuringTick;
         connect(&clickDuringTick, &QTimer::timeout, [&] {
-            if (!panel.gate().tickRunning())
+            if (!session.tickRunning())
                 return;
             clickDuringTick.stop();
             panel.toolbarAction(QStringLiteral("Open"))->trigger();

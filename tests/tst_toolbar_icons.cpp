@@ -1,10 +1,10 @@
-#include "main_window/toolbar_icons.h"
+#include "widgets/toolbar_icons.h"
 
 #include <QImage>
 #include <QPixmap>
 #include <QTest>
 
-using quadtherm::main_window::toolbarImage;
+using quadtherm::widgets::toolbarImage;
 
 namespace {
 

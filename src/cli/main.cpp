@@ -376,12 +376,16 @@ int Cli::record(const QStringList& args) {
         m_protocol.stop();
         loop.quit();
     };
-    meter_link::ResyncHooks hooks;
-    hooks.stopTimers = [&] {
+    QObject::connect(&m_protocol, &MeterProtocol::resyncStarted, [&] {
         Timer2.stop();
         relinked = recorder.active();
-    };
-    m_protocol.setHooks(hooks);
+    });
+    // A rebuilt link puts every alarm at the top of its range, as on the desktop.
+    QObject::connect(&m_protocol, &MeterProtocol::resyncChannelDecoded, [&](int k) {
+        m_state.live.PrevProbePresent[k] = m_state.live.ProbePresent[k];
+    });
+    QObject::connect(&m_protocol, &MeterProtocol::resyncFinished,
+                     [&] { m_state.recording.HistoryCount = 0; });
 
     QObject::connect(&Timer1, &QTimer::timeout, [&] {
         if (g_interrupted)

@@ -3,7 +3,6 @@
 // on the built-in simulated meter.
 
 #include "main_window/panel.h"
-#include "meter_link/meter_protocol.h"
 #include "meter_link/port_dialog.h"
 #include "meter_link/port_numbering.h"
 #include "meter_link/qt_serial_port.h"
@@ -75,8 +74,8 @@ int main(int argc, char* argv[]) {
     if (!port->setSettings(QString::fromLatin1(meter_link::kMeterSettings)) || !port->open())
         return noDevice(dialogs);
 
-    meter_link::MeterProtocol protocol(*port, clock, state);
-    main_window::Panel panel(state, protocol, dialogs, deviceLabel);
+    main_window::MeterSession session(*port, clock, state);
+    main_window::Panel panel(session, dialogs, deviceLabel);
     panel.Form_Load();
     panel.show();
     return app.exec();

@@ -1,16 +1,11 @@
 #pragma once
 
-#include "main_window/command_gate.h"
-#include "meter_link/meter_protocol.h"
-#include "recording/recorder.h"
-#include "shared/run_state.h"
+#include "main_window/meter_session.h"
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 
-#include <functional>
-#include <optional>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -31,30 +26,24 @@ namespace quadtherm::main_window {
 class AlarmRangePanel;
 class UnitPanel;
 
-// The main window: the four channels live in a °C and a °F panel, the
-// toolbar, the alarm-range and power-off pop-ups and the link and recording
-// labels. It owns the live-poll timer (one reading frame per tick) and the
-// once-a-second display timer; the meter link reaches it through the resync
-// hooks.
+// The main window, a view of the meter session: the four channels in a °C
+// and a °F panel, the toolbar, the alarm-range and power-off pop-ups and the
+// link and recording labels.
 class Panel : public QMainWindow {
     Q_OBJECT
 public:
-    Panel(shared::RunState& state, meter_link::MeterProtocol& protocol,
-          widgets::UserDialogs& dialogs, QString deviceLabel, QWidget* parent = nullptr);
+    Panel(MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
+          QWidget* parent = nullptr);
     ~Panel() override;
 
-    // Load steps: shared flags to their start values, the power-off list
-    // filled, both timers on. Nothing is sent to the meter yet.
+    // Load steps: placed at the top left, the power-off list filled, the
+    // session started. Nothing is sent to the meter yet.
     void Form_Load();
 
-    void Timer1_Timer();
-    void Timer2_Timer();
     void Toolbar1_ButtonClick(const QString& key);
     void ComboP_Click(int index);
     void LblCOM_Click();
 
-    QTimer Timer1;
-    QTimer Timer2;
     QToolBar* Toolbar1 = nullptr;
     UnitPanel* PicC = nullptr;
     UnitPanel* PicF = nullptr;
@@ -67,42 +56,44 @@ public:
     QLabel* LblCount = nullptr;
     QLabel* LblFileName = nullptr;
 
+    MeterSession& session() { return m_session; }
     // Display set-ups run so far (each rebuilds every channel of both panels).
     int displaySetUps() const { return m_displaySetUps; }
-    // Every command of the main window and its list windows goes through it.
-    CommandGate& gate() { return m_gate; }
     QAction* toolbarAction(const QString& key) const;
-    recording::Recorder& recorder() { return m_recorder; }
     recording::ListWindow* listWindow() const;
     recording::FileListWindow* fileListWindow() const;
-
-    // Asks which interval "Sampling" sets: true for the PC's, false for the
-    // meter's, nothing when the choice was closed without OK. Tests replace it.
-    std::function<std::optional<bool>()> samplingChooser;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void buildToolbar();
+    // A toolbar key and the command it runs.
+    struct Key {
+        const char* key;
+        const char* toolTip;
+        int image;
+        void (Panel::*command)();
+        bool separatorAfter = false;
+    };
+    static const std::vector<Key>& keys();
+
     QWidget* buildStatusBar(QWidget* parent);
-    void applyTheme();
+    void placePopups();
+    // Hands the clicks of a window's toolbar to the session's command gate.
+    void gateKeys(QToolBar* toolbar);
+
+    // What the session tells.
+    void showLink(bool up);
     void showUnitPanel(bool fahrenheit);
     void setUpChannelDisplay(int k);
     void setUpDisplays();
-    void showLink(bool up);
-    void placePopups();
-    // Runs an exchange with the meter once the live tick or the exchange in
-    // progress has finished.
-    void runExchange(std::function<void()> exchange);
-    void readPowerOffTime();
-    static void enable(QTimer& timer);
+    void showCycle(const recording::ShownCycle& shown);
+    void recordingEnded(RecordingEnd why, const QString& error);
 
     // The toolbar's commands.
+    void saveKey();
     void startRecording();
-    void stopRecording();
-    void recordingFailed(const QString& error);
     void openDataFile();
     void sampling();
     void pcSampling();
@@ -110,18 +101,21 @@ private:
     void memorySizeService();
     void openList();
     void closeList();
-    // The recording cycle's file and list steps, from the value label texts.
-    void recordCycle(const shared::PerChannel<QString>& textsC,
-                     const shared::PerChannel<QString>& textsF);
+    void rtcKey();
+    void memoryKey();
+    void eraseKey();
+    void powerOffKey();
+    void readPowerOffTime();
+    void swapUnitPanels();
+    void alarmKey();
 
+    MeterSession& m_session;
     shared::RunState& m_state;
     meter_link::MeterProtocol& m_protocol;
     widgets::UserDialogs& m_dialogs;
     QString m_deviceLabel;
     QWidget* m_central = nullptr;
-    CommandGate m_gate;
     int m_displaySetUps = 0;
-    recording::Recorder m_recorder;
     QPointer<recording::ListWindow> m_list;
     QPointer<recording::FileListWindow> m_fileList;
     bool m_loadingFile = false;

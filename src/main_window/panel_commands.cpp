@@ -1,19 +1,18 @@
 // The main window's toolbar commands that record, open data files, set the
 // sampling intervals and open the live list.
 
-#include "main_window/key_toolbar.h"
 #include "main_window/panel.h"
 #include "main_window/sampling.h"
-#include "main_window/sampling_choice.h"
-#include "main_window/toolbar_icons.h"
+#include "main_window/unit_panel.h"
 #include "recording/data_file.h"
 #include "recording/file_list_window.h"
 #include "recording/grid_writer.h"
 #include "recording/list_window.h"
+#include "widgets/key_toolbar.h"
+#include "widgets/toolbar_icons.h"
 #include "widgets/user_dialogs.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -37,69 +36,46 @@ QString intervalPrompt(int maximum) {
 
 } // namespace
 
+void Panel::saveKey() {
+    if (m_state.recording.RecordingActive)
+        m_session.stopRecording();
+    else
+        startRecording();
+}
+
 void Panel::startRecording() {
     if (!recording::runSaveDialog(m_dialogs, this, m_state.recording))
         return;
-    const auto& live = m_state.live;
     QString error;
-    if (!m_recorder.start(m_state.recording.SaveFilePath, live.MeterFahrenheit, live.TypeLetter,
-                          &error)) {
-        m_state.recording.SaveFileChosen = false;
+    if (!m_session.startRecording(m_state.recording.SaveFilePath, &error)) {
         m_dialogs.message(this, error, {}, Icon::Critical);
         return;
     }
     LblFileName->setText(QFileInfo(m_state.recording.SaveFilePath).fileName());
     if (QAction* save = toolbarAction(QStringLiteral("Save"))) {
-        save->setIcon(toolbarImage(16));
+        save->setIcon(widgets::toolbarImage(16));
         save->setToolTip(QStringLiteral("Stop Recording"));
     }
     LblRec->setText(QStringLiteral("Rec."));
     LblRec->show();
 }
 
-void Panel::stopRecording() {
-    m_recorder.stop();
+void Panel::recordingEnded(RecordingEnd why, const QString& error) {
     if (QAction* save = toolbarAction(QStringLiteral("Save"))) {
-        save->setIcon(toolbarImage(1));
+        save->setIcon(widgets::toolbarImage(1));
         save->setToolTip(QStringLiteral("Save As"));
     }
     LblRec->hide();
     LblCount->clear();
     LblFileName->clear();
-}
-
-void Panel::recordingFailed(const QString& error) {
-    // A recording that cannot write must not go on showing "Rec". The
-    // message waits for the cycle to end: a box opened inside it would hold
-    // the live tick the cycle may have interrupted.
-    stopRecording();
-    m_gate.later([this, error] {
+    if (why != RecordingEnd::WriteFailed)
+        return;
+    // The message waits for the cycle to end: a box opened inside it would
+    // hold the live tick the cycle may have interrupted.
+    m_session.later([this, error] {
         m_dialogs.message(this, QStringLiteral("Recording stopped.\r\n%1").arg(error), {},
                           Icon::Critical);
     });
-}
-
-void Panel::recordCycle(const shared::PerChannel<QString>& textsC,
-                        const shared::PerChannel<QString>& textsF) {
-    auto& recording = m_state.recording;
-    recording.CycleTimestamp = recording::recordTimestamp(m_protocol.clock().now());
-    if (!recording.RecordingActive) {
-        LblFileName->clear();
-        LblCount->clear();
-        LblRec->clear();
-        recording.RecordedCount = 0;
-    } else {
-        QString error;
-        if (m_recorder.record(recording.CycleTimestamp, textsC, textsF, &error)) {
-            LblCount->setText(QString::number(recording.RecordedCount));
-            LblRec->setText(QStringLiteral("Rec"));
-        } else {
-            recordingFailed(error);
-        }
-    }
-    if (m_state.windows.ListOpen && m_list)
-        m_list->ListFeed(recording.CycleTimestamp,
-                         m_state.windows.ListFahrenheit ? textsF : textsC);
 }
 
 void Panel::openDataFile() {
@@ -115,23 +91,27 @@ void Panel::openDataFile() {
         return;
     if (m_fileList)
         m_fileList->deleteLater(); // each file opens in a fresh window
+    auto& timer1 = m_session.Timer1;
+    auto& timer2 = m_session.Timer2;
     m_fileList = new recording::FileListWindow(m_state, m_dialogs,
-                                               {[this] { Timer1.stop(), Timer2.stop(); },
-                                                [this] {
-                                                    enable(Timer1);
-                                                    enable(Timer2);
+                                               {[&timer1, &timer2] {
+                                                    timer1.stop();
+                                                    timer2.stop();
+                                                },
+                                                [&timer1, &timer2] {
+                                                    MeterSession::enable(timer1);
+                                                    MeterSession::enable(timer2);
                                                 }},
                                                this);
-    setKeyRunner(m_fileList->Toolbar1,
-                 [this](std::function<void()> click) { m_gate.run(std::move(click)); });
+    gateKeys(m_fileList->Toolbar1);
     m_fileList->show();
-    Timer1.stop();
-    Timer2.stop();
+    timer1.stop();
+    timer2.stop();
     m_loadingFile = true;
-    const auto done = qScopeGuard([this] {
+    const auto done = qScopeGuard([&] {
         m_loadingFile = false;
-        enable(Timer1);
-        enable(Timer2);
+        MeterSession::enable(timer1);
+        MeterSession::enable(timer2);
     });
 
     // The file is read and split in one go; the rows go to the window in
@@ -156,18 +136,20 @@ void Panel::openDataFile() {
 }
 
 void Panel::sampling() {
-    const auto choice = samplingChooser ? samplingChooser() : [this]() -> std::optional<bool> {
-        SamplingChoice dialog(m_state.recording.SamplingOnPc, this);
-        if (dialog.exec() != QDialog::Accepted)
-            return std::nullopt;
-        return dialog.samplingOnPc();
-    }();
-    if (choice)
-        m_state.recording.SamplingOnPc = *choice;
+    widgets::UserDialogs::Choice choice;
+    choice.title = QStringLiteral("Sampling Rate");
+    choice.objectName = QStringLiteral("SamplingChoice");
+    choice.options = {QStringLiteral("Meter Sampling Rate"), QStringLiteral("PC Sampling Rate")};
+    choice.optionNames = {QStringLiteral("OptMeter"), QStringLiteral("OptPC")};
+    choice.current = m_state.recording.SamplingOnPc ? 1 : 0;
+    choice.offset = QPoint(53, 67); // 800 × 1000 twips from the main window's corner
+    // Closed without OK: the previous choice stands.
+    if (const auto chosen = m_dialogs.choose(this, choice))
+        m_state.recording.SamplingOnPc = *chosen == 1;
     if (m_state.recording.SamplingOnPc)
         pcSampling();
     else
-        runExchange([this] { meterSampling(); });
+        m_session.runExchange([this] { meterSampling(); });
 }
 
 void Panel::pcSampling() {
@@ -178,14 +160,14 @@ void Panel::pcSampling() {
         if (answer.isEmpty())
             return;
         if (isMemorySizeCode(answer)) {
-            runExchange([this] { memorySizeService(); });
+            m_session.runExchange([this] { memorySizeService(); });
             return;
         }
         // Anything but a number asks again.
         if (const auto seconds = intervalFromAnswer(answer, kPcIntervalMax)) {
             recording.PcSamplingSeconds = static_cast<float>(*seconds);
             recording.PcSamplingTick = 0;
-            enable(Timer1);
+            MeterSession::enable(m_session.Timer1);
             return;
         }
     }
@@ -193,10 +175,10 @@ void Panel::pcSampling() {
 
 void Panel::meterSampling() {
     auto& recording = m_state.recording;
-    Timer1.stop();
+    m_session.Timer1.stop();
     const auto restart = qScopeGuard([this] {
         if (!m_protocol.stopped())
-            enable(Timer1);
+            MeterSession::enable(m_session.Timer1);
     });
     // The meter repeats its interval request until a framed reply comes; a
     // meter that never frames one must not hold the window for ever.
@@ -225,12 +207,12 @@ void Panel::meterSampling() {
 }
 
 void Panel::memorySizeService() {
-    Timer1.stop();
-    Timer2.stop();
+    m_session.Timer1.stop();
+    m_session.Timer2.stop();
     const auto restart = qScopeGuard([this] {
         if (!m_protocol.stopped()) {
-            enable(Timer1);
-            enable(Timer2);
+            MeterSession::enable(m_session.Timer1);
+            MeterSession::enable(m_session.Timer2);
         }
     });
     m_protocol.readAllWaiting();
@@ -253,12 +235,11 @@ void Panel::openList() {
     windows.ListUnit = m_state.live.UnitText;
     windows.ListFahrenheit = m_state.live.MeterFahrenheit;
     windows.ListRowCount = 0;
-    m_list = new recording::ListWindow(m_state, m_dialogs, this);
-    setKeyRunner(m_list->Toolbar1,
-                 [this](std::function<void()> click) { m_gate.run(std::move(click)); });
+    m_list = new recording::ListWindow(m_state, m_dialogs, m_session.clock(), this);
+    gateKeys(m_list->Toolbar1);
     // The dump runs inside the once-a-second cycle: its failure is told after.
     connect(m_list, &recording::ListWindow::dumpFailed, this, [this](const QString& message) {
-        m_gate.later([this, message] {
+        m_session.later([this, message] {
             m_dialogs.message(m_list ? static_cast<QWidget*>(m_list) : this, message, {},
                               Icon::Critical);
         });

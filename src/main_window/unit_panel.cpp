@@ -3,6 +3,7 @@
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"
 #include "widgets/strip_chart.h"
+#include "widgets/theme.h"
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -17,10 +18,6 @@ namespace {
 // The chart shows the last five minutes at one point a second.
 constexpr double kChartFirstX = 1;
 constexpr double kChartLastX = 300;
-
-const std::array<QColor, shared::kChannels> kChannelColors{
-    QColor(0x38, 0xbd, 0xf8), QColor(0x4a, 0xde, 0x80), QColor(0xfb, 0xbf, 0x24),
-    QColor(0xc0, 0x84, 0xfc)};
 
 QLabel* label(const QString& name, const char* role, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -46,7 +43,7 @@ QWidget* UnitPanel::makeCard(int k, const QString& prefix, const QString& unitSy
     auto* card = new QFrame(this);
     card->setProperty("role", "card");
     const QString channel = QStringLiteral("T%1").arg(k + 1);
-    const QColor accent = kChannelColors[k];
+    const QColor accent = widgets::theme::kChannelColors[k];
 
     LblTChanel[k] = label(prefix + QStringLiteral("LblTChanel"), "channel", channel, card);
     LblTChanel[k]->setStyleSheet(QStringLiteral("color: %1;").arg(accent.name()));

@@ -17,7 +17,7 @@ quint8 at(const QByteArray& frame, int i) {
 void decodeUnit(LiveState& live, quint8 b) {
     live.CurrentChannel = b % 4;
     live.MeterFahrenheit = (b & 0x04) != 0;
-    live.UnitText = live.MeterFahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
+    live.UnitText = shared::unitText(live.MeterFahrenheit);
 }
 
 } // namespace

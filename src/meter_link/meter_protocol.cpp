@@ -68,7 +68,10 @@ bool MeterProtocol::interrupted() const {
 }
 
 bool MeterProtocol::write(const QByteArray& bytes) {
-    return m_port.write(bytes);
+    if (m_port.write(bytes))
+        return true;
+    m_port.close();
+    return false;
 }
 
 void MeterProtocol::waitForBytes(int ms, shared::Clock::UserInput input) {
@@ -97,8 +100,10 @@ bool MeterProtocol::Delay(double seconds) {
     for (;;) {
         const double leftByClock = (end - m_clock.secondsSinceMidnight()) * 1000;
         const qint64 leftByElapsed = limitMs - (m_clock.elapsedMs() - startMs);
-        const auto left = static_cast<int>(
-            std::clamp<double>(std::min<double>(leftByClock, leftByElapsed), 0, kWakeSliceMs));
+        // Rounded up: a fraction of a millisecond left must still be slept,
+        // or a clock that only moves while slept on would never get there.
+        const auto left = static_cast<int>(std::ceil(
+            std::clamp<double>(std::min<double>(leftByClock, leftByElapsed), 0, kWakeSliceMs)));
         m_clock.sleep(left);
         if (stopped())
             return false;
@@ -200,14 +205,9 @@ bool MeterProtocol::ResyncMeter() {
     auto& link = m_state.link;
     auto& live = m_state.live;
 
-    if (m_hooks.stopTimers)
-        m_hooks.stopTimers();
     link.PollCount = 0;
     link.NeedResync = true;
-    if (m_hooks.linkShown)
-        m_hooks.linkShown(false);
-    if (m_hooks.closeLiveWindows)
-        m_hooks.closeLiveWindows();
+    Q_EMIT resyncStarted();
     ClearLiveChannels(live);
 
     if (!QueryStatus())
@@ -232,12 +232,8 @@ bool MeterProtocol::ResyncMeter() {
     for (int i = 0; i < shared::kChannels; ++i) {
         DecodeResyncFrame(live, collected.mid(run + i * kFrameLength, kFrameLength));
         const int k = live.CurrentChannel;
-        m_state.alarms.AlarmSetpointC[k] = live.ScaleMaxC[k];
-        m_state.alarms.AlarmSetpointF[k] = live.ScaleMaxF[k];
-        live.PrevProbePresent[k] = live.ProbePresent[k];
         m_refreshedAt[k] = ++m_refreshCounter;
-        if (m_hooks.setUpChannelDisplay)
-            m_hooks.setUpChannelDisplay(k);
+        Q_EMIT resyncChannelDecoded(k);
     }
 
     // The meter's clock stamps its logged data: an unset clock gets the
@@ -257,11 +253,7 @@ bool MeterProtocol::ResyncMeter() {
     }
 
     link.NeedResync = false;
-    m_state.recording.HistoryCount = 0;
-    if (m_hooks.resyncFinished)
-        m_hooks.resyncFinished();
-    if (m_hooks.linkShown)
-        m_hooks.linkShown(true);
+    Q_EMIT resyncFinished();
     return true;
 }
 
@@ -275,7 +267,8 @@ bool MeterProtocol::sendCommand(char letter, quint8 b1, quint8 b2, quint8 b3) {
 bool MeterProtocol::pressKey(KeyCode key) {
     if (!QueryStatus())
         return false;
-    sendCommand('W', key.k1, key.k2, key.k3);
+    if (!sendCommand('W', key.k1, key.k2, key.k3))
+        return false;
     return Delay(0.2);
 }
 
@@ -406,8 +399,7 @@ std::optional<QByteArray> MeterProtocol::dumpMemory(const Progress& progress) {
     if (!QueryStatus() || m_state.link.MemoryPointer < kDataAreaStart)
         return std::nullopt;
     const auto total = static_cast<qint64>(m_state.link.MemoryPointer - kDataAreaStart) + 5;
-    write(QByteArray(1, 'R'));
-    if (!Delay(0.2))
+    if (!write(QByteArray(1, 'R')) || !Delay(0.2))
         return std::nullopt;
     return receiveExactly(total, progress);
 }
@@ -416,8 +408,7 @@ std::optional<QByteArray> MeterProtocol::dumpManual(const Progress& progress) {
     if (!QueryStatus())
         return std::nullopt;
     const qint64 total = m_state.link.ManualCount * qint64{kManualRecordLength} + 3;
-    write(QByteArray(1, 'Q'));
-    if (!Delay(0.2))
+    if (!write(QByteArray(1, 'Q')) || !Delay(0.2))
         return std::nullopt;
     return receiveExactly(total, progress);
 }

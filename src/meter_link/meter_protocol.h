@@ -13,21 +13,6 @@
 
 namespace quadtherm::meter_link {
 
-// What the re-synchronisation asks of the windows. Every hook may be empty.
-struct ResyncHooks {
-    // Live poll and once-a-second cycle off while the link is rebuilt.
-    std::function<void()> stopTimers;
-    // The live list and the real-time chart close while the link is down.
-    std::function<void()> closeLiveWindows;
-    // The link went down ("No COM") or came back up.
-    std::function<void(bool up)> linkShown;
-    // The channel's frame was decoded and its ranges and alarm setpoints set:
-    // set up its displays.
-    std::function<void(int channel)> setUpChannelDisplay;
-    // The meter streams again (the history starts afresh): timers back on.
-    std::function<void()> resyncFinished;
-};
-
 // The meter's clock as it answers a clock read.
 struct MeterClock {
     int year = 0; // within the century
@@ -65,7 +50,6 @@ public:
     MeterProtocol(SerialPort& port, shared::Clock& clock, shared::RunState& state,
                   QObject* parent = nullptr);
 
-    void setHooks(ResyncHooks hooks) { m_hooks = std::move(hooks); }
     SerialPort& port() { return m_port; }
     shared::Clock& clock() { return m_clock; }
 
@@ -90,7 +74,9 @@ public:
     // MemoryPointer and ManualCount.
     bool QueryStatus();
     // Re-synchronisation: "No COM", live state cleared, status exchange, four
-    // frames back to back decoded, the meter clock set when it is unset.
+    // frames back to back decoded, the meter clock set when it is unset. What
+    // the program does around it (timers, displays, setpoints) follows the
+    // signals below.
     bool ResyncMeter();
     bool resyncRunning() const { return m_inResync; }
 
@@ -124,7 +110,18 @@ public:
     // nothing arrived for kDumpStallLimitMs.
     std::optional<QByteArray> receiveExactly(qint64 total, const Progress& progress);
 
+Q_SIGNALS:
+    // The link is being rebuilt: the live state is cleared and nothing is
+    // read until resyncFinished.
+    void resyncStarted();
+    // The re-synchronisation decoded this channel's frame and set its ranges.
+    void resyncChannelDecoded(int channel);
+    // The meter streams again.
+    void resyncFinished();
+
 private:
+    // A write that fails counts as a lost link: the port is closed, so the
+    // next wait reopens it through a re-synchronisation.
     bool write(const QByteArray& bytes);
     // Sleeps until bytes arrive or `ms` pass.
     void waitForBytes(int ms, shared::Clock::UserInput input = shared::Clock::UserInput::Deliver);
@@ -137,7 +134,6 @@ private:
     SerialPort& m_port;
     shared::Clock& m_clock;
     shared::RunState& m_state;
-    ResyncHooks m_hooks;
     bool m_stopped = false;
     bool m_interrupted = false;
     qint64 m_giveUpAtMs = -1;

@@ -1,8 +1,9 @@
 #include "recording/data_list_window.h"
-#include "main_window/key_toolbar.h"
+#include "widgets/key_toolbar.h"
 
 #include "recording/grid_writer.h"
 #include "recording/list_window.h"
+#include "shared/reading_text.h"
 #include "shared/run_state.h"
 #include "widgets/grid.h"
 
@@ -15,7 +16,7 @@ DataListWindow::DataListWindow(shared::RunState& state, widgets::UserDialogs& di
     : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("DataList"));
     setWindowTitle(QStringLiteral("Data List"));
-    Toolbar1 = main_window::makeKeyToolbar(
+    Toolbar1 = widgets::makeKeyToolbar(
         this,
         {{"Save", "Save As", 1}, {"Print", "Print", 0, false}, {"CF", "Celsius / Fahrenheit", 18}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
@@ -28,8 +29,8 @@ DataListWindow::DataListWindow(shared::RunState& state, widgets::UserDialogs& di
 
 void DataListWindow::Form_Load() {
     const auto& letters = m_state.live.TypeLetter;
-    list_windows::setReadingsHeading(*GridC, QStringLiteral("°C"), letters);
-    list_windows::setReadingsHeading(*GridF, QStringLiteral("°F"), letters);
+    list_windows::setReadingsHeading(*GridC, shared::unitText(false), letters);
+    list_windows::setReadingsHeading(*GridF, shared::unitText(true), letters);
     clearRecords();
 }
 
@@ -60,7 +61,7 @@ widgets::Grid* DataListWindow::visibleGrid() const {
 }
 
 QAction* DataListWindow::toolbarAction(const QString& key) const {
-    return main_window::findKeyAction(Toolbar1, key);
+    return widgets::findKeyAction(Toolbar1, key);
 }
 
 void DataListWindow::Toolbar1_ButtonClick(const QString& key) {

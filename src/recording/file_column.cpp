@@ -1,4 +1,5 @@
 #include "recording/file_column.h"
+#include "shared/reading_text.h"
 
 namespace quadtherm::recording {
 
@@ -11,11 +12,11 @@ constexpr std::array<const char*, 11> kTypeSearchOrder{"K", "J", "E", "T", "R", 
 } // namespace
 
 bool isCelsiusHeading(QStringView unitCell) {
-    return unitCell == QStringLiteral("°C");
+    return unitCell == shared::unitText(false);
 }
 
 QString plotTag(int column, bool celsius) {
-    return QString::number(column - 1) + (celsius ? QStringLiteral("°C") : QStringLiteral("°F"));
+    return QString::number(column - 1) + shared::unitText(!celsius);
 }
 
 std::optional<shared::ThermocoupleType> headingType(QStringView channelHeading) {

@@ -1,5 +1,5 @@
 #include "recording/file_list_window.h"
-#include "main_window/key_toolbar.h"
+#include "widgets/key_toolbar.h"
 
 #include "recording/list_window.h"
 #include "recording/listing_printer.h"
@@ -25,7 +25,7 @@ FileListWindow::FileListWindow(shared::RunState& state, widgets::UserDialogs& di
     : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs), m_timers(std::move(timers)) {
     setObjectName(QStringLiteral("FileList"));
     setWindowTitle(kCaption);
-    Toolbar1 = main_window::makeKeyToolbar(
+    Toolbar1 = widgets::makeKeyToolbar(
         this, {{"Plot", "Plot", 5, false}, {"Ln", "Histogram", 0, false}, {"Print", "Print", 0}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
     GridN = list_windows::makeReadingsGrid(QStringLiteral("GridN"), this);
@@ -49,7 +49,7 @@ void FileListWindow::appendRows(const QList<QByteArray>& rows) {
 }
 
 QAction* FileListWindow::toolbarAction(const QString& key) const {
-    return main_window::findKeyAction(Toolbar1, key);
+    return widgets::findKeyAction(Toolbar1, key);
 }
 
 void FileListWindow::Toolbar1_ButtonClick(const QString& key) {

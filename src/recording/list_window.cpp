@@ -1,15 +1,15 @@
 #include "recording/list_window.h"
 
-#include "main_window/key_toolbar.h"
 #include "recording/data_file.h"
 #include "recording/grid_writer.h"
+#include "shared/clock.h"
 #include "shared/run_state.h"
 #include "widgets/grid.h"
+#include "widgets/key_toolbar.h"
 #include "widgets/user_dialogs.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QHeaderView>
 #include <QStyle>
 #include <QToolBar>
@@ -68,14 +68,14 @@ void layOut(QWidget* window, QToolBar* toolbar, std::initializer_list<widgets::G
 
 } // namespace list_windows
 
-ListWindow::ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs),
+ListWindow::ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, shared::Clock& clock,
+                       QWidget* parent)
+    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs), m_clock(clock),
       m_dumpEvery(kRecordsPerFile) {
     setObjectName(QStringLiteral("List"));
     setWindowTitle(QStringLiteral("List"));
-    Toolbar1 =
-        main_window::makeKeyToolbar(this, {{"Save", "Save As", 1}, {"Print", "Print", 0, false}},
-                                    [this](const QString& key) { Toolbar1_ButtonClick(key); });
+    Toolbar1 = widgets::makeKeyToolbar(this, {{"Save", "Save As", 1}, {"Print", "Print", 0, false}},
+                                       [this](const QString& key) { Toolbar1_ButtonClick(key); });
     GridN = list_windows::makeReadingsGrid(QStringLiteral("GridN"), this);
     list_windows::layOut(this, Toolbar1, {GridN});
     Form_Load();
@@ -87,7 +87,7 @@ void ListWindow::Form_Load() {
 }
 
 QAction* ListWindow::toolbarAction(const QString& key) const {
-    return main_window::findKeyAction(Toolbar1, key);
+    return widgets::findKeyAction(Toolbar1, key);
 }
 
 void ListWindow::setDumpEvery(int rows) {
@@ -106,7 +106,7 @@ void ListWindow::ListFeed(const QString& cycleTimestamp, const shared::PerChanne
 
 void ListWindow::dump() {
     // A bare name: the file goes to the working folder.
-    const QString path = dumpFileName(QDateTime::currentDateTime());
+    const QString path = dumpFileName(m_clock.now());
     GridWriteOptions options;
     options.progressSuffix = QStringLiteral(" Records Completed");
     options.reportFailure = [this](const QString& message) { Q_EMIT dumpFailed(message); };

@@ -11,8 +11,9 @@ class QAction;
 class QToolBar;
 
 namespace quadtherm::shared {
+class Clock;
 struct RunState;
-}
+} // namespace quadtherm::shared
 
 namespace quadtherm::widgets {
 class Grid;
@@ -27,7 +28,9 @@ namespace quadtherm::recording {
 class ListWindow : public QWidget {
     Q_OBJECT
 public:
-    ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, QWidget* parent = nullptr);
+    // The clock names the dump files.
+    ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, shared::Clock& clock,
+               QWidget* parent = nullptr);
 
     // The heading from ListUnit and the channel types, and no rows. The
     // constructor runs it.
@@ -56,6 +59,7 @@ private:
 
     shared::RunState& m_state;
     widgets::UserDialogs& m_dialogs;
+    shared::Clock& m_clock;
     int m_dumpEvery;
 };
 

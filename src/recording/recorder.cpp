@@ -1,6 +1,7 @@
 #include "recording/recorder.h"
 
 #include "recording/data_file.h"
+#include "shared/reading_text.h"
 
 #include <QFile>
 
@@ -84,7 +85,7 @@ bool Recorder::start(const QString& path, bool fahrenheit,
     auto& state = m_impl->state;
     m_impl->close();
     state.RecordingActive = false;
-    state.RecordingUnit = fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
+    state.RecordingUnit = shared::unitText(fahrenheit);
     state.RecordingFahrenheit = fahrenheit;
     state.SaveFilePath = path;
     m_impl->heading = dataFileLine(headingCells(state.RecordingUnit, typeLetters));

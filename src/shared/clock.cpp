@@ -6,6 +6,28 @@
 
 namespace quadtherm::shared {
 
+namespace {
+
+class QtTimerBackend final : public Clock::TimerBackend {
+public:
+    explicit QtTimerBackend(std::function<void()> timeout) {
+        // Precise: a once-a-second cycle must not drift a second in twenty.
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, std::move(timeout));
+    }
+    void start(int intervalMs) override { m_timer.start(intervalMs); }
+    void stop() override { m_timer.stop(); }
+    bool isActive() const override { return m_timer.isActive(); }
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+ClockTimer::ClockTimer(Clock& clock, int intervalMs, std::function<void()> timeout)
+    : m_intervalMs(intervalMs), m_backend(clock.createTimer(std::move(timeout))) {}
+
 double Clock::secondsSinceMidnight() const {
     const QTime t = now().time();
     return t.msecsSinceStartOfDay() / 1000.0;
@@ -38,6 +60,10 @@ void SystemClock::sleep(int ms, const QObject* source, QMetaMethod signal, UserI
                                        : QEventLoop::AllEvents);
     if (wake)
         QObject::disconnect(wake);
+}
+
+std::unique_ptr<Clock::TimerBackend> SystemClock::createTimer(std::function<void()> timeout) {
+    return std::make_unique<QtTimerBackend>(std::move(timeout));
 }
 
 } // namespace quadtherm::shared

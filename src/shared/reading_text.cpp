@@ -5,6 +5,10 @@
 
 namespace quadtherm::shared {
 
+QString unitText(bool fahrenheit) {
+    return fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
+}
+
 std::optional<ThermocoupleType> thermocoupleType(int code) {
     const int c = ((code % 16) + 16) % 16;
     if (c >= static_cast<int>(kThermocoupleTypes.size()))

@@ -13,6 +13,9 @@ struct ThermocoupleType {
     int minC, maxC, minF, maxF;
 };
 
+// "°F" or "°C": the unit as the meter shows it, in headings and lists.
+QString unitText(bool fahrenheit);
+
 // Codes 0 to 10; codes 11 to 15 have no letter and no range.
 inline constexpr std::array<ThermocoupleType, 11> kThermocoupleTypes{{
     {"K", -200, 1370, -328, 2498},

@@ -1,9 +1,13 @@
 #include "widgets/user_dialogs.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QPrintDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace quadtherm::widgets {
 
@@ -145,6 +149,33 @@ QString QtUserDialogs::saveFile(QWidget* parent, const QString& filter) {
 bool QtUserDialogs::print(QWidget* parent, QPrinter& printer) {
     QPrintDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<int> QtUserDialogs::choose(QWidget* parent, const Choice& choice) {
+    QDialog dialog(parent);
+    dialog.setObjectName(choice.objectName);
+    dialog.setWindowTitle(choice.title);
+    auto* column = new QVBoxLayout(&dialog);
+    QList<QRadioButton*> options;
+    for (qsizetype i = 0; i < choice.options.size(); ++i) {
+        auto* option = new QRadioButton(choice.options[i], &dialog);
+        option->setObjectName(choice.optionNames.value(i));
+        option->setChecked(i == choice.current);
+        column->addWidget(option);
+        options.append(option);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("CmdOK"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    column->addWidget(buttons);
+    if (parent)
+        dialog.move(parent->geometry().topLeft() + choice.offset);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    for (qsizetype i = 0; i < options.size(); ++i)
+        if (options[i]->isChecked())
+            return static_cast<int>(i);
+    return std::nullopt;
 }
 
 } // namespace quadtherm::widgets

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QPoint>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 class QPrinter;
 
@@ -33,6 +37,18 @@ public:
     // The print dialog for `printer` (copies, printer or PDF file). False
     // when cancelled.
     virtual bool print(QWidget* parent, QPrinter& printer) = 0;
+
+    // A small modal dialog of option buttons and an OK button.
+    struct Choice {
+        QString title;
+        QString objectName;
+        QStringList options;
+        QStringList optionNames; // the option buttons' object names
+        int current = 0;
+        QPoint offset; // from the parent's top left corner
+    };
+    // The option chosen with OK, or nothing when the dialog was closed.
+    virtual std::optional<int> choose(QWidget* parent, const Choice& choice) = 0;
 };
 
 // "Data Files (*.4ch)|*.4ch|All Files (*.*)|*.*|" becomes
@@ -55,6 +71,7 @@ public:
     QString openFile(QWidget* parent, const QString& filter) override;
     QString saveFile(QWidget* parent, const QString& filter) override;
     bool print(QWidget* parent, QPrinter& printer) override;
+    std::optional<int> choose(QWidget* parent, const Choice& choice) override;
 };
 
 } // namespace quadtherm::widgets

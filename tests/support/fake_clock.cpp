@@ -4,6 +4,46 @@
 
 namespace quadtherm::test {
 
+class FakeClock::Timer final : public Clock::TimerBackend {
+public:
+    Timer(FakeClock& clock, std::function<void()> timeout)
+        : m_clock(clock), m_timeout(std::move(timeout)) {
+        m_clock.m_timers.push_back(this);
+    }
+    ~Timer() override { std::erase(m_clock.m_timers, this); }
+
+    void start(int intervalMs) override {
+        m_intervalMs = qMax(1, intervalMs);
+        m_dueMs = m_clock.elapsedMs() + m_intervalMs;
+        m_active = true;
+    }
+    void stop() override { m_active = false; }
+    bool isActive() const override { return m_active; }
+
+    // Due and not inside its own handler, as a QTimer fires.
+    std::optional<qint64> due() const {
+        return m_active && !m_running ? std::optional(m_dueMs) : std::nullopt;
+    }
+    void fire() {
+        // The next time out is set before the handler runs; one that falls
+        // behind fires once as soon as it can and takes up its step again.
+        m_dueMs += m_intervalMs;
+        if (m_dueMs < m_clock.elapsedMs())
+            m_dueMs = m_clock.elapsedMs() + m_intervalMs;
+        m_running = true;
+        m_timeout();
+        m_running = false;
+    }
+
+private:
+    FakeClock& m_clock;
+    std::function<void()> m_timeout;
+    int m_intervalMs = 1;
+    qint64 m_dueMs = 0;
+    bool m_active = false;
+    bool m_running = false;
+};
+
 FakeClock::FakeClock(QDateTime start) : m_start(std::move(start)) {}
 
 QDateTime FakeClock::now() const {
@@ -23,6 +63,58 @@ void FakeClock::at(qint64 elapsedMs, std::function<void()> action) {
     m_actions.emplace_back(elapsedMs, std::move(action));
 }
 
+std::unique_ptr<shared::Clock::TimerBackend> FakeClock::createTimer(std::function<void()> timeout) {
+    return std::make_unique<Timer>(*this, std::move(timeout));
+}
+
+bool FakeClock::fireNextDue(qint64 limit) {
+    Timer* timer = nullptr;
+    qint64 due = limit + 1;
+    for (Timer* t : m_timers)
+        if (const auto d = t->due(); d && *d < due) {
+            due = *d;
+            timer = t;
+        }
+    auto action = m_actions.end();
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it)
+        if (it->first < due || (it->first == due && !timer)) {
+            due = it->first;
+            action = it;
+        }
+    if (due > limit)
+        return false;
+    m_elapsedMs = qMax(m_elapsedMs, due);
+    if (action != m_actions.end()) {
+        auto run = std::move(action->second);
+        m_actions.erase(action);
+        run();
+    } else {
+        timer->fire();
+    }
+    return true;
+}
+
+void FakeClock::run(qint64 ms) {
+    const qint64 target = m_elapsedMs + qMax<qint64>(0, ms);
+    while (fireNextDue(target))
+        QCoreApplication::processEvents();
+    m_elapsedMs = qMax(m_elapsedMs, target);
+    QCoreApplication::processEvents();
+}
+
+bool FakeClock::runUntil(const std::function<bool()>& done, qint64 limitMs) {
+    const qint64 limit = m_elapsedMs + limitMs;
+    while (!done()) {
+        if (m_elapsedMs >= limit)
+            return false;
+        if (fireNextDue(limit))
+            QCoreApplication::processEvents();
+        else
+            run(limit - m_elapsedMs);
+    }
+    return true;
+}
+
 void FakeClock::sleep(int ms, const QObject* source, QMetaMethod, UserInput input) {
     ++m_sleeps;
     if (input == UserInput::Hold)
@@ -35,22 +127,10 @@ void FakeClock::sleep(int ms, const QObject* source, QMetaMethod, UserInput inpu
                 target = qMax(*due, m_elapsedMs);
         }
     }
-    // A scheduled action is an event: it wakes the sleeper.
-    for (const auto& [due, action] : m_actions)
-        if (due < target)
-            target = qMax(due, m_elapsedMs);
-    m_elapsedMs = target;
-    std::vector<std::function<void()>> dueNow;
-    for (auto it = m_actions.begin(); it != m_actions.end();) {
-        if (it->first <= m_elapsedMs) {
-            dueNow.push_back(std::move(it->second));
-            it = m_actions.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (auto& action : dueNow)
-        action();
+    // A scheduled action or a timer falling due is an event: it happens, and
+    // it wakes the sleeper.
+    if (!fireNextDue(target))
+        m_elapsedMs = target;
     QCoreApplication::processEvents(input == UserInput::Hold ? QEventLoop::ExcludeUserInputEvents
                                                              : QEventLoop::AllEvents);
 }

@@ -9,7 +9,9 @@
 namespace quadtherm::test {
 
 // A clock the test moves. sleep() jumps ahead (to the next scripted byte
-// arrival when it waits for bytes) and lets pending events run once.
+// arrival when it waits for bytes, or to a timer falling due, which it then
+// fires) and lets pending events run once. run() lets time pass at the top
+// level, firing the timers as a real event loop would.
 class FakeClock final : public shared::Clock {
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 3, 4), QTime(9, 5, 7)));
@@ -18,6 +20,12 @@ public:
     qint64 elapsedMs() const override { return m_elapsedMs; }
     void sleep(int ms, const QObject* source = nullptr, QMetaMethod signal = {},
                UserInput input = UserInput::Deliver) override;
+    std::unique_ptr<TimerBackend> createTimer(std::function<void()> timeout) override;
+
+    // Lets `ms` of time pass, firing the timers and the actions that fall due.
+    void run(qint64 ms);
+    // Lets time pass until `done` holds, at most `limitMs`; false on the limit.
+    bool runUntil(const std::function<bool()>& done, qint64 limitMs);
 
     void advance(qint64 ms) { m_elapsedMs += ms; }
     void setNow(const QDateTime& when);
@@ -31,7 +39,13 @@ public:
     // Runs `action` inside the first sleep that reaches `elapsedMs`.
     void at(qint64 elapsedMs, std::function<void()> action);
 
+    class Timer;
+
 private:
+    // The next timer or action due at or before `limit`, made to happen;
+    // false when there is none.
+    bool fireNextDue(qint64 limit);
+
     QDateTime m_start;
     qint64 m_elapsedMs = 0;
     qint64 m_startOffsetMs = 0;
@@ -39,6 +53,7 @@ private:
     int m_heldInputSleeps = 0;
     std::vector<std::function<std::optional<qint64>()>> m_wakeSources;
     std::vector<std::pair<qint64, std::function<void()>>> m_actions;
+    std::vector<Timer*> m_timers;
 };
 
 } // namespace quadtherm::test

@@ -39,7 +39,8 @@ QList<ScriptedDialogs::Call> ScriptedDialogs::unexpectedCalls() const {
 }
 
 qsizetype ScriptedDialogs::pendingAnswers() const {
-    return m_messages.size() + m_inputs.size() + m_opens.size() + m_saves.size() + m_prints.size();
+    return m_messages.size() + m_inputs.size() + m_opens.size() + m_saves.size() + m_prints.size() +
+           m_choices.size();
 }
 
 void ScriptedDialogs::clear() {
@@ -48,6 +49,7 @@ void ScriptedDialogs::clear() {
     m_opens.clear();
     m_saves.clear();
     m_prints.clear();
+    m_choices.clear();
     m_calls.clear();
 }
 
@@ -104,6 +106,14 @@ bool ScriptedDialogs::print(QWidget*, QPrinter& printer) {
     if (answer.accept && answer.setup)
         answer.setup(printer);
     return answer.accept;
+}
+
+std::optional<int> ScriptedDialogs::choose(QWidget*, const Choice& choice) {
+    keepOpen(Kind::Choice);
+    Call call{Kind::Choice, choice.options.join(u'|'), choice.title, Icon::None, {}, {},
+              {},           m_choices.isEmpty()};
+    m_calls.append(call);
+    return call.unexpected ? std::nullopt : m_choices.dequeue();
 }
 
 } // namespace quadtherm::test

@@ -14,7 +14,7 @@ namespace quadtherm::test {
 // gets what pressing Escape would give, so a test never blocks on one.
 class ScriptedDialogs final : public widgets::UserDialogs {
 public:
-    enum class Kind { Message, Input, Open, Save, Print };
+    enum class Kind { Message, Input, Open, Save, Print, Choice };
     // Whatever the program passed, for the test to check.
     struct Call {
         Kind kind = Kind::Message;
@@ -35,6 +35,8 @@ public:
     void answerOpen(const QString& path) { m_opens.enqueue(path); }
     void answerSave(const QString& path) { m_saves.enqueue(path); }
     void answerPrint(bool accept, PrinterSetup setup = {});
+    // The option chosen with OK, or nothing for a dialog closed without it.
+    void answerChoice(std::optional<int> option) { m_choices.enqueue(option); }
 
     // Runs while each dialog is open, before it is answered: the time a user
     // spends looking at it (a nested event loop, ticks of a timer ...).
@@ -54,6 +56,7 @@ public:
     QString openFile(QWidget* parent, const QString& filter) override;
     QString saveFile(QWidget* parent, const QString& filter) override;
     bool print(QWidget* parent, QPrinter& printer) override;
+    std::optional<int> choose(QWidget* parent, const Choice& choice) override;
 
 private:
     struct PrintAnswer {
@@ -72,6 +75,7 @@ private:
     QQueue<QString> m_opens;
     QQueue<QString> m_saves;
     QQueue<PrintAnswer> m_prints;
+    QQueue<std::optional<int>> m_choices;
     QList<Call> m_calls;
 };
 

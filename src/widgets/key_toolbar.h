@@ -3,13 +3,13 @@
 #include <QString>
 
 #include <functional>
-#include <initializer_list>
+#include <vector>
 
 class QAction;
 class QToolBar;
 class QWidget;
 
-namespace quadtherm::main_window {
+namespace quadtherm::widgets {
 
 // A toolbar button as the windows know it: the key their click handler
 // compares, its tool tip and its image.
@@ -23,7 +23,7 @@ struct ToolbarButton {
 
 // A toolbar named "Toolbar1" whose actions carry their key as data(); a
 // click calls `onClick(key)`.
-QToolBar* makeKeyToolbar(QWidget* window, std::initializer_list<ToolbarButton> buttons,
+QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& buttons,
                          std::function<void(const QString&)> onClick);
 QAction* findKeyAction(const QToolBar* toolbar, const QString& key);
 
@@ -33,4 +33,4 @@ QAction* findKeyAction(const QToolBar* toolbar, const QString& key);
 using KeyRunner = std::function<void(std::function<void()> handler)>;
 void setKeyRunner(QToolBar* toolbar, KeyRunner runner);
 
-} // namespace quadtherm::main_window
+} // namespace quadtherm::widgets

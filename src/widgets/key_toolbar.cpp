@@ -1,11 +1,11 @@
-#include "main_window/key_toolbar.h"
+#include "widgets/key_toolbar.h"
 
-#include "main_window/toolbar_icons.h"
+#include "widgets/toolbar_icons.h"
 
 #include <QAction>
 #include <QToolBar>
 
-namespace quadtherm::main_window {
+namespace quadtherm::widgets {
 
 namespace {
 
@@ -19,7 +19,7 @@ public:
 
 } // namespace
 
-QToolBar* makeKeyToolbar(QWidget* window, std::initializer_list<ToolbarButton> buttons,
+QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& buttons,
                          std::function<void(const QString&)> onClick) {
     auto* toolbar = new QToolBar(QStringLiteral("Toolbar1"), window);
     toolbar->setObjectName(QStringLiteral("Toolbar1"));
@@ -58,9 +58,9 @@ QAction* findKeyAction(const QToolBar* toolbar, const QString& key) {
     return nullptr;
 }
 
-} // namespace quadtherm::main_window
+} // namespace quadtherm::widgets
 
-namespace quadtherm::main_window {
+namespace quadtherm::widgets {
 
 void setKeyRunner(QToolBar* toolbar, KeyRunner runner) {
     // The dispatch is known by its name: it has no meta-object of its own.
@@ -70,4 +70,4 @@ void setKeyRunner(QToolBar* toolbar, KeyRunner runner) {
         dispatch->runner = std::move(runner);
 }
 
-} // namespace quadtherm::main_window
+} // namespace quadtherm::widgets

@@ -1,4 +1,6 @@
-#include "main_window/toolbar_icons.h"
+#include "widgets/toolbar_icons.h"
+
+#include "widgets/theme.h"
 
 #include <QFont>
 #include <QIconEngine>
@@ -10,7 +12,7 @@
 #include <cmath>
 #include <numbers>
 
-namespace quadtherm::main_window {
+namespace quadtherm::widgets {
 
 namespace {
 
@@ -19,12 +21,12 @@ namespace {
 constexpr qreal kGrid = 24.0;
 constexpr qreal kStroke = 2.0;
 
-const QColor kLine(0xe6, 0xe9, 0xec);
-const QColor kMuted(0x9a, 0xa4, 0xad);
-const QColor kCyan(0x38, 0xbd, 0xf8);
-const QColor kGreen(0x4a, 0xde, 0x80);
-const QColor kAmber(0xfb, 0xbf, 0x24);
-const QColor kRed(0xf8, 0x71, 0x71);
+using theme::kAmber;
+using theme::kCyan;
+using theme::kGreen;
+using theme::kMuted;
+using theme::kRed;
+const QColor& kLine = theme::kText;
 
 struct Ink {
     QColor line;
@@ -377,4 +379,4 @@ QIcon toolbarImage(int imageIndex) {
     return QIcon(new ToolbarIconEngine(*image));
 }
 
-} // namespace quadtherm::main_window
+} // namespace quadtherm::widgets

@@ -1,0 +1,71 @@
+#include "widgets/theme.h"
+
+#include <QApplication>
+#include <QPalette>
+
+namespace quadtherm::widgets::theme {
+
+namespace {
+
+const char* const kStyleSheet = R"(
+QWidget#centralPanel { background: #1a1e23; }
+QToolBar { background: #2b3036; border: none; border-bottom: 1px solid #14171a; padding: 3px 6px; spacing: 3px; }
+QToolBar::separator { background: #3a4148; width: 1px; margin: 4px 5px; }
+QToolButton { border: 1px solid transparent; border-radius: 5px; padding: 3px; }
+QToolButton:hover { background: #3a4148; border-color: #4b535c; }
+QToolButton:pressed, QToolButton:checked { background: #454d55; }
+QFrame[role="card"] { background: #23282e; border: 1px solid #30363d; border-radius: 8px; }
+QLabel { color: #e6e9ec; background: transparent; }
+QLabel[role="channel"] { font-size: 13pt; font-weight: bold; }
+QLabel[role="type"] { color: #1a1e23; background: #9aa4ad; border-radius: 4px; padding: 0px 6px; font-weight: bold; }
+QLabel[role="alarm"] { color: #ffffff; background: #dc2626; border-radius: 4px; padding: 1px 7px; font-size: 8pt; font-weight: bold; }
+QLabel[role="value"] { font-size: 24pt; font-weight: bold; }
+QLabel[role="unit"] { color: #9aa4ad; font-size: 11pt; padding-top: 6px; }
+QLabel[role="caption"] { color: #9aa4ad; font-size: 8pt; }
+QFrame[role="popup"] { background: #2b3036; border: 1px solid #4b535c; border-radius: 8px; }
+QLabel[role="popupTitle"] { font-weight: bold; }
+QGroupBox { color: #e6e9ec; border: 1px solid #3a4148; border-radius: 6px; margin-top: 10px; padding-top: 4px; font-weight: bold; }
+QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0px 3px; }
+QWidget#bottomBar { background: #2b3036; border-top: 1px solid #14171a; }
+QLabel#LblCOM[linkUp="true"] { color: #4ade80; font-weight: bold; }
+QLabel#LblCOM[linkUp="false"] { color: #f87171; font-weight: bold; }
+QLabel#LblRec { color: #ffffff; background: #dc2626; border-radius: 4px; padding: 0px 6px; font-weight: bold; }
+QLabel#LblCount, QLabel#LblFileName { color: #9aa4ad; }
+QTableView { gridline-color: #30363d; }
+QHeaderView::section { background: #2b3036; color: #e6e9ec; border: none; border-right: 1px solid #3a4148; border-bottom: 1px solid #3a4148; padding: 2px 5px; font-weight: bold; }
+)";
+
+QPalette darkPalette(QPalette palette) {
+    const QColor window(0x23, 0x28, 0x2e), text = kText, base(0x15, 0x18, 0x1c),
+                                           button(0x3a, 0x41, 0x48), muted = kMuted;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, button);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Highlight, QColor(0x25, 0x63, 0xeb));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, muted);
+    palette.setColor(QPalette::Mid, QColor(0x4b, 0x53, 0x5c));
+    palette.setColor(QPalette::Dark, base);
+    palette.setColor(QPalette::Light, QColor(0x4b, 0x53, 0x5c));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, muted.darker(130));
+    return palette;
+}
+
+} // namespace
+
+void applyToApplication() {
+    // Widgets under a style sheet take the application's palette, not the
+    // window's: the whole program shares the dark theme.
+    QApplication::setPalette(darkPalette(QApplication::palette()));
+}
+
+QString mainWindowStyleSheet() {
+    return QString::fromUtf8(kStyleSheet);
+}
+
+} // namespace quadtherm::widgets::theme

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <array>
+
+class QWidget;
+
+namespace quadtherm::widgets {
+
+// The program's one look: a dark instrument panel. Every colour it uses is
+// named here.
+namespace theme {
+
+inline const QColor kText(0xe6, 0xe9, 0xec);
+inline const QColor kMuted(0x9a, 0xa4, 0xad);
+inline const QColor kCyan(0x38, 0xbd, 0xf8);
+inline const QColor kGreen(0x4a, 0xde, 0x80);
+inline const QColor kAmber(0xfb, 0xbf, 0x24);
+inline const QColor kViolet(0xc0, 0x84, 0xfc);
+inline const QColor kRed(0xf8, 0x71, 0x71);
+// T1 to T4: each channel's trace, name and knob.
+inline const std::array<QColor, 4> kChannelColors{kCyan, kGreen, kAmber, kViolet};
+
+// The dark palette for the whole application and the style sheet of the
+// main window (the other windows inherit it as its children).
+void applyToApplication();
+QString mainWindowStyleSheet();
+
+} // namespace theme
+
+} // namespace quadtherm::widgets
