@@ -86,8 +86,9 @@ Commands:
                            are dropped from it (counted on standard error), never
                            from the file.
 
-Numbers are whole numbers within the ranges shown; anything else is a usage
-error and nothing is sent to the meter.
+Numbers are whole numbers within the ranges shown (counts N: 1..2147483647);
+anything else is a usage error, and nothing is sent to the meter. Ctrl-C or
+SIGTERM ends any wait within about 0.1 s.
 
 Exit status: 0 done (also a recording ended by Ctrl-C or SIGTERM), 1 usage
 error, 2 the meter did not answer or the port failed, 3 a data file could not
