@@ -7,7 +7,15 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 using quadtherm::test::MeterSimProcess;
 
@@ -58,7 +66,10 @@ QStringList requests(MeterSimProcess& sim) {
 // A recording in progress; its standard output is one line per record.
 class Recording {
 public:
-    Recording(const MeterSimProcess& sim, const QStringList& args) {
+    // `stdoutFd`: the child's standard output instead of a pipe the test reads.
+    Recording(const MeterSimProcess& sim, const QStringList& args, int stdoutFd = -1) {
+        if (stdoutFd >= 0)
+            m_process.setChildProcessModifier([stdoutFd] { ::dup2(stdoutFd, STDOUT_FILENO); });
         m_process.start(QStringLiteral(QUADTHERM_CLI_PATH),
                         QStringList{"--port", sim.device(), "--timeout", "5", "record"} + args);
         m_process.waitForStarted(5000);
@@ -83,6 +94,7 @@ public:
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
     void terminate() { m_process.terminate(); }
+    void interrupt() { ::kill(pid_t(m_process.processId()), SIGINT); }
     QStringList lines() const { return QString::fromLatin1(m_out).split('\n', Qt::SkipEmptyParts); }
     QString err() const { return QString::fromUtf8(m_err); }
 
@@ -125,6 +137,90 @@ QStringList checkRecords(const QByteArray& file, QByteArray heading = {}, int fi
     return records;
 }
 
+// A pipe that nobody reads, its 4096-byte buffer full: a terminal held with
+// Ctrl-S, or a pager left on a page.
+class BlockedPipe {
+public:
+    BlockedPipe() {
+        if (::pipe2(m_fds, O_CLOEXEC) != 0)
+            return;
+        ::fcntl(m_fds[1], F_SETPIPE_SZ, 4096);
+        ::fcntl(m_fds[1], F_SETFL, O_NONBLOCK);
+        const char byte = 'x';
+        while (::write(m_fds[1], &byte, 1) == 1) {
+        }
+        // The child inherits the open file: it must block, as a terminal's does.
+        ::fcntl(m_fds[1], F_SETFL, 0);
+    }
+    ~BlockedPipe() {
+        ::close(m_fds[0]);
+        ::close(m_fds[1]);
+    }
+    int writeEnd() const { return m_fds[1]; }
+
+private:
+    int m_fds[2] = {-1, -1};
+};
+
+// A meter played by the test on a pseudo-terminal: it answers every status
+// exchange, and each power-off request with the next scripted reply (the
+// last one again once they run out).
+class PtyMeter {
+public:
+    explicit PtyMeter(QList<QByteArray> powerOffReplies) : m_replies(std::move(powerOffReplies)) {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+            return;
+        m_device = QString::fromLocal8Bit(::ptsname(m_master));
+        // Held open, raw, so that the master never reads end-of-file between
+        // the test and the tool.
+        m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios raw{};
+        ::tcgetattr(m_slave, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(m_slave, TCSANOW, &raw);
+        m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { answer(); });
+    }
+    ~PtyMeter() {
+        m_notifier.reset();
+        ::close(m_slave);
+        ::close(m_master);
+    }
+    QString device() const { return m_device; }
+
+private:
+    void answer() {
+        char bytes[256];
+        const ssize_t n = ::read(m_master, bytes, sizeof bytes);
+        if (n > 0)
+            m_pending.append(bytes, n);
+        while (!m_pending.isEmpty()) {
+            QByteArray reply;
+            if (m_pending.startsWith('A')) {
+                reply = QByteArray("\x02\x00\x20\x00\x00\xFF\x03", 7);
+                m_pending.remove(0, 1);
+            } else if (m_pending.startsWith('V')) {
+                if (m_pending.size() < 4)
+                    return;
+                reply = m_replies[std::min(m_answered++, m_replies.size() - 1)];
+                m_pending.remove(0, 4);
+            } else {
+                m_pending.remove(0, 1);
+            }
+            [[maybe_unused]] const ssize_t written = ::write(m_master, reply.data(), reply.size());
+        }
+    }
+
+    QList<QByteArray> m_replies;
+    qsizetype m_answered = 0;
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_device;
+    QByteArray m_pending;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
 } // namespace
 
 class TestCli : public QObject {
@@ -144,13 +240,12 @@ private Q_SLOTS:
         row("clock", 0, date + "\n", "58");
         row("clock --set", 0, "meter clock set to " + date + "\n", "54 .. .. ..");
         row("interval", 0, "\\d+\n", "55 00 00 00");
-        row("interval 300", 0, ".*255 s\n", "55 01 FF 00");
-        row("interval 0", 0, ".*1 s\n", "55 01 01 00");
+        row("interval 255", 0, ".*255 s\n", "55 01 FF 00");
+        row("interval 1", 0, ".*1 s\n", "55 01 01 00");
         row("poweroff", 0, "(5|15|30)\n", "56 00 00 00");
         row("poweroff 30", 0, ".*30 minutes\n", "56 01 02 00");
         row("poweroff 5", 0, ".*5 minutes\n", "56 01 00 00");
         row("memsize", 0, "8 \\(512 K\\)\n", "59 00");
-        row("memsize 3", 0, ".*1 \\(64 K\\)\n", "59 01 01");
         row("memsize 4", 0, ".*4 \\(256 K\\)\n", "59 01 04");
         row("key HOLD", 0, "pressed HOLD\n", "57 00 01 00");
         row("key type", 0, "pressed TYPE\n", "57 80 00 00");
@@ -161,7 +256,11 @@ private Q_SLOTS:
         row("key MEM --long", 0, ".*\n", "57 00 80 00");
         row("erase auto --yes", 0, "record sets erased\n", "57 00 00 02");
         row("erase manual --yes", 0, "manual readings erased\n", "57 00 00 01");
-        // Refused before a byte is written.
+        // Refused before a byte is written (issue 9: the first three were
+        // clamped and sent).
+        row("interval 300", 1, "", "");
+        row("interval 0", 1, "", "");
+        row("memsize 3", 1, "", "");
         row("poweroff 7", 1, "", "");
         row("key FOO", 1, "", "");
         row("key HOLD --long", 1, "", "");
@@ -260,6 +359,151 @@ private Q_SLOTS:
             QVERIFY2(r.out.contains(QLatin1String(word)), word);
     }
 
+    // Issue 9: numbers were wrapped (the timeout) or clamped and sent, and
+    // arguments were checked only once the port was open.
+    void badArgumentsAreRefusedBeforeThePortIsOpened_data() {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* args, const char* message) {
+            QTest::newRow(args) << QString(args) << QString(message);
+        };
+        row("--timeout 2147484 status",
+            "the timeout must be a whole number from 1 to 86400, not '2147484'");
+        row("--timeout 4294968 status", "from 1 to 86400, not '4294968'");
+        row("--timeout 0 status", "from 1 to 86400, not '0'");
+        row("interval 0", "the interval must be a whole number from 1 to 255, not '0'");
+        row("interval 256", "from 1 to 255, not '256'");
+        row("interval 2.5", "from 1 to 255, not '2.5'");
+        row("memsize 3", "the memory size is 1, 2, 4 or 8, not '3'");
+        row("poweroff 7", "the power-off time is 5, 15 or 30 minutes, not '7'");
+        row("watch --count 0", "the count must be a whole number from 1 to 2147483647, not '0'");
+        row("record --out x.4ch --interval inf",
+            "the interval must be a whole number from 1 to 86400, not 'inf'");
+        row("record --out x.4ch --records 99999999999", "not '99999999999'");
+        row("bogus", "unknown command 'bogus'");
+    }
+    void badArgumentsAreRefusedBeforeThePortIsOpened() {
+        QFETCH(QString, args);
+        QFETCH(QString, message);
+        const Run r = cli(QStringList{"--port", "/dev/quadtherm-no-such-device"} + args.split(' '));
+        QVERIFY2(r.exitCode == 1 && r.err.contains(message), qPrintable(describe(r)));
+        QVERIFY(!QFile::exists("x.4ch"));
+    }
+
+    // Issue 9: a stray or garbled reply printed a wrong time, or "unknown
+    // power-off code 59" with status 0.
+    void powerOffTakesOnlyAFramedCode_data() {
+        QTest::addColumn<QList<QByteArray>>("replies");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("a code out of range, then 15")
+            << QList<QByteArray>{"\x02\x3B\x03", "\x02\x01\x03"} << 0 << "15\n";
+        QTest::newRow("a stray byte before the reply")
+            << QList<QByteArray>{QByteArray("\x7F\x02\x01\x03")} << 0 << "15\n";
+        QTest::newRow("wrong markers, then 15")
+            << QList<QByteArray>{QByteArray("\x05\x00\x07", 3), "\x02\x01\x03"} << 0 << "15\n";
+        QTest::newRow("never a valid code") << QList<QByteArray>{"\x02\x09\x03"} << 2 << "";
+    }
+    void powerOffTakesOnlyAFramedCode() {
+        QFETCH(QList<QByteArray>, replies);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        PtyMeter meter(replies);
+        QVERIFY(!meter.device().isEmpty());
+        QProcess p;
+        p.start(QStringLiteral(QUADTHERM_CLI_PATH),
+                {"--port", meter.device(), "--timeout", "2", "poweroff"});
+        // The meter answers from this event loop.
+        QVERIFY(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(p.exitCode() == exitCode, qPrintable(out + err));
+        QCOMPARE(out, output);
+    }
+
+    // Issue 9: a wait heard SIGINT and SIGTERM only when --timeout ran out.
+    void signalsEndEveryWaitPromptly_data() {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("status, silent meter, SIGINT")
+            << QStringList{"--silent"} << QStringList{"status"} << SIGINT << 130;
+        QTest::newRow("clock, silent meter, SIGTERM")
+            << QStringList{"--silent"} << QStringList{"clock"} << SIGTERM << 143;
+        QTest::newRow("watch, re-synchronising on garbage, SIGINT")
+            << QStringList{"--garbage"} << QStringList{"watch"} << SIGINT << 130;
+        QTest::newRow("record not started yet, SIGTERM")
+            << QStringList{"--silent"} << QStringList{"record", "--out", "x.4ch"} << SIGTERM << 143;
+    }
+    void signalsEndEveryWaitPromptly() {
+        QFETCH(QStringList, simOptions);
+        QFETCH(QStringList, command);
+        QFETCH(int, signal);
+        MeterSimProcess sim(simOptions);
+        QTemporaryDir dir;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QProcess p;
+        p.start(QStringLiteral(QUADTHERM_CLI_PATH),
+                QStringList{"--port", sim.device(), "--timeout", "1000"} + command);
+        QVERIFY(p.waitForStarted(5000));
+        QTest::qWait(1500); // well inside the first wait
+        QVERIFY(p.state() == QProcess::Running);
+        QElapsedTimer t;
+        t.start();
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished(10000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit, qPrintable(err));
+        QTEST(p.exitCode(), "exitCode");
+        QVERIFY2(
+            err.contains(signal == SIGINT ? "interrupted by SIGINT" : "interrupted by SIGTERM"),
+            qPrintable(err));
+        QVERIFY(!QFile::exists("x.4ch"));
+    }
+
+    // Issue 9: Ctrl-S for 20 s left a 19 s gap in the file, and a full pipe
+    // ended the recording with status 2 and a false "did not answer".
+    void recordingKeepsTimeWhileStandardOutputIsNotRead() {
+        MeterSimProcess sim;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("run.4ch");
+        BlockedPipe stdoutPipe;
+        Recording recording(sim, {"--out", path}, stdoutPipe.writeEnd());
+        // 31 records a second apart (checkRecords), all with stdout blocked.
+        QStringList written;
+        [[maybe_unused]] const bool enough = QTest::qWaitFor(
+            [&] { return (written = checkRecords(contents(path))).size() >= 31; }, 60000);
+        QVERIFY2(written.size() >= 31 && written.first().startsWith("1\t"),
+                 qPrintable(QStringLiteral("%1 records, the last: %2")
+                                .arg(written.size())
+                                .arg(written.value(written.size() - 1))));
+        // It still ends at once, every line on disk, with stdout still blocked.
+        QElapsedTimer t;
+        t.start();
+        recording.interrupt();
+        QCOMPARE(recording.finish(), 0);
+        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(checkRecords(contents(path)).size() >= written.size());
+    }
+
+    // Issue 9: the record before a continuation that could not be created
+    // was on disk but not printed.
+    void everyRecordOnDiskIsPrinted() {
+        MeterSimProcess sim;
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("run-1.4ch")); // in the continuation's way
+        Recording recording(
+            sim, {"--out", dir.filePath("run.4ch"), "--records", "5", "--split-records", "2"});
+        QCOMPARE(recording.finish(), 3);
+        QVERIFY2(recording.err().contains("run-1.4ch\": Is a directory"),
+                 qPrintable(recording.err()));
+        const QStringList records = checkRecords(contents(dir.filePath("run.4ch")), kHeadingKKJT);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(recording.lines(), records);
+    }
+
     void recordingWritesTheSameLinesItPrints_data() {
         QTest::addColumn<QStringList>("simOptions");
         QTest::addColumn<QByteArray>("heading");
@@ -343,10 +587,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
         QTest::newRow("no file") << QStringList{"--records", "1"} << 1 << "record needs --out FILE";
-        QTest::newRow("interval not a number") << QStringList{"--out", "x.4ch", "--interval", "nan"}
-                                               << 1 << "the interval must be a number";
-        QTest::newRow("full disk") << QStringList{"--out", "/dev/full"} << 3
-                                   << "Cannot write \"/dev/full\": No space left on device";
+        QTest::newRow("interval not a number")
+            << QStringList{"--out", "x.4ch", "--interval", "nan"} << 1
+            << "the interval must be a whole number from 1 to 86400, not 'nan'";
+        // Issue 9: a FIFO held open() forever, deaf to signals and --timeout.
+        QTest::newRow("FIFO") << QStringList{"--out", "fifo"} << 3
+                              << "Cannot write \"fifo\": Not a regular file";
+        QTest::newRow("device") << QStringList{"--out", "/dev/full"} << 3
+                                << "Cannot write \"/dev/full\": Not a regular file";
         QTest::newRow("missing folder")
             << QStringList{"--out", "/quadtherm-no-such/run.4ch"} << 3
             << "Cannot write \"/quadtherm-no-such/run.4ch\": No such file or directory";
@@ -357,6 +605,7 @@ private Q_SLOTS:
         MeterSimProcess sim;
         QTemporaryDir dir;
         QVERIFY(QDir::setCurrent(dir.path()));
+        QCOMPARE(::mkfifo("fifo", 0600), 0);
         Recording recording(sim, args);
         QTEST(recording.finish(), "exitCode");
         QVERIFY2(recording.err().contains(message), qPrintable(recording.err()));

@@ -1,11 +1,14 @@
 // quadtherm-cli: the meter's requests from the command line, for scripts,
 // remote machines and tests. The same protocol code as the desktop program,
 // but no wait is endless: a meter that does not answer within the timeout
-// ends the command with exit status 2. `record` writes the same data files,
-// with the same once-a-second cycle, as the desktop program.
+// ends the command with exit status 2, and SIGINT or SIGTERM end any wait at
+// its next wake. `record` writes the same data files, with the same
+// once-a-second cycle, as the desktop program; what it prints never holds it up.
 
+#include "cli/console.h"
+#include "cli/signal_watch.h"
 #include "main_window/live_tick.h"
-#include "main_window/sampling.h"
+#include "meter_link/live_reading.h"
 #include "meter_link/meter_keys.h"
 #include "meter_link/meter_protocol.h"
 #include "meter_link/qt_serial_port.h"
@@ -14,18 +17,22 @@
 #include "recording/recorder.h"
 #include "shared/clock.h"
 #include "shared/reading_text.h"
+#include "shared/whole_number.h"
 #include "sim/simulated_serial_port.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QScopeGuard>
-#include <QTextStream>
 #include <QTimer>
 
 #include <csignal>
+#include <functional>
+#include <limits>
 #include <memory>
 
 using namespace quadtherm;
+using cli::Console;
+using cli::SignalWatch;
 using main_window::TickOutcome;
 using meter_link::MeterProtocol;
 
@@ -37,6 +44,11 @@ constexpr int kExitWriteFailed = 3;
 constexpr int kExitConfigurationChanged = 4;
 constexpr int kTickMs = 50;
 constexpr int kCycleMs = 1000;
+constexpr int kDefaultTimeoutSeconds = 10;
+constexpr int kMaxTimeoutSeconds = 86400;
+constexpr int kMaxRecordSeconds = 86400;
+constexpr int kMaxMeterSeconds = 255;
+constexpr qint64 kMaxCount = std::numeric_limits<int>::max();
 
 const char* const kUsage =
     R"(usage: quadtherm-cli (--port DEVICE | --simulate) [--timeout SECONDS] COMMAND
@@ -47,7 +59,7 @@ meter's status exchange, as in the desktop program.
 Options:
   --port DEVICE       the serial device (e.g. /dev/ttyUSB0)
   --simulate          use the built-in simulated meter
-  --timeout SECONDS   give up when the meter does not answer (default 10)
+  --timeout SECONDS   give up when the meter does not answer (1..86400, default 10)
   --help              this text
 
 Commands:
@@ -56,235 +68,230 @@ Commands:
   clock --set              set the meter clock to this computer's clock
   interval [N]             read, or set (1..255 s), the meter sampling interval
   poweroff [5|15|30]       read, or set, the automatic power-off time in minutes
-  memsize [N]              read, or set (1, 2, 4 or 8; others become 1), the memory size
+  memsize [N]              read, or set (1, 2, 4 or 8), the memory size in units of 64 K
   key NAME [--long]        press a key: READ ALARM CF SET TIME TYPE HOLD UP LEFT
                            ENTER RIGHT DOWN MAXMIN MEM (--long for MAXMIN and MEM)
   erase auto|manual --yes  erase the record sets or the manual readings
   watch [--count N]        poll like the live display and print each reading
   record --out FILE [--interval S] [--records N] [--split-records N]
                            record like the desktop program: a ".4ch" data file
-                           with one line every S seconds (1..86400, default 1),
-                           each line also printed; ends after N records, or on
-                           Ctrl-C or SIGTERM with every line written. After every
-                           N split records (default 320000) it goes on in FILE-1,
-                           FILE-2 ... ("-n" before the file name's first dot).
+                           (a regular file, replaced if it exists) with one line
+                           every S seconds (1..86400, default 1), each line also
+                           printed; ends after N records, or on Ctrl-C or SIGTERM.
+                           After every N split records (default 320000) it goes
+                           on in FILE-1, FILE-2 ... ("-n" before the file name's
+                           first dot). Each line is synced to the storage device
+                           before it is printed. Printing never holds the
+                           recording up: when standard output is not read, lines
+                           are dropped from it (counted on standard error), never
+                           from the file.
 
-Exit status: 0 done, 1 usage error, 2 the meter did not answer or the port failed,
-3 a data file could not be written, 4 a probe, a type or the unit changed (or
-the link was rebuilt) while recording.
+Numbers are whole numbers within the ranges shown (counts N: 1..2147483647);
+anything else is a usage error, and nothing is sent to the meter. Ctrl-C or
+SIGTERM ends any wait within about 0.1 s.
+
+Exit status: 0 done (also a recording ended by Ctrl-C or SIGTERM), 1 usage
+error, 2 the meter did not answer or the port failed, 3 a data file could not
+be written, 4 a probe, a type or the unit changed (or the link was rebuilt)
+while recording, 130 ended by Ctrl-C (SIGINT), 143 ended by SIGTERM (record
+too, when the recording had not started yet).
 )";
 
 const char* const kUsageHint = "Try 'quadtherm-cli --help' for the options and commands.\n";
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
 struct UsageError {
     QString message;
 };
+struct NoAnswer {};
+struct Interrupted {};
 
-int toInt(const QString& text, const char* what) {
-    bool ok = false;
-    const int n = text.toInt(&ok);
-    if (!ok)
-        throw UsageError{QStringLiteral("%1 must be a whole number, not '%2'").arg(what, text)};
-    return n;
+qint64 wholeNumber(const QString& text, const QString& what, qint64 low, qint64 high) {
+    const auto n = shared::wholeNumberIn(text, low, high);
+    if (!n)
+        throw UsageError{QStringLiteral("%1 must be a whole number from %2 to %3, not '%4'")
+                             .arg(what, QString::number(low), QString::number(high), text)};
+    return *n;
 }
 
-class Cli {
-public:
-    Cli(meter_link::SerialPort& port, int timeoutSeconds, QTextStream& out)
-        : m_port(port), m_protocol(port, m_clock, m_state), m_timeoutMs(timeoutSeconds * 1000),
-          m_out(out) {}
-
-    int run(const QString& command, QStringList args);
-
-private:
-    // Each exchange gets the whole timeout.
-    void arm() { m_protocol.setGiveUpAfter(m_timeoutMs); }
-    template <typename T> T need(std::optional<T> value) {
-        if (!value)
-            throw NoAnswer{};
-        return *value;
-    }
-    void need(bool ok) {
-        if (!ok)
-            throw NoAnswer{};
-    }
-    // Lets the serial line send what was written before the program ends.
-    void settle() { m_protocol.Delay(0.1); }
-
-    void status();
-    void clock(const QStringList& args);
-    void interval(const QStringList& args);
-    void poweroff(const QStringList& args);
-    void memsize(const QStringList& args);
-    void key(const QStringList& args);
-    void erase(const QStringList& args);
-    void watch(const QStringList& args);
-    int record(const QStringList& args);
-
-public:
-    struct NoAnswer {};
-
-private:
-    meter_link::SerialPort& m_port;
-    shared::SystemClock m_clock;
-    shared::RunState m_state;
-    MeterProtocol m_protocol;
-    int m_timeoutMs;
-    QTextStream& m_out;
-};
+// One of a few allowed whole numbers; `allowed` reads "5, 15 or 30".
+int oneOf(const QString& text, std::initializer_list<int> values, const QString& what,
+          const QString& allowed) {
+    const auto n = shared::wholeNumberIn(text, std::numeric_limits<int>::min(),
+                                         std::numeric_limits<int>::max());
+    if (!n || std::find(values.begin(), values.end(), int(*n)) == values.end())
+        throw UsageError{QStringLiteral("%1 is %2, not '%3'").arg(what, allowed, text)};
+    return int(*n);
+}
 
 void noMoreArgs(const QStringList& args) {
     if (!args.isEmpty())
         throw UsageError{QStringLiteral("unexpected argument '%1'").arg(args.first())};
 }
 
-int Cli::run(const QString& command, QStringList args) {
-    arm();
-    if (command == "status") {
-        noMoreArgs(args);
-        status();
-    } else if (command == "clock") {
-        clock(args);
-    } else if (command == "interval") {
-        interval(args);
-    } else if (command == "poweroff") {
-        poweroff(args);
-    } else if (command == "memsize") {
-        memsize(args);
-    } else if (command == "key") {
-        key(args);
-    } else if (command == "erase") {
-        erase(args);
-    } else if (command == "watch") {
-        watch(args);
-    } else if (command == "record") {
-        return record(args);
-    } else {
-        throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
+struct RecordOptions {
+    QString path;
+    int seconds = 1;
+    qint64 records = -1; // no limit
+    int recordsPerFile = recording::kRecordsPerFile;
+};
+
+class Cli {
+public:
+    Cli(meter_link::SerialPort& port, int timeoutSeconds, Console& console,
+        const SignalWatch& signalWatch)
+        : m_protocol(port, m_clock, m_state), m_timeoutMs(qint64(timeoutSeconds) * 1000),
+          m_console(console), m_signals(signalWatch) {
+        QObject::connect(&signalWatch, &SignalWatch::received, &m_protocol,
+                         [this] { m_protocol.stop(); });
+        arm();
     }
+
+    int status();
+    int readClock();
+    int setClock();
+    int readInterval();
+    int setInterval(int seconds);
+    int readPowerOff();
+    int setPowerOff(int minutes);
+    int readMemorySize();
+    int setMemorySize(int code);
+    int press(const QString& name, meter_link::KeyCode key, bool held);
+    int erase(bool automatic);
+    int watch(qint64 count);
+    int record(const RecordOptions& options);
+
+private:
+    // Each exchange gets the whole timeout.
+    void arm() { m_protocol.setGiveUpAfter(m_timeoutMs); }
+    // A wait that ended early: a signal, or else the meter's silence.
+    [[noreturn]] void fail() const {
+        if (m_signals.first() != 0)
+            throw Interrupted{};
+        throw NoAnswer{};
+    }
+    template <typename T> T need(std::optional<T> value) {
+        if (!value)
+            fail();
+        return *value;
+    }
+    void need(bool ok) {
+        if (!ok)
+            fail();
+    }
+    // Lets the serial line send what was written before the program ends. The
+    // request is out: only a signal, not the deadline, makes this a failure.
+    void settle() {
+        if (!m_protocol.Delay(0.1) && m_signals.first() != 0)
+            throw Interrupted{};
+    }
+    void print(const QString& text) { m_console.print(text); }
+
+    shared::SystemClock m_clock;
+    shared::RunState m_state;
+    MeterProtocol m_protocol;
+    qint64 m_timeoutMs;
+    Console& m_console;
+    const SignalWatch& m_signals;
+};
+
+int Cli::status() {
+    need(m_protocol.QueryStatus());
+    print(QStringLiteral("memory_pointer: %1\nmanual_count: %2\n")
+              .arg(qint64(m_state.link.MemoryPointer))
+              .arg(m_state.link.ManualCount));
     return 0;
 }
 
-void Cli::status() {
-    need(m_protocol.QueryStatus());
-    m_out << "memory_pointer: " << qint64(m_state.link.MemoryPointer) << '\n'
-          << "manual_count: " << m_state.link.ManualCount << '\n';
+int Cli::readClock() {
+    print(need(m_protocol.readMeterClock()).text() + u'\n');
+    return 0;
 }
 
-void Cli::clock(const QStringList& args) {
-    if (args.isEmpty()) {
-        m_out << need(m_protocol.readMeterClock()).text() << '\n';
-        return;
-    }
-    if (args != QStringList{"--set"})
-        throw UsageError{QStringLiteral("clock takes only --set")};
+int Cli::setClock() {
     const QDateTime now = m_clock.now();
     need(m_protocol.setMeterClock(now));
     settle();
-    m_out << "meter clock set to " << now.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) << '\n';
+    print(QStringLiteral("meter clock set to %1\n")
+              .arg(now.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
+    return 0;
 }
 
-void Cli::interval(const QStringList& args) {
-    if (args.isEmpty()) {
-        m_out << need(m_protocol.readMeterInterval()) << '\n';
-        return;
-    }
-    if (args.size() != 1)
-        throw UsageError{QStringLiteral("interval takes one number")};
-    const int seconds = std::clamp(toInt(args[0], "the interval"), 1, 255);
+int Cli::readInterval() {
+    print(QString::number(need(m_protocol.readMeterInterval())) + u'\n');
+    return 0;
+}
+
+int Cli::setInterval(int seconds) {
     need(m_protocol.setMeterInterval(seconds));
     settle();
-    m_out << "meter sampling interval set to " << seconds << " s\n";
+    print(QStringLiteral("meter sampling interval set to %1 s\n").arg(seconds));
+    return 0;
 }
 
-void Cli::poweroff(const QStringList& args) {
+int Cli::readPowerOff() {
     static constexpr int kMinutes[] = {5, 15, 30};
-    if (args.isEmpty()) {
-        // A short reply is the desktop program's cue to re-synchronise; here
-        // the request is simply asked again until the timeout.
-        std::optional<int> index;
-        while (!(index = m_protocol.readPowerOffIndex()) && !m_protocol.stopped()) {
+    // Only 02 n 03 with a code 0..2 answers; a garbled reply, or stray bytes
+    // before it, is asked again like the other reads (issue 9: they printed
+    // a wrong time, or an unknown code with status 0). The last bytes count,
+    // as in every reply.
+    for (;;) {
+        need(m_protocol.QueryStatus());
+        m_protocol.sendCommand('V', 0x00, 0x00, 0x00);
+        need(m_protocol.Delay(0.02));
+        const QByteArray reply = m_protocol.readAllWaiting().right(3);
+        if (reply.size() == 3 && quint8(reply[0]) == meter_link::kStx &&
+            quint8(reply[2]) == meter_link::kEtx && quint8(reply[1]) <= 2) {
+            print(QString::number(kMinutes[quint8(reply[1])]) + u'\n');
+            return 0;
         }
-        const int i = need(index);
-        if (i >= 0 && i <= 2)
-            m_out << kMinutes[i] << '\n';
-        else
-            m_out << "unknown power-off code " << i << '\n';
-        return;
     }
-    if (args.size() != 1)
-        throw UsageError{QStringLiteral("poweroff takes one of 5, 15 or 30")};
-    const int minutes = toInt(args[0], "the power-off time");
-    const auto it = std::find(std::begin(kMinutes), std::end(kMinutes), minutes);
-    if (it == std::end(kMinutes))
-        throw UsageError{QStringLiteral("the power-off time is 5, 15 or 30 minutes")};
-    need(m_protocol.setPowerOffIndex(static_cast<int>(it - std::begin(kMinutes))));
-    settle();
-    m_out << "power-off time set to " << minutes << " minutes\n";
 }
 
-void Cli::memsize(const QStringList& args) {
-    if (args.isEmpty()) {
-        std::optional<int> code;
-        while (!(code = m_protocol.readMemorySize()) && !m_protocol.stopped()) {
-        }
-        const int n = need(code);
-        m_out << n << " (" << n * 64 << " K)\n";
-        return;
+int Cli::setPowerOff(int minutes) {
+    need(m_protocol.setPowerOffIndex(minutes == 5 ? 0 : minutes == 15 ? 1 : 2));
+    settle();
+    print(QStringLiteral("power-off time set to %1 minutes\n").arg(minutes));
+    return 0;
+}
+
+int Cli::readMemorySize() {
+    std::optional<int> code;
+    while (!(code = m_protocol.readMemorySize()) && !m_protocol.stopped()) {
     }
-    if (args.size() != 1)
-        throw UsageError{QStringLiteral("memsize takes one number")};
-    int code = toInt(args[0], "the memory size");
-    if (code != 1 && code != 2 && code != 4 && code != 8)
-        code = 1;
+    const int n = need(code);
+    print(QStringLiteral("%1 (%2 K)\n").arg(n).arg(n * 64));
+    return 0;
+}
+
+int Cli::setMemorySize(int code) {
     need(m_protocol.setMemorySize(code));
     settle();
-    m_out << "memory size set to " << code << " (" << code * 64 << " K)\n";
+    print(QStringLiteral("memory size set to %1 (%2 K)\n").arg(code).arg(code * 64));
+    return 0;
 }
 
-void Cli::key(const QStringList& args) {
-    if (args.isEmpty() || args.size() > 2 || (args.size() == 2 && args[1] != "--long"))
-        throw UsageError{QStringLiteral("key takes a key name and optionally --long")};
-    const QByteArray name = args[0].toUpper().toLatin1();
-    const auto* key = meter_link::findMeterKey(name.toStdString());
-    if (!key)
-        throw UsageError{QStringLiteral("unknown key '%1'").arg(args[0])};
-    const bool held = args.size() == 2;
-    if (held && !key->longPress)
-        throw UsageError{QStringLiteral("only MAXMIN and MEM take --long")};
-    need(m_protocol.pressKey(held ? *key->longPress : key->press));
-    m_out << "pressed " << QString::fromLatin1(name) << (held ? " (long)" : "") << '\n';
+int Cli::press(const QString& name, meter_link::KeyCode key, bool held) {
+    need(m_protocol.pressKey(key));
+    print(QStringLiteral("pressed %1%2\n").arg(name, held ? QStringLiteral(" (long)") : QString()));
+    return 0;
 }
 
-void Cli::erase(const QStringList& args) {
-    if (args.isEmpty() || (args[0] != "auto" && args[0] != "manual"))
-        throw UsageError{QStringLiteral("erase takes auto or manual")};
-    if (args.size() != 2 || args[1] != "--yes")
-        throw UsageError{QStringLiteral("erasing cannot be undone: add --yes to erase")};
-    const bool automatic = args[0] == "auto";
+int Cli::erase(bool automatic) {
     need(m_protocol.eraseMemory(automatic ? meter_link::kEraseRecordSets
                                           : meter_link::kEraseManualReadings));
-    m_out << (automatic ? "record sets erased\n" : "manual readings erased\n");
+    print(automatic ? QStringLiteral("record sets erased\n")
+                    : QStringLiteral("manual readings erased\n"));
+    return 0;
 }
 
-void Cli::watch(const QStringList& args) {
-    int count = -1;
-    if (!args.isEmpty()) {
-        if (args.size() != 2 || args[0] != "--count")
-            throw UsageError{QStringLiteral("watch takes only --count N")};
-        count = toInt(args[1], "the count");
-        if (count < 1)
-            throw UsageError{QStringLiteral("the count must be at least 1")};
-    }
+int Cli::watch(qint64 count) {
     const auto& live = m_state.live;
     qint64 nextTick = m_clock.elapsedMs();
-    for (int printed = 0; (count < 0 || printed < count) && !g_interrupted;) {
+    for (qint64 printed = 0; count < 0 || printed < count;) {
         arm();
         const TickOutcome outcome = main_window::LiveTick(m_protocol, m_state);
         if (outcome == TickOutcome::Stopped)
-            throw NoAnswer{};
+            fail();
         if (outcome == TickOutcome::Resynced)
             continue;
         if (outcome == TickOutcome::Changed)
@@ -296,7 +303,7 @@ void Cli::watch(const QStringList& args) {
                                          live.LiveTextC[k] + QStringLiteral(" °C"));
         const QString letter =
             live.TypeLetter[k].isEmpty() ? QStringLiteral("?") : live.TypeLetter[k];
-        m_out << 'T' << k + 1 << "  " << letter << "  " << shown << Qt::endl;
+        print(QStringLiteral("T%1  %2  %3\n").arg(k + 1).arg(letter, shown));
         ++printed;
         nextTick += kTickMs;
         const qint64 wait = nextTick - m_clock.elapsedMs();
@@ -304,56 +311,26 @@ void Cli::watch(const QStringList& args) {
             m_clock.sleep(static_cast<int>(wait));
         else
             nextTick = m_clock.elapsedMs();
+        if (m_signals.first() != 0)
+            throw Interrupted{};
     }
-}
-
-struct RecordOptions {
-    QString path;
-    float seconds = 1.0f;
-    int records = -1; // no limit
-    int recordsPerFile = recording::kRecordsPerFile;
-};
-
-RecordOptions recordOptions(QStringList args) {
-    RecordOptions options;
-    while (!args.isEmpty()) {
-        const QString option = args.takeFirst();
-        if (args.isEmpty())
-            throw UsageError{QStringLiteral("record: '%1' needs a value").arg(option)};
-        const QString value = args.takeFirst();
-        if (option == "--out") {
-            options.path = value;
-        } else if (option == "--interval") {
-            const auto seconds =
-                main_window::intervalFromAnswer(value, main_window::kPcIntervalMax);
-            if (!seconds)
-                throw UsageError{
-                    QStringLiteral("the interval must be a number, not '%1'").arg(value)};
-            options.seconds = float(*seconds);
-        } else if (option == "--records" || option == "--split-records") {
-            const int n = toInt(value, "the number of records");
-            if (n < 1)
-                throw UsageError{QStringLiteral("%1 must be at least 1").arg(option)};
-            (option == "--records" ? options.records : options.recordsPerFile) = n;
-        } else {
-            throw UsageError{QStringLiteral("record: unknown option '%1'").arg(option)};
-        }
-    }
-    if (options.path.isEmpty())
-        throw UsageError{QStringLiteral("record needs --out FILE")};
-    return options;
+    return 0;
 }
 
 // The desktop's two timers: the 50 ms live poll and the once-a-second cycle.
 // Recording starts once the link is up and a tick found the channels stable;
-// a later change of configuration ends it, as it does on the desktop.
-int Cli::record(const QStringList& args) {
-    const RecordOptions options = recordOptions(args);
+// a later change of configuration ends it, as it does on the desktop. The
+// file is written and synced before its line is printed, and printing only
+// queues the line: a reader who does not keep up costs printed lines, never
+// records (issue 9).
+int Cli::record(const RecordOptions& options) {
     auto& live = m_state.live;
     auto& rec = m_state.recording;
     recording::Recorder recorder(rec);
     recorder.setRecordsPerFile(options.recordsPerFile);
-    QTextStream err(stderr);
+    m_console.setWhenBlocked(Console::WhenBlocked::Drop);
+    // A reader that went away must not end the recording either.
+    std::signal(SIGPIPE, SIG_IGN);
 
     QTimer Timer1, Timer2;
     Timer1.setInterval(kTickMs);
@@ -363,19 +340,29 @@ int Cli::record(const QStringList& args) {
     int status = -1;
     bool inTick = false;
     bool relinked = false;
-    int written = 0;
+    bool started = false;
+    qint64 printed = 0;
     const auto finish = [&](int code, const QString& why = {}) {
         if (status >= 0)
             return;
         status = code;
         if (!why.isEmpty())
-            err << "quadtherm-cli: " << why << Qt::endl;
+            m_console.error(why);
         recorder.stop();
         Timer1.stop();
         Timer2.stop();
         m_protocol.stop();
         loop.quit();
     };
+    // Ctrl-C or SIGTERM is how a recording is meant to end: status 0 once the
+    // file exists. Before that the command was interrupted like any other.
+    QObject::connect(&m_signals, &SignalWatch::received, &loop, [&] {
+        if (started)
+            finish(0);
+        else
+            finish(m_signals.exitStatus(),
+                   QStringLiteral("interrupted by %1").arg(m_signals.name()));
+    });
     QObject::connect(&m_protocol, &MeterProtocol::resyncStarted, [&] {
         Timer2.stop();
         relinked = recorder.active();
@@ -388,8 +375,6 @@ int Cli::record(const QStringList& args) {
                      [&] { m_state.recording.HistoryCount = 0; });
 
     QObject::connect(&Timer1, &QTimer::timeout, [&] {
-        if (g_interrupted)
-            finish(0);
         if (inTick || status >= 0)
             return;
         inTick = true;
@@ -400,17 +385,16 @@ int Cli::record(const QStringList& args) {
         case TickOutcome::Interrupted:
             return;
         case TickOutcome::Stopped:
-            finish(g_interrupted ? 0 : kExitNoAnswer);
+            finish(kExitNoAnswer);
             return;
         case TickOutcome::Changed:
             if (recorder.active()) {
                 finish(kExitConfigurationChanged,
-                       relinked ? QStringLiteral("the link to the meter was rebuilt: "
-                                                 "recording stopped after %1 records")
-                                      .arg(written)
-                                : QStringLiteral("a probe, a type or the unit changed: "
-                                                 "recording stopped after %1 records")
-                                      .arg(written));
+                       (relinked ? QStringLiteral("the link to the meter was rebuilt: "
+                                                  "recording stopped after %1 records")
+                                 : QStringLiteral("a probe, a type or the unit changed: "
+                                                  "recording stopped after %1 records"))
+                           .arg(printed));
                 return;
             }
             main_window::AcceptConfiguration(m_state);
@@ -424,7 +408,8 @@ int Cli::record(const QStringList& args) {
                 finish(kExitWriteFailed, error);
                 return;
             }
-            rec.PcSamplingSeconds = options.seconds;
+            started = true;
+            rec.PcSamplingSeconds = float(options.seconds);
             rec.PcSamplingTick = 0.0f;
         }
         if (!Timer2.isActive())
@@ -443,15 +428,21 @@ int Cli::record(const QStringList& args) {
         const QString timestamp = recording::recordTimestamp(m_clock.now());
         const auto& texts = rec.RecordingFahrenheit ? textsF : textsC;
         QString error;
-        if (!recorder.record(timestamp, textsC, textsF, &error)) {
+        const bool ok = recorder.record(timestamp, textsC, textsF, &error);
+        // A record is printed once it is on disk, also when the continuation
+        // file after it could not be created (issue 9).
+        if (recorder.lastRecordWritten() > printed) {
+            printed = recorder.lastRecordWritten();
+            print(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                      .arg(QString::number(printed), timestamp, texts[0], texts[1], texts[2],
+                           texts[3]));
+        }
+        if (!ok) {
             finish(kExitWriteFailed, error);
             return;
         }
-        ++written;
-        m_out << written << '\t' << timestamp << '\t' << texts[0] << '\t' << texts[1] << '\t'
-              << texts[2] << '\t' << texts[3] << Qt::endl;
         recording::FinishCycle(rec);
-        if (written == options.records)
+        if (printed == options.records)
             finish(0);
     });
 
@@ -462,22 +453,118 @@ int Cli::record(const QStringList& args) {
     return status;
 }
 
-} // namespace
+RecordOptions recordOptions(QStringList args) {
+    RecordOptions options;
+    while (!args.isEmpty()) {
+        const QString option = args.takeFirst();
+        if (args.isEmpty())
+            throw UsageError{QStringLiteral("record: '%1' needs a value").arg(option)};
+        const QString value = args.takeFirst();
+        if (option == "--out") {
+            options.path = value;
+        } else if (option == "--interval") {
+            options.seconds = int(wholeNumber(value, "the interval", 1, kMaxRecordSeconds));
+        } else if (option == "--records") {
+            options.records = wholeNumber(value, "--records", 1, kMaxCount);
+        } else if (option == "--split-records") {
+            options.recordsPerFile = int(wholeNumber(value, "--split-records", 1, kMaxCount));
+        } else {
+            throw UsageError{QStringLiteral("record: unknown option '%1'").arg(option)};
+        }
+    }
+    if (options.path.isEmpty())
+        throw UsageError{QStringLiteral("record needs --out FILE")};
+    return options;
+}
 
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    QStringList args = app.arguments().mid(1);
+using Command = std::function<int(Cli&)>;
 
+// Every argument is checked here, before the port is opened.
+Command parseCommand(const QString& command, const QStringList& args) {
+    if (command == "status") {
+        noMoreArgs(args);
+        return [](Cli& cli) { return cli.status(); };
+    }
+    if (command == "clock") {
+        if (args.isEmpty())
+            return [](Cli& cli) { return cli.readClock(); };
+        if (args != QStringList{"--set"})
+            throw UsageError{QStringLiteral("clock takes only --set")};
+        return [](Cli& cli) { return cli.setClock(); };
+    }
+    if (command == "interval") {
+        if (args.isEmpty())
+            return [](Cli& cli) { return cli.readInterval(); };
+        if (args.size() != 1)
+            throw UsageError{QStringLiteral("interval takes one number")};
+        const int seconds = int(wholeNumber(args[0], "the interval", 1, kMaxMeterSeconds));
+        return [seconds](Cli& cli) { return cli.setInterval(seconds); };
+    }
+    if (command == "poweroff") {
+        if (args.isEmpty())
+            return [](Cli& cli) { return cli.readPowerOff(); };
+        if (args.size() != 1)
+            throw UsageError{QStringLiteral("poweroff takes one of 5, 15 or 30")};
+        const int minutes = oneOf(args[0], {5, 15, 30}, QStringLiteral("the power-off time"),
+                                  QStringLiteral("5, 15 or 30 minutes"));
+        return [minutes](Cli& cli) { return cli.setPowerOff(minutes); };
+    }
+    if (command == "memsize") {
+        if (args.isEmpty())
+            return [](Cli& cli) { return cli.readMemorySize(); };
+        if (args.size() != 1)
+            throw UsageError{QStringLiteral("memsize takes one number")};
+        const int code = oneOf(args[0], {1, 2, 4, 8}, QStringLiteral("the memory size"),
+                               QStringLiteral("1, 2, 4 or 8"));
+        return [code](Cli& cli) { return cli.setMemorySize(code); };
+    }
+    if (command == "key") {
+        if (args.isEmpty() || args.size() > 2 || (args.size() == 2 && args[1] != "--long"))
+            throw UsageError{QStringLiteral("key takes a key name and optionally --long")};
+        const QString name = args[0].toUpper();
+        const auto* key = meter_link::findMeterKey(name.toLatin1().toStdString());
+        if (!key)
+            throw UsageError{QStringLiteral("unknown key '%1'").arg(args[0])};
+        const bool held = args.size() == 2;
+        if (held && !key->longPress)
+            throw UsageError{QStringLiteral("only MAXMIN and MEM take --long")};
+        const meter_link::KeyCode code = held ? *key->longPress : key->press;
+        return [name, code, held](Cli& cli) { return cli.press(name, code, held); };
+    }
+    if (command == "erase") {
+        if (args.isEmpty() || (args[0] != "auto" && args[0] != "manual"))
+            throw UsageError{QStringLiteral("erase takes auto or manual")};
+        if (args.size() != 2 || args[1] != "--yes")
+            throw UsageError{QStringLiteral("erasing cannot be undone: add --yes to erase")};
+        const bool automatic = args[0] == "auto";
+        return [automatic](Cli& cli) { return cli.erase(automatic); };
+    }
+    if (command == "watch") {
+        qint64 count = -1;
+        if (!args.isEmpty()) {
+            if (args.size() != 2 || args[0] != "--count")
+                throw UsageError{QStringLiteral("watch takes only --count N")};
+            count = wholeNumber(args[1], "the count", 1, kMaxCount);
+        }
+        return [count](Cli& cli) { return cli.watch(count); };
+    }
+    if (command == "record") {
+        const RecordOptions options = recordOptions(args);
+        return [options](Cli& cli) { return cli.record(options); };
+    }
+    throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
+}
+
+int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     QString device;
     bool simulate = false;
-    int timeout = 10;
+    int timeout = kDefaultTimeoutSeconds;
+    Command command;
     try {
         while (!args.isEmpty() && args.first().startsWith("--")) {
             const QString option = args.takeFirst();
             if (option == "--help") {
-                out << kUsage;
+                console.print(QString::fromUtf8(kUsage));
                 return 0;
             }
             if (option == "--simulate") {
@@ -486,8 +573,8 @@ int main(int argc, char* argv[]) {
                 const QString value = args.takeFirst();
                 if (option == "--port")
                     device = value;
-                else if ((timeout = toInt(value, "the timeout")) < 1)
-                    throw UsageError{QStringLiteral("the timeout must be at least 1 second")};
+                else
+                    timeout = int(wholeNumber(value, "the timeout", 1, kMaxTimeoutSeconds));
             } else {
                 throw UsageError{QStringLiteral("unknown or incomplete option '%1'").arg(option)};
             }
@@ -496,8 +583,11 @@ int main(int argc, char* argv[]) {
             throw UsageError{QStringLiteral("give either --port DEVICE or --simulate")};
         if (args.isEmpty())
             throw UsageError{QStringLiteral("no command given")};
+        const QString name = args.takeFirst();
+        command = parseCommand(name, args);
     } catch (const UsageError& e) {
-        err << "quadtherm-cli: " << e.message << "\n" << kUsageHint;
+        console.error(e.message);
+        console.errorText(QString::fromUtf8(kUsageHint));
         return kExitUsage;
     }
 
@@ -508,24 +598,37 @@ int main(int argc, char* argv[]) {
         port = std::make_unique<meter_link::QtSerialPort>(device);
     port->setSettings(QString::fromLatin1(meter_link::kMeterSettings));
     if (!port->open()) {
-        err << "quadtherm-cli: cannot open " << port->deviceName() << ": " << port->errorString()
-            << '\n';
+        console.error(
+            QStringLiteral("cannot open %1: %2").arg(port->deviceName(), port->errorString()));
         return kExitNoAnswer;
     }
-    std::signal(SIGINT, [](int) { g_interrupted = 1; });
-    std::signal(SIGTERM, [](int) { g_interrupted = 1; });
-
-    const QString command = args.takeFirst();
-    Cli cli(*port, timeout, out);
     try {
-        return cli.run(command, args);
-    } catch (const UsageError& e) {
-        err << "quadtherm-cli: " << e.message << "\n" << kUsageHint;
-        return kExitUsage;
-    } catch (const Cli::NoAnswer&) {
-        out.flush();
-        err << "quadtherm-cli: the meter did not answer within " << timeout << " s on "
-            << port->deviceName() << '\n';
+        Cli cli(*port, timeout, console, signalWatch);
+        return command(cli);
+    } catch (const NoAnswer&) {
+        console.error(QStringLiteral("the meter did not answer within %1 s on %2")
+                          .arg(timeout)
+                          .arg(port->deviceName()));
         return kExitNoAnswer;
+    } catch (const Interrupted&) {
+        console.error(QStringLiteral("interrupted by %1").arg(signalWatch.name()));
+        return signalWatch.exitStatus();
     }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // First of all, so that a signal during start-up waits for the first wait.
+    if (!SignalWatch::install()) {
+        std::perror("quadtherm-cli: cannot install the signal handlers");
+        return kExitUsage;
+    }
+    QCoreApplication app(argc, argv);
+    const SignalWatch signalWatch;
+    shared::SystemClock clock;
+    Console console(clock, signalWatch);
+    const int status = run(app.arguments().mid(1), console, signalWatch);
+    console.finish();
+    return status;
 }
