@@ -1,7 +1,7 @@
 // The gate between the user's commands and the waits of the live tick and
 // of the exchanges with the meter.
 
-#include "main_window/command_gate.h"
+#include "recording/command_gate.h"
 #include "meter_link/meter_protocol.h"
 #include "support/fake_clock.h"
 #include "support/scripted_serial_port.h"
@@ -9,7 +9,7 @@
 #include <QTest>
 
 using namespace quadtherm;
-using main_window::CommandGate;
+using recording::CommandGate;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The live link in real time: against the in-process simulated meter, and
 // through a pseudo-terminal whose adapter is pulled out and plugged back.
 
-#include "main_window/live_tick.h"
+#include "recording/live_tick.h"
 #include "meter_link/meter_protocol.h"
 #include "meter_link/qt_serial_port.h"
 #include "shared/clock.h"
@@ -27,11 +27,11 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this, &protocol, &state] {
             if (std::exchange(m_busy, true))
                 return; // a tick still waiting for the meter
-            const auto outcome = main_window::LiveTick(protocol, state);
-            if (outcome == main_window::TickOutcome::Changed)
-                main_window::AcceptConfiguration(state);
-            if (onFrame && (outcome == main_window::TickOutcome::Changed ||
-                            outcome == main_window::TickOutcome::Stable))
+            const auto outcome = recording::LiveTick(protocol, state);
+            if (outcome == recording::TickOutcome::Changed)
+                recording::AcceptConfiguration(state);
+            if (onFrame && (outcome == recording::TickOutcome::Changed ||
+                            outcome == recording::TickOutcome::Stable))
                 onFrame(state.live.CurrentChannel);
             m_busy = false;
         });

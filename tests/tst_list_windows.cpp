@@ -3,9 +3,9 @@
 // the graph and the °C/°F swap.
 
 #include "recording/data_file.h"
-#include "recording/data_list_window.h"
-#include "recording/file_list_window.h"
-#include "recording/list_window.h"
+#include "recording/ui/data_list_window.h"
+#include "recording/ui/file_list_window.h"
+#include "recording/ui/list_window.h"
 #include "shared/clock.h"
 #include "shared/run_state.h"
 #include "support/scripted_dialogs.h"

@@ -1,8 +1,8 @@
 // The printed listing of a saved file: its line layout, and what reaches
 // paper, printed to PDF and read back character by character.
 
-#include "recording/file_list_window.h"
-#include "recording/listing_printer.h"
+#include "recording/ui/file_list_window.h"
+#include "recording/ui/listing_printer.h"
 #include "recording/listing_text.h"
 #include "shared/run_state.h"
 #include "support/scripted_dialogs.h"

@@ -3,7 +3,7 @@
 // so a re-synchronisation, a unit change and a recording of hundreds of
 // thousands of records take seconds of test time.
 
-#include "main_window/meter_session.h"
+#include "recording/meter_session.h"
 #include "support/fake_clock.h"
 #include "support/scripted_serial_port.h"
 
@@ -14,8 +14,8 @@
 #include <map>
 
 using namespace quadtherm;
-using main_window::MeterSession;
-using main_window::RecordingEnd;
+using recording::MeterSession;
+using recording::RecordingEnd;
 
 namespace {
 

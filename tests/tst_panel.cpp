@@ -4,9 +4,9 @@
 // panel, and the pop-ups of the toolbar. One window lives through the suite,
 // so the slow start-up (the meter clock read waits two seconds) runs once.
 
-#include "main_window/alarm_range.h"
-#include "main_window/panel.h"
-#include "main_window/unit_panel.h"
+#include "main_window/ui/alarm_range.h"
+#include "main_window/ui/panel.h"
+#include "main_window/ui/unit_panel.h"
 #include "meter_link/meter_protocol.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
@@ -43,7 +43,7 @@ private:
     shared::SystemClock m_clock;
     shared::RunState m_state;
     test::ScriptedDialogs m_dialogs;
-    std::unique_ptr<main_window::MeterSession> m_session;
+    std::unique_ptr<recording::MeterSession> m_session;
     std::unique_ptr<main_window::Panel> m_panel;
 
     sim::SimulatedMeter& meter() { return m_port.meter(); }
@@ -74,7 +74,7 @@ private slots:
         QVERIFY(m_port.setSettings(QStringLiteral("19200,n,8,1")));
         QVERIFY(m_port.open());
         m_state.link.PortNumber = 3;
-        m_session = std::make_unique<main_window::MeterSession>(m_port, m_clock, m_state);
+        m_session = std::make_unique<recording::MeterSession>(m_port, m_clock, m_state);
         m_panel =
             std::make_unique<main_window::Panel>(*m_session, m_dialogs, QStringLiteral("SIM"));
     }

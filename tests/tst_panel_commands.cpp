@@ -4,11 +4,11 @@
 // the in-process simulated one; the live timers stay off, so every cycle is
 // run by hand.
 
-#include "main_window/panel.h"
-#include "main_window/unit_panel.h"
+#include "main_window/ui/panel.h"
+#include "main_window/ui/unit_panel.h"
 #include "meter_link/meter_protocol.h"
-#include "recording/file_list_window.h"
-#include "recording/list_window.h"
+#include "recording/ui/file_list_window.h"
+#include "recording/ui/list_window.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/scripted_dialogs.h"
@@ -34,7 +34,7 @@ private:
     shared::SystemClock m_clock;
     std::unique_ptr<shared::RunState> m_state;
     std::unique_ptr<test::ScriptedDialogs> m_dialogs;
-    std::unique_ptr<main_window::MeterSession> m_session;
+    std::unique_ptr<recording::MeterSession> m_session;
     std::unique_ptr<main_window::Panel> m_panel;
     QTemporaryDir m_dir;
 
@@ -77,7 +77,7 @@ private slots:
         QVERIFY(m_port->open());
         m_state = std::make_unique<shared::RunState>();
         m_dialogs = std::make_unique<test::ScriptedDialogs>();
-        m_session = std::make_unique<main_window::MeterSession>(*m_port, m_clock, *m_state);
+        m_session = std::make_unique<recording::MeterSession>(*m_port, m_clock, *m_state);
         m_panel =
             std::make_unique<main_window::Panel>(*m_session, *m_dialogs, QStringLiteral("SIM"));
         setLiveChannels(false);

@@ -3,8 +3,8 @@
 // periodic status exchange, commands clicked while the live tick waits for
 // the meter, and the layout staying put when the unit panels swap.
 
-#include "main_window/panel.h"
-#include "main_window/unit_panel.h"
+#include "main_window/ui/panel.h"
+#include "main_window/ui/unit_panel.h"
 #include "meter_link/meter_protocol.h"
 #include "sim/simulated_serial_port.h"
 #include "support/fake_clock.h"
@@ -65,7 +65,7 @@ struct Rig {
     test::ScriptedSerialPort port{clock};
     shared::RunState state;
     test::ScriptedDialogs dialogs;
-    main_window::MeterSession session{port, clock, state};
+    recording::MeterSession session{port, clock, state};
     meter_link::MeterProtocol& protocol = session.protocol();
     main_window::Panel panel{session, dialogs, QStringLiteral("/dev/pts/7")};
 
@@ -253,7 +253,7 @@ private Q_SLOTS:
         shared::SystemClock clock;
         shared::RunState state;
         test::ScriptedDialogs dialogs;
-        main_window::MeterSession session(port, clock, state);
+        recording::MeterSession session(port, clock, state);
         main_window::Panel panel(session, dialogs, QStringLiteral("SIM"));
         panel.Form_Load();
         // Up, and the first tick after the link came up has set up the displays.

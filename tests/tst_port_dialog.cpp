@@ -1,4 +1,4 @@
-#include "meter_link/port_dialog.h"
+#include "meter_link/ui/port_dialog.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -7,14 +7,12 @@
 
 #include "cli/console.h"
 #include "cli/signal_watch.h"
-#include "main_window/live_tick.h"
 #include "meter_link/live_reading.h"
 #include "meter_link/meter_keys.h"
 #include "meter_link/meter_protocol.h"
 #include "meter_link/qt_serial_port.h"
 #include "recording/data_file.h"
-#include "recording/display_cycle.h"
-#include "recording/recorder.h"
+#include "recording/meter_session.h"
 #include "shared/clock.h"
 #include "shared/reading_text.h"
 #include "shared/whole_number.h"
@@ -22,19 +20,19 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QScopeGuard>
-#include <QTimer>
 
 #include <csignal>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <vector>
 
 using namespace quadtherm;
 using cli::Console;
 using cli::SignalWatch;
-using main_window::TickOutcome;
 using meter_link::MeterProtocol;
+using recording::MeterSession;
+using recording::RecordingEnd;
 
 namespace {
 
@@ -42,15 +40,13 @@ constexpr int kExitUsage = 1;
 constexpr int kExitNoAnswer = 2;
 constexpr int kExitWriteFailed = 3;
 constexpr int kExitConfigurationChanged = 4;
-constexpr int kTickMs = 50;
-constexpr int kCycleMs = 1000;
 constexpr int kDefaultTimeoutSeconds = 10;
 constexpr int kMaxTimeoutSeconds = 86400;
 constexpr int kMaxRecordSeconds = 86400;
 constexpr int kMaxMeterSeconds = 255;
 constexpr qint64 kMaxCount = std::numeric_limits<int>::max();
 
-const char* const kUsage =
+const char* const kUsageHead =
     R"(usage: quadtherm-cli (--port DEVICE | --simulate) [--timeout SECONDS] COMMAND
 
 Talks to the meter over its serial line. Every request is preceded by the
@@ -63,29 +59,9 @@ Options:
   --help              this text
 
 Commands:
-  status                   memory pointer and number of manual readings
-  clock                    the meter clock (yyyy/mm/dd hh:nn:ss)
-  clock --set              set the meter clock to this computer's clock
-  interval [N]             read, or set (1..255 s), the meter sampling interval
-  poweroff [5|15|30]       read, or set, the automatic power-off time in minutes
-  memsize [N]              read, or set (1, 2, 4 or 8), the memory size in units of 64 K
-  key NAME [--long]        press a key: READ ALARM CF SET TIME TYPE HOLD UP LEFT
-                           ENTER RIGHT DOWN MAXMIN MEM (--long for MAXMIN and MEM)
-  erase auto|manual --yes  erase the record sets or the manual readings
-  watch [--count N]        poll like the live display and print each reading
-  record --out FILE [--interval S] [--records N] [--split-records N]
-                           record like the desktop program: a ".4ch" data file
-                           (a regular file, replaced if it exists) with one line
-                           every S seconds (1..86400, default 1), each line also
-                           printed; ends after N records, or on Ctrl-C or SIGTERM.
-                           After every N split records (default 320000) it goes
-                           on in FILE-1, FILE-2 ... ("-n" before the file name's
-                           first dot). Each line is synced to the storage device
-                           before it is printed. Printing never holds the
-                           recording up: when standard output is not read, lines
-                           are dropped from it (counted on standard error), never
-                           from the file.
+)";
 
+const char* const kUsageTail = R"(
 Numbers are whole numbers within the ranges shown (counts N: 1..2147483647);
 anything else is a usage error, and nothing is sent to the meter. Ctrl-C or
 SIGTERM ends any wait within about 0.1 s.
@@ -114,7 +90,7 @@ qint64 wholeNumber(const QString& text, const QString& what, qint64 low, qint64 
 }
 
 // One of a few allowed whole numbers; `allowed` reads "5, 15 or 30".
-int oneOf(const QString& text, std::initializer_list<int> values, const QString& what,
+int oneOf(const QString& text, const std::vector<int>& values, const QString& what,
           const QString& allowed) {
     const auto n = shared::wholeNumberIn(text, std::numeric_limits<int>::min(),
                                          std::numeric_limits<int>::max());
@@ -139,8 +115,8 @@ class Cli {
 public:
     Cli(meter_link::SerialPort& port, int timeoutSeconds, Console& console,
         const SignalWatch& signalWatch)
-        : m_protocol(port, m_clock, m_state), m_timeoutMs(qint64(timeoutSeconds) * 1000),
-          m_console(console), m_signals(signalWatch) {
+        : m_session(port, m_clock, m_state), m_protocol(m_session.protocol()),
+          m_timeoutMs(qint64(timeoutSeconds) * 1000), m_console(console), m_signals(signalWatch) {
         QObject::connect(&signalWatch, &SignalWatch::received, &m_protocol,
                          [this] { m_protocol.stop(); });
         arm();
@@ -186,9 +162,14 @@ private:
     }
     void print(const QString& text) { m_console.print(text); }
 
+    // The live poll until `done` sets an exit status: the session's own
+    // timers, every tick with the whole timeout.
+    int runSession(std::function<void(std::function<void(int status)> done)> client);
+
     shared::SystemClock m_clock;
     shared::RunState m_state;
-    MeterProtocol m_protocol;
+    MeterSession m_session;
+    MeterProtocol& m_protocol;
     qint64 m_timeoutMs;
     Console& m_console;
     const SignalWatch& m_signals;
@@ -229,7 +210,6 @@ int Cli::setInterval(int seconds) {
 }
 
 int Cli::readPowerOff() {
-    static constexpr int kMinutes[] = {5, 15, 30};
     // Only 02 n 03 with a code 0..2 answers; a garbled reply, or stray bytes
     // before it, is asked again like the other reads (issue 9: they printed
     // a wrong time, or an unknown code with status 0). The last bytes count,
@@ -241,14 +221,16 @@ int Cli::readPowerOff() {
         const QByteArray reply = m_protocol.readAllWaiting().right(3);
         if (reply.size() == 3 && quint8(reply[0]) == meter_link::kStx &&
             quint8(reply[2]) == meter_link::kEtx && quint8(reply[1]) <= 2) {
-            print(QString::number(kMinutes[quint8(reply[1])]) + u'\n');
+            print(QString::number(meter_link::kPowerOffMinutes[quint8(reply[1])]) + u'\n');
             return 0;
         }
     }
 }
 
 int Cli::setPowerOff(int minutes) {
-    need(m_protocol.setPowerOffIndex(minutes == 5 ? 0 : minutes == 15 ? 1 : 2));
+    const auto& all = meter_link::kPowerOffMinutes;
+    need(
+        m_protocol.setPowerOffIndex(int(std::find(all.begin(), all.end(), minutes) - all.begin())));
     settle();
     print(QStringLiteral("power-off time set to %1 minutes\n").arg(minutes));
     return 0;
@@ -284,173 +266,125 @@ int Cli::erase(bool automatic) {
     return 0;
 }
 
-int Cli::watch(qint64 count) {
-    const auto& live = m_state.live;
-    qint64 nextTick = m_clock.elapsedMs();
-    for (qint64 printed = 0; count < 0 || printed < count;) {
-        arm();
-        const TickOutcome outcome = main_window::LiveTick(m_protocol, m_state);
-        if (outcome == TickOutcome::Stopped)
-            fail();
-        if (outcome == TickOutcome::Resynced)
-            continue;
-        if (outcome == TickOutcome::Changed)
-            main_window::AcceptConfiguration(m_state);
-        const int k = live.CurrentChannel;
-        const QString shown =
-            shared::shownReadingText(live.ProbePresent[k], live.OverRange[k], live.UnderRange[k],
-                                     live.LiveTextF[k] + QStringLiteral(" °F  ") +
-                                         live.LiveTextC[k] + QStringLiteral(" °C"));
-        const QString letter =
-            live.TypeLetter[k].isEmpty() ? QStringLiteral("?") : live.TypeLetter[k];
-        print(QStringLiteral("T%1  %2  %3\n").arg(k + 1).arg(letter, shown));
-        ++printed;
-        nextTick += kTickMs;
-        const qint64 wait = nextTick - m_clock.elapsedMs();
-        if (wait > 0)
-            m_clock.sleep(static_cast<int>(wait));
-        else
-            nextTick = m_clock.elapsedMs();
-        if (m_signals.first() != 0)
-            throw Interrupted{};
-    }
-    return 0;
+int Cli::runSession(std::function<void(std::function<void(int)> done)> client) {
+    QEventLoop loop;
+    int status = -1;
+    const auto done = [&](int code) {
+        if (status >= 0)
+            return;
+        status = code;
+        m_session.stop();
+        loop.quit();
+    };
+    m_session.setTickDeadline(m_timeoutMs);
+    QObject::connect(&m_session, &MeterSession::meterSilent, &loop, [&] {
+        done(m_signals.first() != 0 ? m_signals.exitStatus() : kExitNoAnswer);
+    });
+    client(done);
+    m_session.start();
+    loop.exec();
+    if (status == kExitNoAnswer)
+        throw NoAnswer{};
+    return status;
 }
 
-// The desktop's two timers: the 50 ms live poll and the once-a-second cycle.
+int Cli::watch(qint64 count) {
+    qint64 printed = 0;
+    return runSession([&](std::function<void(int)> done) {
+        QObject::connect(&m_signals, &SignalWatch::received, &m_session, [this, done] {
+            m_console.error(QStringLiteral("interrupted by %1").arg(m_signals.name()));
+            done(m_signals.exitStatus());
+        });
+        QObject::connect(&m_session, &MeterSession::frameRead, &m_session, [&, done](int k) {
+            const auto& live = m_state.live;
+            const QString shown = shared::shownReadingText(
+                live.ProbePresent[k], live.OverRange[k], live.UnderRange[k],
+                live.LiveTextF[k] + QStringLiteral(" °F  ") + live.LiveTextC[k] +
+                    QStringLiteral(" °C"));
+            const QString letter =
+                live.TypeLetter[k].isEmpty() ? QStringLiteral("?") : live.TypeLetter[k];
+            print(QStringLiteral("T%1  %2  %3\n").arg(k + 1).arg(letter, shown));
+            if (++printed == count)
+                done(0);
+        });
+    });
+}
+
+// The desktop's live poll and once-a-second cycle, from the same session.
 // Recording starts once the link is up and a tick found the channels stable;
 // a later change of configuration ends it, as it does on the desktop. The
 // file is written and synced before its line is printed, and printing only
 // queues the line: a reader who does not keep up costs printed lines, never
 // records (issue 9).
 int Cli::record(const RecordOptions& options) {
-    auto& live = m_state.live;
     auto& rec = m_state.recording;
-    recording::Recorder recorder(rec);
-    recorder.setRecordsPerFile(options.recordsPerFile);
+    m_session.recorder().setRecordsPerFile(options.recordsPerFile);
     m_console.setWhenBlocked(Console::WhenBlocked::Drop);
     // A reader that went away must not end the recording either.
     std::signal(SIGPIPE, SIG_IGN);
-
-    QTimer Timer1, Timer2;
-    Timer1.setInterval(kTickMs);
-    Timer2.setInterval(kCycleMs);
-    Timer2.setTimerType(Qt::PreciseTimer);
-    QEventLoop loop;
-    int status = -1;
-    bool inTick = false;
-    bool relinked = false;
     bool started = false;
     qint64 printed = 0;
-    const auto finish = [&](int code, const QString& why = {}) {
-        if (status >= 0)
-            return;
-        status = code;
-        if (!why.isEmpty())
-            m_console.error(why);
-        recorder.stop();
-        Timer1.stop();
-        Timer2.stop();
-        m_protocol.stop();
-        loop.quit();
-    };
-    // Ctrl-C or SIGTERM is how a recording is meant to end: status 0 once the
-    // file exists. Before that the command was interrupted like any other.
-    QObject::connect(&m_signals, &SignalWatch::received, &loop, [&] {
-        if (started)
-            finish(0);
-        else
-            finish(m_signals.exitStatus(),
-                   QStringLiteral("interrupted by %1").arg(m_signals.name()));
+    return runSession([&](std::function<void(int)> done) {
+        const auto finish = [this, done](int code, const QString& why = {}) {
+            if (!why.isEmpty())
+                m_console.error(why);
+            done(code);
+        };
+        // Ctrl-C or SIGTERM is how a recording is meant to end: status 0 once
+        // the file exists. Before that the command was interrupted like any other.
+        QObject::connect(&m_signals, &SignalWatch::received, &m_session, [&, finish] {
+            if (started)
+                finish(0);
+            else
+                finish(m_signals.exitStatus(),
+                       QStringLiteral("interrupted by %1").arg(m_signals.name()));
+        });
+        QObject::connect(&m_session, &MeterSession::frameRead, &m_session,
+                         [&, finish](int, bool stable) {
+                             if (started || !stable)
+                                 return;
+                             QString error;
+                             if (!m_session.startRecording(options.path, &error)) {
+                                 finish(kExitWriteFailed, error);
+                                 return;
+                             }
+                             started = true;
+                             rec.PcSamplingSeconds = float(options.seconds);
+                             rec.PcSamplingTick = 0.0f;
+                         });
+        QObject::connect(&m_session, &MeterSession::recordWritten, &m_session,
+                         [&, finish](qint64 number, const QString& timestamp,
+                                     const shared::PerChannel<QString>& texts) {
+                             printed = number;
+                             print(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                                       .arg(QString::number(number), timestamp, texts[0], texts[1],
+                                            texts[2], texts[3]));
+                             if (printed == options.records)
+                                 finish(0);
+                         });
+        QObject::connect(&m_session, &MeterSession::recordingEnded, &m_session,
+                         [&, finish](RecordingEnd why, const QString& error) {
+                             switch (why) {
+                             case RecordingEnd::Stopped:
+                                 return;
+                             case RecordingEnd::WriteFailed:
+                                 finish(kExitWriteFailed, error);
+                                 return;
+                             case RecordingEnd::LinkRebuilt:
+                                 finish(kExitConfigurationChanged,
+                                        QStringLiteral("the link to the meter was rebuilt: "
+                                                       "recording stopped after %1 records")
+                                            .arg(printed));
+                                 return;
+                             case RecordingEnd::ConfigurationChanged:
+                                 finish(kExitConfigurationChanged,
+                                        QStringLiteral("a probe, a type or the unit changed: "
+                                                       "recording stopped after %1 records")
+                                            .arg(printed));
+                                 return;
+                             }
+                         });
     });
-    QObject::connect(&m_protocol, &MeterProtocol::resyncStarted, [&] {
-        Timer2.stop();
-        relinked = recorder.active();
-    });
-    // A rebuilt link puts every alarm at the top of its range, as on the desktop.
-    QObject::connect(&m_protocol, &MeterProtocol::resyncChannelDecoded, [&](int k) {
-        m_state.live.PrevProbePresent[k] = m_state.live.ProbePresent[k];
-    });
-    QObject::connect(&m_protocol, &MeterProtocol::resyncFinished,
-                     [&] { m_state.recording.HistoryCount = 0; });
-
-    QObject::connect(&Timer1, &QTimer::timeout, [&] {
-        if (inTick || status >= 0)
-            return;
-        inTick = true;
-        const auto done = qScopeGuard([&] { inTick = false; });
-        arm();
-        switch (main_window::LiveTick(m_protocol, m_state)) {
-        case TickOutcome::Resynced:
-        case TickOutcome::Interrupted:
-            return;
-        case TickOutcome::Stopped:
-            finish(kExitNoAnswer);
-            return;
-        case TickOutcome::Changed:
-            if (recorder.active()) {
-                finish(kExitConfigurationChanged,
-                       (relinked ? QStringLiteral("the link to the meter was rebuilt: "
-                                                  "recording stopped after %1 records")
-                                 : QStringLiteral("a probe, a type or the unit changed: "
-                                                  "recording stopped after %1 records"))
-                           .arg(printed));
-                return;
-            }
-            main_window::AcceptConfiguration(m_state);
-            return;
-        case TickOutcome::Stable:
-            break;
-        }
-        if (!rec.RecordingActive) {
-            QString error;
-            if (!recorder.start(options.path, live.MeterFahrenheit, live.TypeLetter, &error)) {
-                finish(kExitWriteFailed, error);
-                return;
-            }
-            started = true;
-            rec.PcSamplingSeconds = float(options.seconds);
-            rec.PcSamplingTick = 0.0f;
-        }
-        if (!Timer2.isActive())
-            Timer2.start();
-    });
-
-    QObject::connect(&Timer2, &QTimer::timeout, [&] {
-        const auto shown = recording::RunDisplayCycle(m_state);
-        if (!shown || !recorder.active())
-            return;
-        shared::PerChannel<QString> textsC, textsF;
-        for (int k = 0; k < shared::kChannels; ++k) {
-            textsC[k] = shown->c[k].text;
-            textsF[k] = shown->f[k].text;
-        }
-        const QString timestamp = recording::recordTimestamp(m_clock.now());
-        const auto& texts = rec.RecordingFahrenheit ? textsF : textsC;
-        QString error;
-        const bool ok = recorder.record(timestamp, textsC, textsF, &error);
-        // A record is printed once it is on disk, also when the continuation
-        // file after it could not be created (issue 9).
-        if (recorder.lastRecordWritten() > printed) {
-            printed = recorder.lastRecordWritten();
-            print(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
-                      .arg(QString::number(printed), timestamp, texts[0], texts[1], texts[2],
-                           texts[3]));
-        }
-        if (!ok) {
-            finish(kExitWriteFailed, error);
-            return;
-        }
-        recording::FinishCycle(rec);
-        if (printed == options.records)
-            finish(0);
-    });
-
-    Timer1.start();
-    loop.exec();
-    if (status == kExitNoAnswer)
-        throw NoAnswer{};
-    return status;
 }
 
 RecordOptions recordOptions(QStringList args) {
@@ -479,80 +413,132 @@ RecordOptions recordOptions(QStringList args) {
 
 using Command = std::function<int(Cli&)>;
 
-// Every argument is checked here, before the port is opened.
-Command parseCommand(const QString& command, const QStringList& args) {
-    if (command == "status") {
-        noMoreArgs(args);
-        return [](Cli& cli) { return cli.status(); };
-    }
-    if (command == "clock") {
-        if (args.isEmpty())
-            return [](Cli& cli) { return cli.readClock(); };
-        if (args != QStringList{"--set"})
-            throw UsageError{QStringLiteral("clock takes only --set")};
-        return [](Cli& cli) { return cli.setClock(); };
-    }
-    if (command == "interval") {
-        if (args.isEmpty())
-            return [](Cli& cli) { return cli.readInterval(); };
-        if (args.size() != 1)
-            throw UsageError{QStringLiteral("interval takes one number")};
-        const int seconds = int(wholeNumber(args[0], "the interval", 1, kMaxMeterSeconds));
-        return [seconds](Cli& cli) { return cli.setInterval(seconds); };
-    }
-    if (command == "poweroff") {
-        if (args.isEmpty())
-            return [](Cli& cli) { return cli.readPowerOff(); };
-        if (args.size() != 1)
-            throw UsageError{QStringLiteral("poweroff takes one of 5, 15 or 30")};
-        const int minutes = oneOf(args[0], {5, 15, 30}, QStringLiteral("the power-off time"),
-                                  QStringLiteral("5, 15 or 30 minutes"));
-        return [minutes](Cli& cli) { return cli.setPowerOff(minutes); };
-    }
-    if (command == "memsize") {
-        if (args.isEmpty())
-            return [](Cli& cli) { return cli.readMemorySize(); };
-        if (args.size() != 1)
-            throw UsageError{QStringLiteral("memsize takes one number")};
-        const int code = oneOf(args[0], {1, 2, 4, 8}, QStringLiteral("the memory size"),
-                               QStringLiteral("1, 2, 4 or 8"));
-        return [code](Cli& cli) { return cli.setMemorySize(code); };
-    }
-    if (command == "key") {
-        if (args.isEmpty() || args.size() > 2 || (args.size() == 2 && args[1] != "--long"))
-            throw UsageError{QStringLiteral("key takes a key name and optionally --long")};
-        const QString name = args[0].toUpper();
-        const auto* key = meter_link::findMeterKey(name.toLatin1().toStdString());
-        if (!key)
-            throw UsageError{QStringLiteral("unknown key '%1'").arg(args[0])};
-        const bool held = args.size() == 2;
-        if (held && !key->longPress)
-            throw UsageError{QStringLiteral("only MAXMIN and MEM take --long")};
-        const meter_link::KeyCode code = held ? *key->longPress : key->press;
-        return [name, code, held](Cli& cli) { return cli.press(name, code, held); };
-    }
-    if (command == "erase") {
-        if (args.isEmpty() || (args[0] != "auto" && args[0] != "manual"))
-            throw UsageError{QStringLiteral("erase takes auto or manual")};
-        if (args.size() != 2 || args[1] != "--yes")
-            throw UsageError{QStringLiteral("erasing cannot be undone: add --yes to erase")};
-        const bool automatic = args[0] == "auto";
-        return [automatic](Cli& cli) { return cli.erase(automatic); };
-    }
-    if (command == "watch") {
-        qint64 count = -1;
-        if (!args.isEmpty()) {
-            if (args.size() != 2 || args[0] != "--count")
-                throw UsageError{QStringLiteral("watch takes only --count N")};
-            count = wholeNumber(args[1], "the count", 1, kMaxCount);
-        }
-        return [count](Cli& cli) { return cli.watch(count); };
-    }
-    if (command == "record") {
-        const RecordOptions options = recordOptions(args);
-        return [options](Cli& cli) { return cli.record(options); };
-    }
-    throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
+// A command of the tool: its name, its lines in --help, and the check of its
+// arguments, which gives what to run. Every argument is checked before the
+// port is opened.
+struct CommandEntry {
+    const char* name;
+    const char* help;
+    Command (*parse)(const QStringList& args);
+};
+
+const CommandEntry kCommands[] = {
+    {"status", "  status                   memory pointer and number of manual readings\n",
+     [](const QStringList& args) -> Command {
+         noMoreArgs(args);
+         return [](Cli& cli) { return cli.status(); };
+     }},
+    {"clock",
+     "  clock                    the meter clock (yyyy/mm/dd hh:nn:ss)\n"
+     "  clock --set              set the meter clock to this computer's clock\n",
+     [](const QStringList& args) -> Command {
+         if (args.isEmpty())
+             return [](Cli& cli) { return cli.readClock(); };
+         if (args != QStringList{"--set"})
+             throw UsageError{QStringLiteral("clock takes only --set")};
+         return [](Cli& cli) { return cli.setClock(); };
+     }},
+    {"interval",
+     "  interval [N]             read, or set (1..255 s), the meter sampling interval\n",
+     [](const QStringList& args) -> Command {
+         if (args.isEmpty())
+             return [](Cli& cli) { return cli.readInterval(); };
+         if (args.size() != 1)
+             throw UsageError{QStringLiteral("interval takes one number")};
+         const int seconds = int(wholeNumber(args[0], "the interval", 1, kMaxMeterSeconds));
+         return [seconds](Cli& cli) { return cli.setInterval(seconds); };
+     }},
+    {"poweroff",
+     "  poweroff [5|15|30]       read, or set, the automatic power-off time in minutes\n",
+     [](const QStringList& args) -> Command {
+         if (args.isEmpty())
+             return [](Cli& cli) { return cli.readPowerOff(); };
+         if (args.size() != 1)
+             throw UsageError{QStringLiteral("poweroff takes one of 5, 15 or 30")};
+         const auto& all = meter_link::kPowerOffMinutes;
+         const int minutes =
+             oneOf(args[0], {all.begin(), all.end()}, QStringLiteral("the power-off time"),
+                   QStringLiteral("5, 15 or 30 minutes"));
+         return [minutes](Cli& cli) { return cli.setPowerOff(minutes); };
+     }},
+    {"memsize",
+     "  memsize [N]              read, or set (1, 2, 4 or 8), the memory size in units of 64 K\n",
+     [](const QStringList& args) -> Command {
+         if (args.isEmpty())
+             return [](Cli& cli) { return cli.readMemorySize(); };
+         if (args.size() != 1)
+             throw UsageError{QStringLiteral("memsize takes one number")};
+         const auto& all = meter_link::kMemorySizes;
+         const int code = oneOf(args[0], {all.begin(), all.end()},
+                                QStringLiteral("the memory size"), QStringLiteral("1, 2, 4 or 8"));
+         return [code](Cli& cli) { return cli.setMemorySize(code); };
+     }},
+    {"key",
+     "  key NAME [--long]        press a key: READ ALARM CF SET TIME TYPE HOLD UP LEFT\n"
+     "                           ENTER RIGHT DOWN MAXMIN MEM (--long for MAXMIN and MEM)\n",
+     [](const QStringList& args) -> Command {
+         if (args.isEmpty() || args.size() > 2 || (args.size() == 2 && args[1] != "--long"))
+             throw UsageError{QStringLiteral("key takes a key name and optionally --long")};
+         const QString name = args[0].toUpper();
+         const auto* key = meter_link::findMeterKey(name.toLatin1().toStdString());
+         if (!key)
+             throw UsageError{QStringLiteral("unknown key '%1'").arg(args[0])};
+         const bool held = args.size() == 2;
+         if (held && !key->longPress)
+             throw UsageError{QStringLiteral("only MAXMIN and MEM take --long")};
+         const meter_link::KeyCode code = held ? *key->longPress : key->press;
+         return [name, code, held](Cli& cli) { return cli.press(name, code, held); };
+     }},
+    {"erase", "  erase auto|manual --yes  erase the record sets or the manual readings\n",
+     [](const QStringList& args) -> Command {
+         if (args.isEmpty() || (args[0] != "auto" && args[0] != "manual"))
+             throw UsageError{QStringLiteral("erase takes auto or manual")};
+         if (args.size() != 2 || args[1] != "--yes")
+             throw UsageError{QStringLiteral("erasing cannot be undone: add --yes to erase")};
+         const bool automatic = args[0] == "auto";
+         return [automatic](Cli& cli) { return cli.erase(automatic); };
+     }},
+    {"watch", "  watch [--count N]        poll like the live display and print each reading\n",
+     [](const QStringList& args) -> Command {
+         qint64 count = -1;
+         if (!args.isEmpty()) {
+             if (args.size() != 2 || args[0] != "--count")
+                 throw UsageError{QStringLiteral("watch takes only --count N")};
+             count = wholeNumber(args[1], "the count", 1, kMaxCount);
+         }
+         return [count](Cli& cli) { return cli.watch(count); };
+     }},
+    {"record",
+     "  record --out FILE [--interval S] [--records N] [--split-records N]\n"
+     "                           record like the desktop program: a \".4ch\" data file\n"
+     "                           (a regular file, replaced if it exists) with one line\n"
+     "                           every S seconds (1..86400, default 1), each line also\n"
+     "                           printed; ends after N records, or on Ctrl-C or SIGTERM.\n"
+     "                           After every N split records (default 320000) it goes\n"
+     "                           on in FILE-1, FILE-2 ... (\"-n\" before the file name's\n"
+     "                           first dot). Each line is synced to the storage device\n"
+     "                           before it is printed. Printing never holds the\n"
+     "                           recording up: when standard output is not read, lines\n"
+     "                           are dropped from it (counted on standard error), never\n"
+     "                           from the file.\n",
+     [](const QStringList& args) -> Command {
+         const RecordOptions options = recordOptions(args);
+         return [options](Cli& cli) { return cli.record(options); };
+     }},
+};
+
+QString usage() {
+    QString text = QString::fromUtf8(kUsageHead);
+    for (const CommandEntry& command : kCommands)
+        text += QString::fromUtf8(command.help);
+    return text + QString::fromUtf8(kUsageTail);
+}
+
+Command parseCommand(const QString& name, const QStringList& args) {
+    for (const CommandEntry& command : kCommands)
+        if (name == QLatin1String(command.name))
+            return command.parse(args);
+    throw UsageError{QStringLiteral("unknown command '%1'").arg(name)};
 }
 
 int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
@@ -564,7 +550,7 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
         while (!args.isEmpty() && args.first().startsWith("--")) {
             const QString option = args.takeFirst();
             if (option == "--help") {
-                console.print(QString::fromUtf8(kUsage));
+                console.print(usage());
                 return 0;
             }
             if (option == "--simulate") {

@@ -1,5 +1,6 @@
 #include "main_window/sampling.h"
 
+#include "meter_link/meter_protocol.h"
 #include "shared/reading_text.h"
 
 #include <cmath>
@@ -28,7 +29,7 @@ int memorySizeFromAnswer(const QString& answer) {
     const double value = shared::leadingNumber(answer);
     if (value == 0)
         return 0;
-    for (const int size : {1, 2, 4, 8})
+    for (const int size : meter_link::kMemorySizes)
         if (value == size)
             return size;
     return 1;

@@ -337,8 +337,12 @@ std::optional<int> MeterProtocol::readMemorySize() {
     return byteAt(reply, 1);
 }
 
+bool isMemorySize(int code) {
+    return std::find(kMemorySizes.begin(), kMemorySizes.end(), code) != kMemorySizes.end();
+}
+
 bool MeterProtocol::setMemorySize(int code) {
-    if (code != 1 && code != 2 && code != 4 && code != 8)
+    if (!isMemorySize(code))
         code = 1;
     if (!QueryStatus())
         return false;

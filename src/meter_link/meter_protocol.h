@@ -8,10 +8,19 @@
 #include <QDateTime>
 #include <QObject>
 
+#include <array>
 #include <functional>
 #include <optional>
 
 namespace quadtherm::meter_link {
+
+// The automatic power-off times the meter knows, in minutes; the index is the
+// code it sends and takes.
+inline constexpr std::array<int, 3> kPowerOffMinutes{5, 15, 30};
+// The memory sizes the meter takes, in units of 64 K; any other number it is
+// sent asks for 1.
+inline constexpr std::array<int, 4> kMemorySizes{1, 2, 4, 8};
+bool isMemorySize(int code);
 
 // The meter's clock as it answers a clock read.
 struct MeterClock {

@@ -1,6 +1,6 @@
-#include "main_window/alarm_range.h"
+#include "main_window/ui/alarm_range.h"
 
-#include "main_window/unit_panel.h"
+#include "main_window/ui/unit_panel.h"
 #include "shared/reading_text.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"

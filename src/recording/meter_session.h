@@ -1,7 +1,7 @@
 #pragma once
 
-#include "main_window/command_gate.h"
 #include "meter_link/meter_protocol.h"
+#include "recording/command_gate.h"
 #include "recording/display_cycle.h"
 #include "recording/recorder.h"
 #include "shared/clock.h"
@@ -11,7 +11,7 @@
 
 #include <functional>
 
-namespace quadtherm::main_window {
+namespace quadtherm::recording {
 
 // Why a recording ended.
 enum class RecordingEnd {
@@ -86,8 +86,9 @@ Q_SIGNALS:
     // A probe, a type or the unit changed: set up every channel's displays.
     // The cycle is off until the next tick finds the channels stable.
     void channelsChanged();
-    // A tick decoded this channel's frame.
-    void frameRead(int channel);
+    // A tick decoded this channel's frame; `stable` when nothing about the
+    // channels changed with it.
+    void frameRead(int channel, bool stable);
     // A recording cycle ran: what each channel shows, and the record line
     // written when a recording runs.
     void cycleRun(const recording::ShownCycle& shown);
@@ -114,4 +115,4 @@ private:
     bool m_relinked = false;
 };
 
-} // namespace quadtherm::main_window
+} // namespace quadtherm::recording

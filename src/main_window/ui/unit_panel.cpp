@@ -1,4 +1,4 @@
-#include "main_window/unit_panel.h"
+#include "main_window/ui/unit_panel.h"
 
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"

@@ -1,8 +1,8 @@
-#include "recording/data_list_window.h"
+#include "recording/ui/data_list_window.h"
 #include "widgets/key_toolbar.h"
 
-#include "recording/grid_writer.h"
-#include "recording/list_window.h"
+#include "recording/ui/grid_writer.h"
+#include "recording/ui/list_window.h"
 #include "shared/reading_text.h"
 #include "shared/run_state.h"
 #include "widgets/grid.h"

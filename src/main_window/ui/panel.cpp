@@ -1,11 +1,11 @@
-#include "main_window/panel.h"
+#include "main_window/ui/panel.h"
 
-#include "main_window/alarm_range.h"
 #include "main_window/power_off.h"
-#include "main_window/unit_panel.h"
+#include "main_window/ui/alarm_range.h"
+#include "main_window/ui/unit_panel.h"
 #include "meter_link/port_numbering.h"
-#include "recording/file_list_window.h"
-#include "recording/list_window.h"
+#include "recording/ui/file_list_window.h"
+#include "recording/ui/list_window.h"
 #include "shared/reading_text.h"
 #include "widgets/key_toolbar.h"
 #include "widgets/strip_chart.h"
@@ -62,7 +62,7 @@ const std::vector<Panel::Key>& Panel::keys() {
     return table;
 }
 
-Panel::Panel(MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
+Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
              QWidget* parent)
     : QMainWindow(parent), m_session(session), m_state(session.state()),
       m_protocol(session.protocol()), m_dialogs(dialogs), m_deviceLabel(std::move(deviceLabel)) {
@@ -115,15 +115,15 @@ Panel::Panel(MeterSession& session, widgets::UserDialogs& dialogs, QString devic
     setStyleSheet(widgets::theme::mainWindowStyleSheet());
     resize(kDefaultSize);
 
-    connect(&m_session, &MeterSession::linkShown, this, &Panel::showLink);
-    connect(&m_session, &MeterSession::liveWindowsClosing, this, &Panel::closeList);
-    connect(&m_session, &MeterSession::channelSetUp, this, &Panel::setUpChannelDisplay);
-    connect(&m_session, &MeterSession::channelsChanged, this, [this] {
+    connect(&m_session, &recording::MeterSession::linkShown, this, &Panel::showLink);
+    connect(&m_session, &recording::MeterSession::liveWindowsClosing, this, &Panel::closeList);
+    connect(&m_session, &recording::MeterSession::channelSetUp, this, &Panel::setUpChannelDisplay);
+    connect(&m_session, &recording::MeterSession::channelsChanged, this, [this] {
         showUnitPanel(m_state.live.MeterFahrenheit);
         setUpDisplays();
     });
-    connect(&m_session, &MeterSession::cycleRun, this, &Panel::showCycle);
-    connect(&m_session, &MeterSession::recordingEnded, this, &Panel::recordingEnded);
+    connect(&m_session, &recording::MeterSession::cycleRun, this, &Panel::showCycle);
+    connect(&m_session, &recording::MeterSession::recordingEnded, this, &Panel::recordingEnded);
 }
 
 Panel::~Panel() {
@@ -339,7 +339,7 @@ void Panel::readPowerOffTime() {
     placePopups();
     ComboP->show();
     ComboP->raise();
-    MeterSession::enable(m_session.Timer1);
+    recording::MeterSession::enable(m_session.Timer1);
 }
 
 void Panel::ComboP_Click(int index) {
@@ -347,7 +347,7 @@ void Panel::ComboP_Click(int index) {
         m_session.Timer1.stop();
         m_protocol.setPowerOffIndex(index);
         if (!m_protocol.stopped())
-            MeterSession::enable(m_session.Timer1);
+            recording::MeterSession::enable(m_session.Timer1);
         ComboP->hide();
     });
 }

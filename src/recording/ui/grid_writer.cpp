@@ -1,4 +1,4 @@
-#include "recording/grid_writer.h"
+#include "recording/ui/grid_writer.h"
 
 #include "recording/data_file.h"
 #include "shared/recording_state.h"

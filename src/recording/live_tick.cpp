@@ -1,8 +1,8 @@
-#include "main_window/live_tick.h"
+#include "recording/live_tick.h"
 
 #include "meter_link/live_reading.h"
 
-namespace quadtherm::main_window {
+namespace quadtherm::recording {
 
 namespace {
 
@@ -59,4 +59,4 @@ void AcceptConfiguration(shared::RunState& state) {
     state.recording.HistoryCount = 0;
 }
 
-} // namespace quadtherm::main_window
+} // namespace quadtherm::recording

@@ -9,7 +9,7 @@ namespace quadtherm::meter_link {
 class MeterProtocol;
 }
 
-namespace quadtherm::main_window {
+namespace quadtherm::recording {
 
 // Keeps what the user starts out of the waits of the live tick and of the
 // exchanges with the meter. Those waits run the event loop, so a click lands
@@ -60,4 +60,4 @@ private:
     bool m_drainScheduled = false;
 };
 
-} // namespace quadtherm::main_window
+} // namespace quadtherm::recording

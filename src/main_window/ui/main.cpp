@@ -2,10 +2,10 @@
 // the COM number; --port DEVICE opens a device directly and --simulate runs
 // on the built-in simulated meter.
 
-#include "main_window/panel.h"
-#include "meter_link/port_dialog.h"
+#include "main_window/ui/panel.h"
 #include "meter_link/port_numbering.h"
 #include "meter_link/qt_serial_port.h"
+#include "meter_link/ui/port_dialog.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "widgets/user_dialogs.h"
@@ -74,7 +74,7 @@ int main(int argc, char* argv[]) {
     if (!port->setSettings(QString::fromLatin1(meter_link::kMeterSettings)) || !port->open())
         return noDevice(dialogs);
 
-    main_window::MeterSession session(*port, clock, state);
+    recording::MeterSession session(*port, clock, state);
     main_window::Panel panel(session, dialogs, deviceLabel);
     panel.Form_Load();
     panel.show();

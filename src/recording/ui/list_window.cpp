@@ -1,7 +1,7 @@
-#include "recording/list_window.h"
+#include "recording/ui/list_window.h"
 
 #include "recording/data_file.h"
-#include "recording/grid_writer.h"
+#include "recording/ui/grid_writer.h"
 #include "shared/clock.h"
 #include "shared/run_state.h"
 #include "widgets/grid.h"

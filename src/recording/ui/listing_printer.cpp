@@ -1,6 +1,6 @@
-#include "recording/listing_printer.h"
+#include "recording/ui/listing_printer.h"
 
-#include "recording/file_list_window.h"
+#include "recording/ui/file_list_window.h"
 #include "recording/listing_text.h"
 #include "widgets/grid.h"
 #include "widgets/user_dialogs.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/meter_session.h"
+#include "recording/meter_session.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -32,7 +32,7 @@ class UnitPanel;
 class Panel : public QMainWindow {
     Q_OBJECT
 public:
-    Panel(MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
+    Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
           QWidget* parent = nullptr);
     ~Panel() override;
 
@@ -56,7 +56,7 @@ public:
     QLabel* LblCount = nullptr;
     QLabel* LblFileName = nullptr;
 
-    MeterSession& session() { return m_session; }
+    recording::MeterSession& session() { return m_session; }
     // Display set-ups run so far (each rebuilds every channel of both panels).
     int displaySetUps() const { return m_displaySetUps; }
     QAction* toolbarAction(const QString& key) const;
@@ -89,7 +89,7 @@ private:
     void setUpChannelDisplay(int k);
     void setUpDisplays();
     void showCycle(const recording::ShownCycle& shown);
-    void recordingEnded(RecordingEnd why, const QString& error);
+    void recordingEnded(recording::RecordingEnd why, const QString& error);
 
     // The toolbar's commands.
     void saveKey();
@@ -109,7 +109,7 @@ private:
     void swapUnitPanels();
     void alarmKey();
 
-    MeterSession& m_session;
+    recording::MeterSession& m_session;
     shared::RunState& m_state;
     meter_link::MeterProtocol& m_protocol;
     widgets::UserDialogs& m_dialogs;

@@ -1,11 +1,11 @@
-#include "main_window/meter_session.h"
+#include "recording/meter_session.h"
 
-#include "main_window/live_tick.h"
 #include "recording/data_file.h"
+#include "recording/live_tick.h"
 
 #include <QScopeGuard>
 
-namespace quadtherm::main_window {
+namespace quadtherm::recording {
 
 MeterSession::MeterSession(meter_link::SerialPort& port, shared::Clock& clock,
                            shared::RunState& state, recording::Recorder::DeviceFactory openFile,
@@ -71,7 +71,7 @@ void MeterSession::Timer1_Timer() {
         return;
     case TickOutcome::Stable:
         enable(Timer2);
-        Q_EMIT frameRead(m_state.live.CurrentChannel);
+        Q_EMIT frameRead(m_state.live.CurrentChannel, true);
         return;
     case TickOutcome::Changed:
         break;
@@ -83,7 +83,7 @@ void MeterSession::Timer1_Timer() {
         endRecording(m_relinked ? RecordingEnd::LinkRebuilt : RecordingEnd::ConfigurationChanged);
     Q_EMIT channelsChanged();
     AcceptConfiguration(m_state);
-    Q_EMIT frameRead(m_state.live.CurrentChannel);
+    Q_EMIT frameRead(m_state.live.CurrentChannel, false);
     // Timer2 stays off until the next tick finds the channels stable.
 }
 
@@ -101,11 +101,15 @@ void MeterSession::Timer2_Timer() {
             textsC[k] = shown->c[k].text;
             textsF[k] = shown->f[k].text;
         }
+        const qint64 number = recording.RecordedCount + 1;
+        const auto& texts = recording.RecordingFahrenheit ? textsF : textsC;
         QString error;
-        if (m_recorder.record(recording.CycleTimestamp, textsC, textsF, &error))
-            Q_EMIT recordWritten(recording.RecordedCount, recording.CycleTimestamp,
-                                 recording.RecordingFahrenheit ? textsF : textsC);
-        else
+        const bool ok = m_recorder.record(recording.CycleTimestamp, textsC, textsF, &error);
+        // A record on disk counts even when the continuation file after it
+        // could not be made.
+        if (m_recorder.lastRecordWritten() == number)
+            Q_EMIT recordWritten(number, recording.CycleTimestamp, texts);
+        if (!ok)
             endRecording(RecordingEnd::WriteFailed, error);
     }
     Q_EMIT cycleRun(*shown);
@@ -157,4 +161,4 @@ void MeterSession::onResyncFinished() {
     Q_EMIT linkShown(true);
 }
 
-} // namespace quadtherm::main_window
+} // namespace quadtherm::recording

@@ -1,8 +1,8 @@
-#include "recording/file_list_window.h"
+#include "recording/ui/file_list_window.h"
 #include "widgets/key_toolbar.h"
 
-#include "recording/list_window.h"
-#include "recording/listing_printer.h"
+#include "recording/ui/list_window.h"
+#include "recording/ui/listing_printer.h"
 #include "shared/run_state.h"
 #include "widgets/grid.h"
 

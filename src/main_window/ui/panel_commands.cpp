@@ -1,13 +1,13 @@
 // The main window's toolbar commands that record, open data files, set the
 // sampling intervals and open the live list.
 
-#include "main_window/panel.h"
 #include "main_window/sampling.h"
-#include "main_window/unit_panel.h"
+#include "main_window/ui/panel.h"
+#include "main_window/ui/unit_panel.h"
 #include "recording/data_file.h"
-#include "recording/file_list_window.h"
-#include "recording/grid_writer.h"
-#include "recording/list_window.h"
+#include "recording/ui/file_list_window.h"
+#include "recording/ui/grid_writer.h"
+#include "recording/ui/list_window.h"
 #include "widgets/key_toolbar.h"
 #include "widgets/toolbar_icons.h"
 #include "widgets/user_dialogs.h"
@@ -60,7 +60,7 @@ void Panel::startRecording() {
     LblRec->show();
 }
 
-void Panel::recordingEnded(RecordingEnd why, const QString& error) {
+void Panel::recordingEnded(recording::RecordingEnd why, const QString& error) {
     if (QAction* save = toolbarAction(QStringLiteral("Save"))) {
         save->setIcon(widgets::toolbarImage(1));
         save->setToolTip(QStringLiteral("Save As"));
@@ -68,7 +68,7 @@ void Panel::recordingEnded(RecordingEnd why, const QString& error) {
     LblRec->hide();
     LblCount->clear();
     LblFileName->clear();
-    if (why != RecordingEnd::WriteFailed)
+    if (why != recording::RecordingEnd::WriteFailed)
         return;
     // The message waits for the cycle to end: a box opened inside it would
     // hold the live tick the cycle may have interrupted.
@@ -99,8 +99,8 @@ void Panel::openDataFile() {
                                                     timer2.stop();
                                                 },
                                                 [&timer1, &timer2] {
-                                                    MeterSession::enable(timer1);
-                                                    MeterSession::enable(timer2);
+                                                    recording::MeterSession::enable(timer1);
+                                                    recording::MeterSession::enable(timer2);
                                                 }},
                                                this);
     gateKeys(m_fileList->Toolbar1);
@@ -110,8 +110,8 @@ void Panel::openDataFile() {
     m_loadingFile = true;
     const auto done = qScopeGuard([&] {
         m_loadingFile = false;
-        MeterSession::enable(timer1);
-        MeterSession::enable(timer2);
+        recording::MeterSession::enable(timer1);
+        recording::MeterSession::enable(timer2);
     });
 
     // The file is read and split in one go; the rows go to the window in
@@ -167,7 +167,7 @@ void Panel::pcSampling() {
         if (const auto seconds = intervalFromAnswer(answer, kPcIntervalMax)) {
             recording.PcSamplingSeconds = static_cast<float>(*seconds);
             recording.PcSamplingTick = 0;
-            MeterSession::enable(m_session.Timer1);
+            recording::MeterSession::enable(m_session.Timer1);
             return;
         }
     }
@@ -178,7 +178,7 @@ void Panel::meterSampling() {
     m_session.Timer1.stop();
     const auto restart = qScopeGuard([this] {
         if (!m_protocol.stopped())
-            MeterSession::enable(m_session.Timer1);
+            recording::MeterSession::enable(m_session.Timer1);
     });
     // The meter repeats its interval request until a framed reply comes; a
     // meter that never frames one must not hold the window for ever.
@@ -211,8 +211,8 @@ void Panel::memorySizeService() {
     m_session.Timer2.stop();
     const auto restart = qScopeGuard([this] {
         if (!m_protocol.stopped()) {
-            MeterSession::enable(m_session.Timer1);
-            MeterSession::enable(m_session.Timer2);
+            recording::MeterSession::enable(m_session.Timer1);
+            recording::MeterSession::enable(m_session.Timer2);
         }
     });
     m_protocol.readAllWaiting();
