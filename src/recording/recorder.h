@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recording/data_file_writer.h"
 #include "shared/live_state.h"
 #include "shared/recording_state.h"
 
@@ -24,7 +25,7 @@ public:
     // Opens a file for writing (replacing it); tests hand in devices that fail.
     // A failed device says why in its errorString(). Cutting a torn line off,
     // syncing and removing a file that got no heading need a QFileDevice.
-    using DeviceFactory = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
+    using DeviceFactory = DataFileWriter::DeviceFactory;
 
     explicit Recorder(shared::RecordingState& state, DeviceFactory open = {});
     ~Recorder();
