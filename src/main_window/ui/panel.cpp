@@ -65,7 +65,8 @@ const std::vector<Panel::Key>& Panel::keys() {
 Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
              QWidget* parent)
     : QMainWindow(parent), m_session(session), m_state(session.state()),
-      m_protocol(session.protocol()), m_dialogs(dialogs), m_deviceLabel(std::move(deviceLabel)) {
+      m_protocol(session.protocol()), m_dialogs(dialogs), m_deviceLabel(std::move(deviceLabel)),
+      m_sampling(session, dialogs, this) {
     setObjectName(QStringLiteral("Panel"));
     setWindowTitle(kCaption);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "main_window/ui/sampling_commands.h"
 #include "recording/meter_session.h"
 
 #include <QMainWindow>
@@ -95,10 +96,7 @@ private:
     void saveKey();
     void startRecording();
     void openDataFile();
-    void sampling();
-    void pcSampling();
-    void meterSampling();
-    void memorySizeService();
+    void sampling() { m_sampling.run(); }
     void openList();
     void closeList();
     void rtcKey();
@@ -114,6 +112,7 @@ private:
     meter_link::MeterProtocol& m_protocol;
     widgets::UserDialogs& m_dialogs;
     QString m_deviceLabel;
+    SamplingCommands m_sampling;
     QWidget* m_central = nullptr;
     int m_displaySetUps = 0;
     QPointer<recording::ListWindow> m_list;

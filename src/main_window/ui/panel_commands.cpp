@@ -1,7 +1,6 @@
 // The main window's toolbar commands that record, open data files, set the
 // sampling intervals and open the live list.
 
-#include "main_window/sampling.h"
 #include "main_window/ui/panel.h"
 #include "main_window/ui/unit_panel.h"
 #include "recording/data_file.h"
@@ -24,15 +23,8 @@ namespace {
 
 using Icon = widgets::UserDialogs::Icon;
 
-const QString kIntervalTitle = QStringLiteral("Input Sampling Time");
 // Rows handed to the file list between two looks at the event loop.
 constexpr int kLoadBatchRows = 20000;
-// How long the meter may take to frame its interval reply.
-constexpr int kIntervalReadLimitMs = 5000;
-
-QString intervalPrompt(int maximum) {
-    return QStringLiteral("Enter the SAMPLING TIME in seconds\r\n(1 <= t <= %1 ) ").arg(maximum);
-}
 
 } // namespace
 
@@ -133,99 +125,6 @@ void Panel::openDataFile() {
     if (file.malformedLine)
         return; // abandoned: the window keeps what was read
     window->setWindowTitle(QFileInfo(path).fileName());
-}
-
-void Panel::sampling() {
-    widgets::UserDialogs::Choice choice;
-    choice.title = QStringLiteral("Sampling Rate");
-    choice.objectName = QStringLiteral("SamplingChoice");
-    choice.options = {QStringLiteral("Meter Sampling Rate"), QStringLiteral("PC Sampling Rate")};
-    choice.optionNames = {QStringLiteral("OptMeter"), QStringLiteral("OptPC")};
-    choice.current = m_state.recording.SamplingOnPc ? 1 : 0;
-    choice.offset = QPoint(53, 67); // 800 × 1000 twips from the main window's corner
-    // Closed without OK: the previous choice stands.
-    if (const auto chosen = m_dialogs.choose(this, choice))
-        m_state.recording.SamplingOnPc = *chosen == 1;
-    if (m_state.recording.SamplingOnPc)
-        pcSampling();
-    else
-        m_session.runExchange([this] { meterSampling(); });
-}
-
-void Panel::pcSampling() {
-    auto& recording = m_state.recording;
-    for (;;) {
-        const QString answer = m_dialogs.input(this, intervalPrompt(kPcIntervalMax), kIntervalTitle,
-                                               QString::number(recording.PcSamplingSeconds));
-        if (answer.isEmpty())
-            return;
-        if (isMemorySizeCode(answer)) {
-            m_session.runExchange([this] { memorySizeService(); });
-            return;
-        }
-        // Anything but a number asks again.
-        if (const auto seconds = intervalFromAnswer(answer, kPcIntervalMax)) {
-            recording.PcSamplingSeconds = static_cast<float>(*seconds);
-            recording.PcSamplingTick = 0;
-            recording::MeterSession::enable(m_session.Timer1);
-            return;
-        }
-    }
-}
-
-void Panel::meterSampling() {
-    auto& recording = m_state.recording;
-    m_session.Timer1.stop();
-    const auto restart = qScopeGuard([this] {
-        if (!m_protocol.stopped())
-            recording::MeterSession::enable(m_session.Timer1);
-    });
-    // The meter repeats its interval request until a framed reply comes; a
-    // meter that never frames one must not hold the window for ever.
-    m_protocol.setGiveUpAfter(kIntervalReadLimitMs);
-    const auto current = m_protocol.readMeterInterval();
-    m_protocol.setGiveUpAfter(-1);
-    if (!current)
-        return;
-    recording.MeterSamplingSeconds = *current;
-    for (;;) {
-        const QString answer =
-            m_dialogs.input(this, intervalPrompt(kMeterIntervalMax), kIntervalTitle,
-                            QString::number(recording.MeterSamplingSeconds));
-        if (answer.isEmpty())
-            return;
-        if (isMemorySizeCode(answer)) {
-            memorySizeService();
-            return;
-        }
-        if (const auto seconds = intervalFromAnswer(answer, kMeterIntervalMax)) {
-            m_protocol.setMeterInterval(*seconds);
-            recording.MeterSamplingSeconds = *seconds;
-            return;
-        }
-    }
-}
-
-void Panel::memorySizeService() {
-    m_session.Timer1.stop();
-    m_session.Timer2.stop();
-    const auto restart = qScopeGuard([this] {
-        if (!m_protocol.stopped()) {
-            recording::MeterSession::enable(m_session.Timer1);
-            recording::MeterSession::enable(m_session.Timer2);
-        }
-    });
-    m_protocol.readAllWaiting();
-    const auto code = m_protocol.readMemorySize();
-    if (!code)
-        return;
-    m_state.recording.MemorySizeCode = *code;
-    const QString answer =
-        m_dialogs.input(this, QStringLiteral("Update Rom No.s\r\n(Rom No.s = 1,2,4,8) "),
-                        QStringLiteral("Input Rom No.s"), QString::number(*code));
-    const int size = memorySizeFromAnswer(answer);
-    if (size != 0)
-        m_protocol.setMemorySize(size);
 }
 
 void Panel::openList() {
