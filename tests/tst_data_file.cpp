@@ -163,6 +163,19 @@ private Q_SLOTS:
         QVERIFY2(missing.error.contains("No such file"), qPrintable(missing.error));
     }
 
+    // Issue 9, found by fuzzing: a line outside the file handed memchr a
+    // null pointer, which UBSan stops on.
+    void linesOutsideTheFileAreEmpty() {
+        const recording::DataFileLines none;
+        const recording::DataFileLines one(QByteArray("a\tb\t\r\n"));
+        for (const auto* lines : {&none, &one}) {
+            QVERIFY(lines->line(-1).isEmpty() && lines->line(lines->count()).isEmpty());
+            QCOMPARE(lines->value(lines->count(), 0), QString());
+            QCOMPARE(lines->values(-1), recording::SixValues{});
+        }
+        QCOMPARE(one.value(0, 5), QStringLiteral("b"));
+    }
+
     // Issue 9: a pipe froze the program for good, /dev/zero grew until the
     // memory ran out, and a file of gigabytes took many times its size.
     void whatIsNotARegularFileOrTooLargeIsRefusedUnread_data() {

@@ -41,6 +41,9 @@ bool splitBytes(const char* line, qsizetype length, ValueSpans& spans) {
     return splitSpans(
         length,
         [line](qsizetype from, qsizetype end) -> qsizetype {
+            // memchr must not see the null pointer of an empty view, even for no bytes.
+            if (from >= end)
+                return -1;
             const void* tab = std::memchr(line + from, kTab, size_t(end - from));
             return tab ? static_cast<const char*>(tab) - line : -1;
         },

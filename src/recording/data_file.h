@@ -60,8 +60,9 @@ inline constexpr qint64 kMaxDataFileBytes = qint64{512} << 20;
 // compact index of where each line starts (about one byte a line), so a file
 // takes little more memory than its size whatever the shape of its lines.
 // Values are split from a line only when asked for. A line ends at CR LF, at
-// LF or at a CR alone; a last line without a line end counts. Only lines that
-// can be split are indexed: indexing stops at the first that cannot.
+// LF or at a CR alone; a last line without a line end counts. Commas and
+// quotes are ordinary characters of a value. Only lines that can be split
+// are indexed: indexing stops at the first that cannot.
 class DataFileLines {
 public:
     // A whole text indexed at once.
