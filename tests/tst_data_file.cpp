@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace quadtherm;
 
 namespace {
@@ -95,6 +97,13 @@ private Q_SLOTS:
         QTest::newRow("LF, last line unended")
             << heading + "\n1\td\t1\t2\t3\t4\t\n2\td\t9\t"
             << QStringList{"1\td\t1\t2\t3\t4", "2\td\t9\t9\t9\t9"} << -1;
+        // Issue 9: a CR alone (old Macintosh files) ends a line too; the
+        // whole file used to become the heading.
+        QTest::newRow("CR alone") << heading + "\r1\td\t1\t2\t3\t4\t\r2\td\t9\t\r"
+                                  << QStringList{"1\td\t1\t2\t3\t4", "2\td\t9\t9\t9\t9"} << -1;
+        QTest::newRow("CR, LF and CR LF mixed")
+            << heading + "\n1\td\t1\t2\t3\t4\t\r\r\n"
+            << QStringList{"1\td\t1\t2\t3\t4"} << 2; // the empty line between CR and CR LF
         // A spreadsheet's decimal commas and quotes load as written.
         QTest::newRow("commas and quotes")
             << heading + "\r\n1\t\"d\"\t23,4\t\"x,y\"\t-0,5\t\"\t\r\n"
@@ -102,7 +111,19 @@ private Q_SLOTS:
         QTest::newRow("malformed third line keeps the rows before it")
             << heading + "\r\n1\td\t1\t2\t3\t4\t\r\nbroken\r\n3\td\t1\t2\t3\t4\t\r\n"
             << QStringList{"1\td\t1\t2\t3\t4"} << 2;
+        QTest::newRow("six TABs without a closing one")
+            << heading + "\r\n1\td\t1\t2\t3\t4\t5\r\n1\td\t1\t2\t3\t4\r\n"
+            << QStringList{"1\td\t1\t2\t3\t4"} << 2;
         QTest::newRow("heading only") << heading + "\r\n" << QStringList{} << -1;
+        // The file is read a megabyte at a time: a CR LF across that border
+        // is one line end.
+        QByteArray border = heading + "\r\n2\t";
+        const QByteArray date((1 << 20) - 1 - border.size() - 9, 'd');
+        border += date + "\t1\t2\t3\t4\t\r\n1\td\t1\t2\t3\t4\t\r\n";
+        QTest::newRow("CR LF across a block border")
+            << border
+            << QStringList{"2\t" + QString::fromLatin1(date) + "\t1\t2\t3\t4", "1\td\t1\t2\t3\t4"}
+            << -1;
     }
     void fileReadsBackAsWritten() {
         QFETCH(QByteArray, bytes);
@@ -111,12 +132,14 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const auto loaded = recording::readDataFile(QString::fromUtf8(fileWith(dir, bytes)));
         QVERIFY(loaded.error.isEmpty());
-        QVERIFY(loaded.hasHeading);
-        QCOMPARE(loaded.heading[0], QStringLiteral("°C"));
-        QCOMPARE(loaded.heading[5], QStringLiteral("T4 - T"));
+        QVERIFY(loaded.hasHeading());
+        QCOMPARE(loaded.heading()[0], QStringLiteral("°C"));
+        QCOMPARE(loaded.heading()[5], QStringLiteral("T4 - T"));
         QStringList read;
-        for (const QByteArray& row : loaded.rows)
-            read.append(QString::fromLatin1(row));
+        for (qsizetype row = 0; row < loaded.rowCount(); ++row) {
+            const recording::SixValues values = loaded.row(row);
+            read.append(QStringList(values.begin(), values.end()).join('\t'));
+        }
         QCOMPARE(read, rows);
         QCOMPARE(loaded.malformedLine.value_or(-1), malformedLine);
     }
@@ -133,11 +156,104 @@ private Q_SLOTS:
     void emptyOrMissingFileHasNoHeading() {
         QTemporaryDir dir;
         const auto empty = recording::readDataFile(QString::fromUtf8(fileWith(dir, "")));
-        QVERIFY(!empty.hasHeading && empty.rows.isEmpty() && empty.error.isEmpty());
+        QVERIFY(!empty.hasHeading() && empty.rowCount() == 0 && empty.error.isEmpty());
         QVERIFY(!empty.malformedLine);
         const auto missing = recording::readDataFile(dir.filePath("absent.4ch"));
-        QVERIFY(!missing.hasHeading);
+        QVERIFY(!missing.hasHeading());
         QVERIFY2(missing.error.contains("No such file"), qPrintable(missing.error));
+    }
+
+    // Issue 9, found by fuzzing: a line outside the file handed memchr a
+    // null pointer, which UBSan stops on.
+    void linesOutsideTheFileAreEmpty() {
+        const recording::DataFileLines none;
+        const recording::DataFileLines one(QByteArray("a\tb\t\r\n"));
+        for (const auto* lines : {&none, &one}) {
+            QVERIFY(lines->line(-1).isEmpty() && lines->line(lines->count()).isEmpty());
+            QCOMPARE(lines->value(lines->count(), 0), QString());
+            QCOMPARE(lines->values(-1), recording::SixValues{});
+        }
+        QCOMPARE(one.value(0, 5), QStringLiteral("b"));
+    }
+
+    // Issue 9: a pipe froze the program for good, /dev/zero grew until the
+    // memory ran out, and a file of gigabytes took many times its size.
+    void whatIsNotARegularFileOrTooLargeIsRefusedUnread_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pipe") << "pipe"
+                              << "it is a pipe, not a data file.";
+        QTest::newRow("device") << "device"
+                                << "it is a device, not a data file.";
+        QTest::newRow("folder") << "folder"
+                                << "it is a folder, not a data file.";
+        QTest::newRow("just above 512 MB")
+            << "large"
+            << "it holds 513 MB; a data file may hold at most 512 MB.";
+    }
+    void whatIsNotARegularFileOrTooLargeIsRefusedUnread() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("data.4ch"));
+        if (kind == "pipe") {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "device") {
+            path = QStringLiteral("/dev/zero");
+        } else if (kind == "folder") {
+            path = dir.path();
+        } else {
+            QFile sparse(path); // no disk space taken
+            QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize((qint64{512} << 20) + 1));
+        }
+        recording::DataFileReader reader(path);
+        QVERIFY(!reader.isOpen());
+        QCOMPARE(reader.refusal(), QStringLiteral("Cannot open \"%1\": %2").arg(path, reason));
+        const auto loaded = reader.read();
+        QVERIFY(!loaded.hasHeading());
+        QCOMPARE(loaded.error, reader.refusal());
+    }
+
+    // Issue 9: a recording still being written, or a file cut short, is read
+    // as far as it reaches while it is read.
+    void fileThatChangesWhileReadIsReadAsFarAsItReaches_data() {
+        QTest::addColumn<qint64>("cutTo"); // -1: grows instead
+        QTest::newRow("cut inside the second megabyte") << qint64(3 << 19);
+        QTest::newRow("cut to nothing") << qint64(0);
+        QTest::newRow("grows") << qint64(-1);
+    }
+    void fileThatChangesWhileReadIsReadAsFarAsItReaches() {
+        QFETCH(qint64, cutTo);
+        QByteArray bytes =
+            recording::dataFileLine(recording::headingCells("°C", Texts{"K", "K", "J", "T"}));
+        for (int n = 1; bytes.size() < (3 << 20); ++n)
+            bytes += recording::dataFileLine(recording::recordCells(
+                n, "2010/11/26 14:05:09", Texts{"23.4", "Over", "- - -", "-5.2"}));
+        QTemporaryDir dir;
+        const QString path = QString::fromUtf8(fileWith(dir, bytes));
+        recording::DataFileReader reader(path);
+        int blocks = 0;
+        const auto loaded = reader.read([&](qsizetype) {
+            if (blocks++ == 0) {
+                QFile file(path);
+                if (cutTo >= 0)
+                    return file.resize(cutTo);
+                return file.open(QIODevice::Append) && file.write(bytes.left(1 << 20)) > 0;
+            }
+            return true;
+        });
+        QVERIFY(loaded.error.isEmpty() && !loaded.cancelled);
+        // Whole lines of what was there to read come back as written; a line
+        // cut in two may follow them.
+        const qint64 readable = cutTo < 0 ? bytes.size() : std::max<qint64>(cutTo, 1 << 20);
+        const qsizetype whole = bytes.left(readable).count('\n');
+        QVERIFY2(loaded.lines->count() - whole <= 1, qPrintable(QString::number(whole)));
+        QVERIFY(loaded.lines->count() >= whole);
+        const QList<QByteArray> written = bytes.split('\n');
+        for (qsizetype line = 0; line < whole; ++line)
+            QCOMPARE(loaded.lines->line(line), written[line].chopped(1));
+        if (cutTo < 0)
+            QVERIFY(loaded.lines->count() == whole && !loaded.malformedLine);
     }
 
     void writtenFileReadsBack() {
@@ -149,8 +265,10 @@ private Q_SLOTS:
         QVERIFY(
             recording::writeDataFile(path, lines.size(), [&](qsizetype r) { return lines[r]; }));
         const auto loaded = recording::readDataFile(path);
-        QCOMPARE(loaded.heading[0], QStringLiteral("°F"));
-        QCOMPARE(loaded.rows, QList<QByteArray>{"1\t2010/11/26 14:05:09\t1.0\tOver\t- - -\t-.5"});
+        QCOMPARE(loaded.heading()[0], QStringLiteral("°F"));
+        QCOMPARE(loaded.rowCount(), 1);
+        QCOMPARE(loaded.row(0),
+                 (recording::SixValues{"1", "2010/11/26 14:05:09", "1.0", "Over", "- - -", "-.5"}));
         QString error;
         QVERIFY(!recording::writeDataFile(
             "/dev/full", 1, [&](qsizetype r) { return lines[r]; }, &error));

@@ -1,6 +1,8 @@
 #include "widgets/grid.h"
+#include "widgets/grid_model.h"
 
 #include <QAbstractItemModel>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -22,6 +24,12 @@ QStringList numberedRows(int count) {
     for (int i = 1; i <= count; ++i)
         rows.append(QStringLiteral("%1\t2026/12/06 14:10:19\t23.4\t- - -\tOver\t-12.5").arg(i));
     return rows;
+}
+
+// The first cell of a row in sight, `rows` rows below the top.
+QString shownAt(const Grid& grid, int rows) {
+    const int height = grid.verticalHeader()->defaultSectionSize();
+    return grid.indexAt(QPoint(5, rows * height + height / 2)).data().toString();
 }
 
 } // namespace
@@ -154,19 +162,103 @@ private Q_SLOTS:
         QCOMPARE(grid.rowText(2), QStringLiteral("2\thidden"));
     }
 
-    void millionRowsArriveInOneInsert() {
+    // Issue 9: the view kept eight bytes for every row, four times what a
+    // line of "TAB LF" takes in the file; it now sees a window of the rows.
+    void aMillionRowsArriveAtOnceAndTheViewHoldsAWindowOfThem() {
         Grid grid(6);
+        grid.resize(400, 300);
         grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
         QSignalSpy inserted(grid.model(), &QAbstractItemModel::rowsInserted);
         grid.appendRows(numberedRows(1'000'000));
         QCOMPARE(inserted.count(), 1);
-        QCOMPARE(inserted.first().at(1).toInt(), 0);
-        QCOMPARE(inserted.first().at(2).toInt(), 999'999);
         QCOMPARE(grid.Rows(), 1'000'001);
+        QVERIFY(grid.verticalHeader()->count() <= 1000);
         QCOMPARE(cellsOf(grid, 1'000'000),
                  QStringList({"1000000", "2026/12/06 14:10:19", "23.4", "- - -", "Over", "-12.5"}));
-        grid.setTopRow(999'990);
-        QCOMPARE(grid.rowAt(0) + 1, grid.TopRow());
+        grid.setTopRow(999'980);
+        QCOMPARE(grid.verticalScrollBar()->maximum() + grid.verticalScrollBar()->pageStep(),
+                 1'000'000);
+        QCOMPARE(grid.TopRow(), 999'980);
+        QCOMPARE(shownAt(grid, 0), QStringLiteral("999980"));
+        QCOMPARE(shownAt(grid, 2), QStringLiteral("999982"));
+        grid.appendRows(numberedRows(5));
+        QCOMPARE(inserted.count(), 1); // beyond the window: only the scroll range grows
+        grid.setTopRow(1'000'005);
+        QCOMPARE(grid.TopRow(), 1'000'006 - grid.verticalScrollBar()->pageStep());
+    }
+
+    void scrollingAndKeysCarryTheWindowAlong() {
+        Grid grid(6);
+        grid.resize(400, 300);
+        grid.appendRows(numberedRows(5000));
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QSignalSpy scrolled(&grid, &Grid::gridScrolled);
+        QSignalSpy clicked(&grid, &Grid::gridClicked);
+        // The user drags the scroll bar far past the window.
+        grid.verticalScrollBar()->setValue(3000);
+        QCOMPARE(grid.TopRow(), 3001);
+        QCOMPARE(shownAt(grid, 0), QStringLiteral("3001"));
+        QCOMPARE(scrolled.count(), 1);
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                          grid.visualRect(grid.indexAt(QPoint(5, 5)).siblingAtColumn(2)).center());
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked[0], QVariantList({3001, 2}));
+        QCOMPARE(grid.Row(), 3001);
+        // Down to the bottom and beyond the window's edge, one row at a time
+        // and a page at a time.
+        const int shown = grid.verticalScrollBar()->pageStep();
+        for (int i = 0; i < 700; ++i)
+            QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(grid.Row(), 3701);
+        QCOMPARE(grid.TopRow(), 3702 - shown);
+        QCOMPARE(grid.textAt(grid.Row(), 0), QStringLiteral("3701"));
+        QCOMPARE(grid.currentIndex().siblingAtColumn(0).data().toString(), QStringLiteral("3701"));
+        QTest::keyClick(&grid, Qt::Key_PageDown);
+        QCOMPARE(grid.Row(), 3701 + shown);
+        QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid.Row(), 5000);
+        QCOMPARE(grid.currentIndex().siblingAtColumn(0).data().toString(), QStringLiteral("5000"));
+        QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(grid.Row(), 1);
+        QCOMPARE(grid.TopRow(), 1);
+        QCOMPARE(shownAt(grid, 0), QStringLiteral("1"));
+        // The current row set from code is picked up when it comes into sight.
+        grid.setRow(4500);
+        QVERIFY(!grid.currentIndex().isValid());
+        grid.setTopRow(4490);
+        QCOMPARE(grid.currentIndex().siblingAtColumn(0).data().toString(), QStringLiteral("4500"));
+        QTest::keyClick(&grid, Qt::Key_Up);
+        QCOMPARE(grid.Row(), 4499);
+    }
+
+    void sourceRowsAreShownWithoutBeingCopied() {
+        // A source of ten million rows that keeps no text at all.
+        class Counting final : public quadtherm::widgets::GridSource {
+        public:
+            int rows() const override { return 10'000'000; }
+            QString cell(int row, int col) const override {
+                return QStringLiteral("%1:%2").arg(row).arg(col);
+            }
+        };
+        Grid grid(3);
+        grid.setTextAt(0, 0, QStringLiteral("kept"));
+        grid.AddItem(QStringLiteral("replaced"));
+        grid.setSource(std::make_shared<Counting>());
+        QCOMPARE(grid.Rows(), 10'000'001);
+        QCOMPARE(grid.textAt(0, 0), QStringLiteral("kept"));
+        QCOMPARE(grid.rowText(10'000'000), QStringLiteral("9999999:0\t9999999:1\t9999999:2"));
+        grid.setTextAt(5, 1, QStringLiteral("edited"));
+        QCOMPARE(grid.rowText(5), QStringLiteral("4:0\tedited\t4:2"));
+        grid.setRows(3);
+        grid.AddItem(QStringLiteral("a\tb"));
+        QCOMPARE(grid.Rows(), 4);
+        QCOMPARE(grid.rowText(2), QStringLiteral("1:0\t1:1\t1:2"));
+        QCOMPARE(grid.rowText(3), QStringLiteral("a\tb\t"));
+        grid.setRows(1);
+        grid.AddItem(QStringLiteral("after"));
+        QCOMPARE(grid.rowText(1), QStringLiteral("after\t\t"));
     }
 };
 

@@ -161,11 +161,14 @@ private Q_SLOTS:
         }
         QCOMPARE(readAll(path).count("\r\n"), 6);
         const auto loaded = recording::readDataFile(path);
-        QCOMPARE(QStringList(loaded.heading.begin(), loaded.heading.end()), cellsOf(*grid, 0));
-        QCOMPARE(loaded.heading[0], dataList ? QStringLiteral("°F") : QStringLiteral("°C"));
-        QCOMPARE(loaded.rows.size(), 5);
+        const auto cells = [](const recording::SixValues& values) {
+            return QStringList(values.begin(), values.end());
+        };
+        QCOMPARE(cells(loaded.heading()), cellsOf(*grid, 0));
+        QCOMPARE(loaded.heading()[0], dataList ? QStringLiteral("°F") : QStringLiteral("°C"));
+        QCOMPARE(loaded.rowCount(), 5);
         for (int row = 1; row <= 5; ++row)
-            QCOMPARE(QString::fromLatin1(loaded.rows[row - 1]), grid->rowText(row));
+            QCOMPARE(cells(loaded.row(row - 1)), cellsOf(*grid, row));
         QCOMPARE(m_state.recording.SaveFilePath, path);
         QVERIFY(m_state.recording.SaveFileChosen);
         if (dataList) { // a second click swaps back

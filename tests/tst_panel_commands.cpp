@@ -21,6 +21,7 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -163,16 +164,27 @@ private slots:
     void openLoadsTheFileIntoTheFileListAndRestartsTheTimers_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("firstT1");
         QTest::addColumn<QString>("caption");
         const QByteArray heading("\xb0"
                                  "C\tDate Time\tT1 - K\tT2 - K\tT3 - J\tT4 - T\t\r\n");
         QTest::newRow("whole file")
             << heading + "1\t2010/11/26 14:05:09\t23,4\t\"x\t- - -\t-5.2\t\r\n"
                          "2\t2010/11/26 14:05:19\t23.5\tOver\t- - -\t-5.1\t\r\n"
-            << 3 << "data.4ch";
+            << 3 << "23,4"
+            << "data.4ch";
         // A line that cannot be split abandons the load; the rows before it stay.
         QTest::newRow("malformed line") << heading + "1\t2010/11/26 14:05:09\t23.4\t\r\nbroken\r\n"
-                                        << 2 << "2 completed";
+                                        << 2 << "23.4"
+                                        << "2 completed";
+        // Issue 9: lines ended by a CR alone came in as one heading and no row.
+        QByteArray oldMac = heading + "1\t2010/11/26 14:05:09\t23.4\t\r\n2\tt\t1\t2\t3\t4\t\r\n";
+        oldMac.replace("\r\n", "\r");
+        QTest::newRow("CR alone") << oldMac << 3 << "23.4"
+                                  << "data.4ch";
+        // Issue 8: an empty file left the caption "Saved File".
+        QTest::newRow("empty file") << QByteArray() << 1 << ""
+                                    << "data.4ch";
     }
     void openLoadsTheFileIntoTheFileListAndRestartsTheTimers() {
         QFETCH(QByteArray, bytes);
@@ -187,10 +199,54 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->GridN->Rows(), rows);
         QCOMPARE(window->windowTitle(), caption);
-        QCOMPARE(window->GridN->textAt(0, 0), QStringLiteral("°C"));
-        QCOMPARE(window->GridN->textAt(1, 2), rows == 3 ? QStringLiteral("23,4") : "23.4");
+        // An empty file leaves the headings the window starts with.
+        QCOMPARE(window->GridN->textAt(0, 0), bytes.isEmpty() ? QString() : QStringLiteral("°C"));
+        QCOMPARE(window->GridN->textAt(0, 1), QStringLiteral("Date Time"));
+        QTEST(window->GridN->textAt(1, 2), "firstT1");
         QVERIFY(panel().session().Timer1.isActive());
         QVERIFY(panel().session().Timer2.isActive());
+    }
+
+    // Issue 9: a pipe froze the program for good, /dev/zero grew until the
+    // memory ran out; they and an over-large file are refused with a message,
+    // and the file list already open stays as it was.
+    void openRefusesAPipeADeviceOrAHugeFileWithAMessage_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe") << "pipe";
+        QTest::newRow("device") << "device";
+        QTest::newRow("huge file") << "huge";
+    }
+    void openRefusesAPipeADeviceOrAHugeFileWithAMessage() {
+        QFETCH(QString, kind);
+        QFile good(path("good.4ch"));
+        QVERIFY(good.open(QIODevice::WriteOnly) && good.write("\xb0"
+                                                              "F\td\t1\t2\t3\t4\t\r\n") > 0);
+        good.close();
+        dialogs().answerOpen(good.fileName());
+        panel().Toolbar1_ButtonClick(QStringLiteral("Open"));
+        const auto* before = panel().fileListWindow();
+        QVERIFY(before);
+
+        QString refused = path(kind + ".4ch");
+        if (kind == "pipe") {
+            QCOMPARE(mkfifo(QFile::encodeName(refused).constData(), 0600), 0);
+        } else if (kind == "device") {
+            refused = QStringLiteral("/dev/zero");
+        } else {
+            QFile huge(refused); // sparse: no disk space taken
+            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64{1} << 30));
+        }
+        dialogs().answerOpen(refused);
+        dialogs().answerMessage(QMessageBox::Ok);
+        panel().Toolbar1_ButtonClick(QStringLiteral("Open"));
+        const auto shown = dialogs().callsOf(Kind::Message);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith(QStringLiteral("Cannot open \"%1\": ").arg(refused)),
+                 qPrintable(shown[0].text));
+        QCOMPARE(shown[0].icon, widgets::UserDialogs::Icon::Critical);
+        QCOMPARE(panel().fileListWindow(), before);
+        QCOMPARE(before->windowTitle(), QStringLiteral("good.4ch"));
+        QCOMPARE(before->GridN->textAt(0, 0), QStringLiteral("°F"));
     }
 
     void pcIntervalIsRoundedHalfToEvenAndHeldInRange_data() {

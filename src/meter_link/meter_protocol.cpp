@@ -37,6 +37,31 @@ QString twoDigits(int n) {
 
 } // namespace
 
+std::optional<StatusReply> parseStatusReply(const QByteArray& reply) {
+    if (reply.size() < kStatusReplyLength)
+        return std::nullopt;
+    const QByteArray last = reply.right(kStatusReplyLength);
+    if (byteAt(last, 0) != kStx || byteAt(last, 5) != 0xFF || byteAt(last, 6) != kEtx)
+        return std::nullopt;
+    StatusReply status;
+    status.MemoryPointer = byteAt(last, 1) * 65536.0 + byteAt(last, 2) * 256 + byteAt(last, 3);
+    status.ManualCount = byteAt(last, 4);
+    return status;
+}
+
+std::optional<MeterClock> parseClockReply(const QByteArray& reply) {
+    if (!framed(reply, kClockReplyLength))
+        return std::nullopt;
+    MeterClock c;
+    c.year = byteAt(reply, 1);
+    c.month = byteAt(reply, 2);
+    c.day = byteAt(reply, 3);
+    c.hour = byteAt(reply, 4);
+    c.minute = byteAt(reply, 5);
+    c.second = byteAt(reply, 6);
+    return c;
+}
+
 QString MeterClock::text() const {
     return QStringLiteral("20") + twoDigits(year) + u'/' + twoDigits(month) + u'/' +
            twoDigits(day) + u' ' + twoDigits(hour) + u':' + twoDigits(minute) + u':' +
@@ -139,14 +164,11 @@ bool MeterProtocol::QueryStatus() {
         // Inside a re-synchronisation the exchange just keeps trying.
         if (attempts >= kStatusAttempts && !m_inResync && !ResyncMeter())
             return false;
-        if (reply.size() < kStatusReplyLength)
+        const auto status = parseStatusReply(reply);
+        if (!status)
             continue;
-        const QByteArray last = reply.right(kStatusReplyLength);
-        if (byteAt(last, 0) != kStx || byteAt(last, 5) != 0xFF || byteAt(last, 6) != kEtx)
-            continue;
-        m_state.link.MemoryPointer =
-            byteAt(last, 1) * 65536.0 + byteAt(last, 2) * 256 + byteAt(last, 3);
-        m_state.link.ManualCount = byteAt(last, 4);
+        m_state.link.MemoryPointer = status->MemoryPointer;
+        m_state.link.ManualCount = status->ManualCount;
         return true;
     }
 }
@@ -351,17 +373,10 @@ bool MeterProtocol::setMemorySize(int code) {
 
 std::optional<MeterClock> MeterProtocol::readMeterClock(double waitSeconds) {
     const auto reply = askUntil(QByteArray(1, 'X'), waitSeconds,
-                                [](const QByteArray& r) { return framed(r, kClockReplyLength); });
+                                [](const QByteArray& r) { return parseClockReply(r).has_value(); });
     if (!reply)
         return std::nullopt;
-    MeterClock c;
-    c.year = byteAt(*reply, 1);
-    c.month = byteAt(*reply, 2);
-    c.day = byteAt(*reply, 3);
-    c.hour = byteAt(*reply, 4);
-    c.minute = byteAt(*reply, 5);
-    c.second = byteAt(*reply, 6);
-    return c;
+    return parseClockReply(*reply);
 }
 
 bool MeterProtocol::setMeterClock(const QDateTime& when) {

@@ -30,6 +30,23 @@ struct MeterClock {
     QString text() const; // "yyyy/mm/dd hh:nn:ss"
 };
 
+// What a status reply says.
+struct StatusReply {
+    double MemoryPointer = 0; // the next free meter address, 24 bits
+    qint16 ManualCount = 0;
+};
+
+// The status reply is the last seven bytes read: 02, the memory pointer
+// (three bytes, high first), the manual count, FF, 03; stray bytes before
+// them are dropped. Nothing when fewer than seven came or those seven are not
+// framed so.
+std::optional<StatusReply> parseStatusReply(const QByteArray& reply);
+
+// The clock reply opens what was read: 02, year, month, day, hour, minute,
+// second, 03; later bytes are ignored. Nothing when fewer than eight came or
+// they are not framed so.
+std::optional<MeterClock> parseClockReply(const QByteArray& reply);
+
 // Request codes of the key press frame ("W" and three bit masks).
 struct KeyCode {
     quint8 k1 = 0, k2 = 0, k3 = 0;

@@ -2,6 +2,12 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
 #include <cstring>
 
 namespace quadtherm::recording {
@@ -35,27 +41,89 @@ bool splitBytes(const char* line, qsizetype length, ValueSpans& spans) {
     return splitSpans(
         length,
         [line](qsizetype from, qsizetype end) -> qsizetype {
+            // memchr must not see the null pointer of an empty view, even for no bytes.
+            if (from >= end)
+                return -1;
             const void* tab = std::memchr(line + from, kTab, size_t(end - from));
             return tab ? static_cast<const char*>(tab) - line : -1;
         },
         spans);
 }
 
-QByteArray joinedRow(const char* line, const ValueSpans& spans) {
-    // A well-formed record line keeps its values in place: one copy.
-    bool contiguous = true;
-    for (int col = 1; col < kDataFileColumns && contiguous; ++col)
-        contiguous = spans.at[col] == spans.at[col - 1] + spans.size[col - 1] + 1;
-    const qsizetype last = kDataFileColumns - 1;
-    if (contiguous)
-        return QByteArray(line + spans.at[0], spans.at[last] + spans.size[last] - spans.at[0]);
-    QByteArray row;
-    for (int col = 0; col < kDataFileColumns; ++col) {
-        if (col > 0)
-            row += kTab;
-        row.append(line + spans.at[col], spans.size[col]);
+// The first CR or LF in [from, end), or -1. Eight bytes at a time: a line is
+// often shorter than what a call of memchr costs, and this finds both bytes
+// in one pass.
+qsizetype findLineEnd(const char* data, qsizetype from, qsizetype end) {
+    qsizetype at = from;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr quint64 kOnes = 0x0101010101010101;
+        constexpr quint64 kHighs = 0x8080808080808080;
+        for (; at + 8 <= end; at += 8) {
+            quint64 word;
+            std::memcpy(&word, data + at, sizeof word);
+            // A zero byte of word ^ (byte * kOnes) is that byte; the lowest
+            // flagged byte is always a true one.
+            const quint64 lf = word ^ (kOnes * '\n');
+            const quint64 cr = word ^ (kOnes * '\r');
+            const quint64 hits = (((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr)) & kHighs;
+            if (hits != 0)
+                return at + std::countr_zero(hits) / 8;
+        }
     }
-    return row;
+    for (; at < end; ++at) {
+        if (data[at] == '\n' || data[at] == '\r')
+            return at;
+    }
+    return -1;
+}
+
+// Whether the six-value rule can split a line: it needs six TABs, unless the
+// line ends with one (the last value then repeats).
+bool canSplit(const char* line, qsizetype length) {
+    if (length > 0 && line[length - 1] == kTab)
+        return true;
+    const char* const end = line + length;
+    for (int tabs = 0; tabs < kDataFileColumns; ++tabs) {
+        const void* tab = std::memchr(line, kTab, size_t(end - line));
+        if (!tab)
+            return false;
+        line = static_cast<const char*>(tab) + 1;
+    }
+    return true;
+}
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString fileKind(mode_t mode) {
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a device");
+}
+
+// Megabytes of 2^20 bytes, rounded up so that a file just above the limit
+// never reads as the limit itself.
+qint64 megabytes(qint64 bytes) {
+    return (bytes + (qint64{1} << 20) - 1) >> 20;
+}
+
+// Why a file is not read, or nothing.
+QString refusalFor(const QString& path, const struct stat& info) {
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("Cannot open \"%1\": it is %2, not a data file.")
+            .arg(path, fileKind(info.st_mode));
+    if (info.st_size > kMaxDataFileBytes)
+        return QStringLiteral(
+                   "Cannot open \"%1\": it holds %2 MB; a data file may hold at most %3 MB.")
+            .arg(path)
+            .arg(megabytes(info.st_size))
+            .arg(megabytes(kMaxDataFileBytes));
+    return {};
 }
 
 QString fileError(const QString& path, const QString& reason) {
@@ -129,45 +197,193 @@ std::optional<SixValues> splitSixValues(QStringView line) {
     return values;
 }
 
-LoadedDataFile readDataFile(const QString& path) {
-    LoadedDataFile loaded;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        loaded.error = file.errorString();
-        return loaded;
+DataFileLines::DataFileLines(QByteArray text) : m_text(std::move(text)) {
+    indexUpTo(m_text.size(), true);
+}
+
+DataFileLines DataFileLines::forArrivingText(qsizetype size) {
+    DataFileLines lines;
+    lines.m_text = QByteArray(size, Qt::Uninitialized);
+    // Record lines run to about 60 bytes: room for those without regrowing.
+    lines.m_steps.reserve(size_t(size / 48));
+    lines.m_blocks.reserve(size_t(size / 48 / kBlockLines + 1));
+    return lines;
+}
+
+void DataFileLines::indexUpTo(qsizetype available, bool atEnd) {
+    available = std::min(available, m_text.size());
+    const char* const data = m_text.constData();
+    while (!m_malformed && m_next < available) {
+        const qsizetype start = m_next;
+        // A long line arriving block by block is searched once, not again
+        // from its start with every block.
+        const qsizetype found = findLineEnd(data, std::max(start, m_searchedTo), available);
+        qsizetype end = available;
+        qsizetype next = available;
+        if (found < 0) {
+            m_searchedTo = available;
+            if (!atEnd)
+                return;
+        } else if (data[found] == '\n') {
+            end = found;
+            next = found + 1;
+        } else {
+            if (found + 1 == available && !atEnd) {
+                m_searchedTo = found; // its LF may be in the next block
+                return;
+            }
+            end = found;
+            next = found + 1 < available && data[found + 1] == '\n' ? found + 2 : found + 1;
+        }
+        if (!canSplit(data + start, end - start)) {
+            m_malformed = true;
+            return;
+        }
+        append(start, next);
+        m_next = next;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        loaded.error = file.errorString();
-        return loaded;
+}
+
+void DataFileLines::append(qsizetype start, qsizetype next) {
+    if (m_count % kBlockLines == 0)
+        m_blocks.push_back({start, qsizetype(m_longSteps.size())});
+    const qsizetype step = next - start;
+    if (step < kLongStep) {
+        m_steps.push_back(quint8(step));
+    } else {
+        m_steps.push_back(kLongStep);
+        m_longSteps.push_back(step);
     }
-    const char* const data = bytes.constData();
-    const qsizetype total = bytes.size();
-    // A record line is about 60 bytes; reserving avoids regrowing the list.
-    loaded.rows.reserve(total / 48);
+    ++m_count;
+}
+
+QByteArrayView DataFileLines::line(qsizetype i) const {
+    if (i < 0 || i >= m_count)
+        return {};
+    const Block& block = m_blocks[size_t(i / kBlockLines)];
+    qsizetype start = block.start;
+    size_t longStep = size_t(block.firstLongStep);
+    const auto stepAt = [&](qsizetype k) {
+        const quint8 step = m_steps[size_t(k)];
+        return step == kLongStep ? m_longSteps[longStep++] : qsizetype(step);
+    };
+    for (qsizetype k = i - i % kBlockLines; k < i; ++k)
+        start += stepAt(k);
+    qsizetype end = start + stepAt(i);
+    // A CR directly before an LF is part of that line end: a CR alone would
+    // have ended the line itself.
+    const char* const data = m_text.constData();
+    if (end > start && data[end - 1] == '\n')
+        --end;
+    if (end > start && data[end - 1] == '\r')
+        --end;
+    return QByteArrayView(data + start, end - start);
+}
+
+QString DataFileLines::value(qsizetype i, int col) const {
+    if (col < 0 || col >= kDataFileColumns)
+        return {};
+    const QByteArrayView text = line(i);
     ValueSpans spans;
-    qsizetype lineNumber = 0;
-    for (qsizetype start = 0; start < total; ++lineNumber) {
-        const void* lf = std::memchr(data + start, '\n', size_t(total - start));
-        const qsizetype end = lf ? static_cast<const char*>(lf) - data : total;
-        qsizetype length = end - start;
-        if (lf && length > 0 && data[end - 1] == '\r')
-            --length;
-        const char* line = data + start;
-        start = end + 1;
-        if (!splitBytes(line, length, spans)) {
-            loaded.malformedLine = lineNumber;
+    if (!splitBytes(text.data(), text.size(), spans))
+        return {};
+    return QString::fromLatin1(text.data() + spans.at[col], spans.size[col]);
+}
+
+SixValues DataFileLines::values(qsizetype i) const {
+    const QByteArrayView text = line(i);
+    ValueSpans spans;
+    SixValues values;
+    if (splitBytes(text.data(), text.size(), spans)) {
+        for (int col = 0; col < kDataFileColumns; ++col)
+            values[col] = QString::fromLatin1(text.data() + spans.at[col], spans.size[col]);
+    }
+    return values;
+}
+
+qsizetype DataFileLines::memoryBytes() const {
+    return m_text.capacity() + qsizetype(m_steps.capacity()) +
+           qsizetype(m_longSteps.capacity() * sizeof(qsizetype)) +
+           qsizetype(m_blocks.capacity() * sizeof(Block));
+}
+
+DataFileReader::DataFileReader(const QString& path) : m_path(path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    // Looked at before opening: opening a serial device alone can reset what
+    // hangs on it.
+    if (::stat(name.constData(), &info) != 0) {
+        m_error = systemError(errno);
+        return;
+    }
+    if (m_refusal = refusalFor(path, info); !m_refusal.isEmpty())
+        return;
+    // Without blocking, in case a pipe took the file's place since: opening
+    // a pipe waits for a writer.
+    m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
+        m_error = systemError(errno);
+        return;
+    }
+    if (::fstat(m_fd, &info) != 0)
+        m_error = systemError(errno);
+    else
+        m_refusal = refusalFor(path, info);
+    if (!m_error.isEmpty() || !m_refusal.isEmpty()) {
+        ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
+    m_size = info.st_size;
+}
+
+DataFileReader::~DataFileReader() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+LoadedDataFile DataFileReader::read(const Progress& progress) {
+    LoadedDataFile loaded;
+    if (!isOpen()) {
+        loaded.error = m_refusal.isEmpty() ? m_error : m_refusal;
+        return loaded;
+    }
+    // A megabyte between looks at the progress: the window stays responsive
+    // and the caption counts while a large file loads.
+    constexpr qsizetype kBlock = qsizetype{1} << 20;
+    auto lines = std::make_shared<DataFileLines>(DataFileLines::forArrivingText(m_size));
+    qsizetype filled = 0;
+    for (;;) {
+        const qsizetype wanted = std::min(kBlock, m_size - filled);
+        const ssize_t got =
+            wanted > 0 ? ::read(m_fd, lines->textData() + filled, size_t(wanted)) : 0;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            loaded.error = systemError(errno);
+            return loaded;
+        }
+        filled += got;
+        // A file cut short meanwhile ends where it was cut; one that grew is
+        // read as far as it reached when it was opened.
+        const bool atEnd = got == 0 || filled == m_size;
+        lines->indexUpTo(filled, atEnd);
+        if (atEnd || lines->stoppedAtMalformedLine())
+            break;
+        if (progress && !progress(lines->count())) {
+            loaded.cancelled = true;
             break;
         }
-        if (lineNumber > 0) {
-            loaded.rows.append(joinedRow(line, spans));
-            continue;
-        }
-        loaded.hasHeading = true;
-        for (int col = 0; col < kDataFileColumns; ++col)
-            loaded.heading[col] = QString::fromLatin1(line + spans.at[col], spans.size[col]);
     }
+    if (lines->stoppedAtMalformedLine())
+        loaded.malformedLine = lines->count();
+    loaded.lines = std::move(lines);
     return loaded;
+}
+
+LoadedDataFile readDataFile(const QString& path) {
+    DataFileReader reader(path);
+    return reader.read();
 }
 
 bool writeDataFile(const QString& path, qsizetype rows,

@@ -2,13 +2,19 @@
 
 #include <QTableView>
 
+#include <memory>
+
 namespace quadtherm::widgets {
 
 class GridModel;
+class GridSource;
 
 // A text table: a fixed heading row (row 0) over data rows 1, 2, ..., with a
 // current cell that Text reads and writes. Every list of the program is one,
-// from a few manual readings to millions of downloaded records.
+// from a few manual readings to millions of downloaded records. The view sees
+// a window of the rows (GridModel) that follows the vertical scroll bar, which
+// counts every row, so a list of millions costs the view no more than a
+// short one.
 class Grid : public QTableView {
     Q_OBJECT
 public:
@@ -36,6 +42,8 @@ public:
     void appendRows(const QStringList& rows);
     // The same for rows already in Latin-1 (a data file's lines): no decoding.
     void appendLatin1Rows(const QList<QByteArray>& rows);
+    // The source's rows replace the data rows; they are not copied.
+    void setSource(std::shared_ptr<const GridSource> source);
     // The width of `sample` in the grid's font, plus the cell's padding.
     void setColumnWidthFromSample(int col, const QString& sample);
     // The first visible data row (1 or more). Setting it from code scrolls
@@ -54,14 +62,29 @@ Q_SIGNALS:
     // The user scrolled: the top row changed other than through setTopRow.
     void gridScrolled();
 
+public:
+    // Indexes of the model count within its window.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
 protected:
     void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void changeEvent(QEvent* event) override;
 
 private:
     class QuietScroll;
 
+    // Moves the model's window over the rows the scroll bar shows, and the
+    // view's rows to match.
+    void followScrollBar();
+    // The view's current cell and selection from Row and Col, where the
+    // window holds that row.
     void selectCurrentCell();
+    // Scrolls the least that shows data row `row` (from 0) whole.
+    void scrollToRow(int row);
+    void rowsChanged();
+    int rowsInViewport() const;
     void fitToFont();
     int cellPadding() const;
 
@@ -70,6 +93,9 @@ private:
     int m_col = 0;
     int m_scrollBars = 3;
     int m_quietScroll = 0;
+    // Set while QTableView moves the scroll bar by window rows, which the
+    // grid puts back.
+    int m_windowScroll = 0;
 };
 
 } // namespace quadtherm::widgets

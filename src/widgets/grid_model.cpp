@@ -1,6 +1,7 @@
 #include "widgets/grid_model.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quadtherm::widgets {
 
@@ -35,13 +36,21 @@ QByteArrayView firstCells(QByteArrayView text, int columns) {
 
 } // namespace
 
+QString GridSource::rowText(int row, int columns) const {
+    QStringList cells;
+    cells.reserve(columns);
+    for (int col = 0; col < columns; ++col)
+        cells.append(cell(row, col));
+    return cells.join(kTab);
+}
+
 GridModel::GridModel(int columns, QObject* parent)
     : QAbstractTableModel(parent), m_columns(std::max(columns, 1)) {
     m_heading.resize(m_columns);
 }
 
 int GridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_ends.size());
+    return parent.isValid() ? 0 : windowRows();
 }
 
 int GridModel::columnCount(const QModelIndex& parent) const {
@@ -51,13 +60,21 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return cell(index.row(), index.column());
+    return cell(m_first + index.row(), index.column());
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return QAbstractTableModel::headerData(section, orientation, role);
     return heading(section);
+}
+
+void GridModel::setWindowStart(int first) {
+    first = std::clamp(first, 0, rows() - windowRows());
+    if (first == m_first)
+        return;
+    m_first = first;
+    Q_EMIT dataChanged(index(0, 0), index(windowRows() - 1, m_columns - 1), {Qt::DisplayRole});
 }
 
 void GridModel::setHeading(int col, const QString& text) {
@@ -68,10 +85,12 @@ void GridModel::setHeading(int col, const QString& text) {
 }
 
 QString GridModel::cell(int row, int col) const {
-    if (row < 0 || row >= rowCount() || col < 0 || col >= m_columns)
+    if (row < 0 || row >= rows() || col < 0 || col >= m_columns)
         return {};
     if (const auto split = m_split.constFind(row); split != m_split.cend())
         return split->at(col);
+    if (row < m_sourceRows)
+        return m_source->cell(row, col);
     const QLatin1StringView text = stored(row);
     if (m_columns == 1)
         return text;
@@ -87,8 +106,9 @@ QString GridModel::cell(int row, int col) const {
 }
 
 QLatin1StringView GridModel::stored(int row) const {
-    const qsizetype begin = row == 0 ? 0 : m_ends[row - 1];
-    return QLatin1StringView(m_text.constData() + begin, m_ends[row] - begin);
+    const size_t own = size_t(row - m_sourceRows);
+    const qsizetype begin = own == 0 ? 0 : m_ends[own - 1];
+    return QLatin1StringView(m_text.constData() + begin, m_ends[own] - begin);
 }
 
 QStringList GridModel::splitRow(int row) const {
@@ -100,25 +120,42 @@ QStringList GridModel::splitRow(int row) const {
 }
 
 void GridModel::setCell(int row, int col, const QString& text) {
-    if (row < 0 || row >= rowCount() || col < 0 || col >= m_columns)
+    if (row < 0 || row >= rows() || col < 0 || col >= m_columns)
         return;
     auto split = m_split.find(row);
     if (split == m_split.end())
         split = m_split.insert(row, splitRow(row));
     (*split)[col] = text;
-    const QModelIndex changed = index(row, col);
-    Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
+    if (row >= m_first && row < m_first + windowRows()) {
+        const QModelIndex changed = index(row - m_first, col);
+        Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
+    }
 }
 
 QString GridModel::rowText(int row) const {
-    if (row < 0 || row >= rowCount())
+    if (row < 0 || row >= rows())
         return {};
-    if (const auto split = m_split.constFind(row); split != m_split.cend())
-        return split->join(kTab);
+    if (m_split.contains(row))
+        return m_split.value(row).join(kTab);
+    if (row < m_sourceRows)
+        return m_source->rowText(row, m_columns);
     // Stored rows never hold more cells than the grid has columns.
     const QLatin1StringView text = stored(row);
     const qsizetype missing = m_columns == 1 ? 0 : m_columns - 1 - text.count(QLatin1Char('\t'));
     return text + QString(missing, kTab);
+}
+
+template <typename Store> void GridModel::appending(qsizetype count, Store store) {
+    if (count <= 0)
+        return;
+    // While the window holds every row it starts at row 0 and grows with them.
+    const int shown = windowRows();
+    const int after = int(std::min<qsizetype>(rows() + count, kWindowRows));
+    if (after > shown)
+        beginInsertRows({}, shown, after - 1);
+    store();
+    if (after > shown)
+        endInsertRows();
 }
 
 void GridModel::store(const QString& text) {
@@ -132,69 +169,80 @@ void GridModel::store(const QString& text) {
         QStringList cells =
             m_columns == 1 ? QStringList{kept.toString()} : kept.toString().split(kTab);
         cells.resize(m_columns);
-        m_split.insert(int(m_ends.size()), cells);
+        m_split.insert(rows(), cells);
     }
     m_ends.push_back(m_text.size());
 }
 
 void GridModel::appendRows(const QStringList& rows) {
-    if (rows.isEmpty())
-        return;
-    const int first = rowCount();
-    beginInsertRows({}, first, first + int(rows.size()) - 1);
-    for (const QString& text : rows)
-        store(text);
-    endInsertRows();
+    appending(rows.size(), [&] {
+        for (const QString& text : rows)
+            store(text);
+    });
 }
 
 void GridModel::appendLatin1Rows(const QList<QByteArray>& rows) {
-    if (rows.isEmpty())
-        return;
-    qsizetype bytes = 0;
-    for (const QByteArray& row : rows)
-        bytes += row.size();
-    // Grown geometrically, so that many small batches stay linear in time.
-    if (const qsizetype need = m_text.size() + bytes; need > m_text.capacity())
-        m_text.reserve(std::max(need, 2 * m_text.capacity()));
-    if (const size_t need = m_ends.size() + size_t(rows.size()); need > m_ends.capacity())
-        m_ends.reserve(std::max(need, 2 * m_ends.capacity()));
-    const int first = rowCount();
-    beginInsertRows({}, first, first + int(rows.size()) - 1);
-    for (const QByteArray& row : rows) {
-        m_text += firstCells(row, m_columns);
-        m_ends.push_back(m_text.size());
-    }
-    endInsertRows();
+    appending(rows.size(), [&] {
+        qsizetype bytes = 0;
+        for (const QByteArray& row : rows)
+            bytes += row.size();
+        // Grown geometrically, so that many small batches stay linear in time.
+        if (const qsizetype need = m_text.size() + bytes; need > m_text.capacity())
+            m_text.reserve(std::max(need, 2 * m_text.capacity()));
+        if (const size_t need = m_ends.size() + size_t(rows.size()); need > m_ends.capacity())
+            m_ends.reserve(std::max(need, 2 * m_ends.capacity()));
+        for (const QByteArray& row : rows) {
+            m_text += firstCells(row, m_columns);
+            m_ends.push_back(m_text.size());
+        }
+    });
 }
 
 void GridModel::appendRow(const QString& text) {
-    const int row = rowCount();
-    beginInsertRows({}, row, row);
-    store(text);
-    endInsertRows();
+    appending(1, [&] { store(text); });
 }
 
 void GridModel::resizeRows(int rows) {
     rows = std::max(rows, 0);
-    const int old = rowCount();
+    const int old = this->rows();
     if (rows > old) {
-        beginInsertRows({}, old, rows - 1);
-        m_ends.resize(rows, m_text.size());
-        endInsertRows();
-    } else if (rows < old) {
-        beginRemoveRows({}, rows, old - 1);
-        if (rows == 0) {
-            // Give back the memory of a whole download, not just forget it.
-            m_text = QByteArray();
-            std::vector<qsizetype>().swap(m_ends);
-            m_split.clear();
-        } else {
-            m_ends.resize(rows);
-            m_text.truncate(m_ends.back());
-            m_split.removeIf([rows](const auto& entry) { return entry.key() >= rows; });
-        }
-        endRemoveRows();
+        appending(rows - old,
+                  [&] { m_ends.resize(m_ends.size() + size_t(rows - old), m_text.size()); });
+        return;
     }
+    if (rows == old)
+        return;
+    beginResetModel();
+    if (rows == 0) {
+        // Give back the memory of a whole download or file, not just forget it.
+        m_source.reset();
+        m_sourceRows = 0;
+        m_text = QByteArray();
+        std::vector<qsizetype>().swap(m_ends);
+        m_split.clear();
+    } else {
+        if (rows <= m_sourceRows) {
+            m_sourceRows = rows;
+            m_ends.clear();
+        } else {
+            m_ends.resize(size_t(rows - m_sourceRows));
+        }
+        m_text.truncate(m_ends.empty() ? 0 : m_ends.back());
+        m_split.removeIf([rows](const auto& entry) { return entry.key() >= rows; });
+    }
+    m_first = std::min(m_first, this->rows() - windowRows());
+    endResetModel();
+}
+
+void GridModel::setSource(std::shared_ptr<const GridSource> source) {
+    beginResetModel();
+    m_source = std::move(source);
+    m_sourceRows = m_source ? std::max(m_source->rows(), 0) : 0;
+    m_text = QByteArray();
+    std::vector<qsizetype>().swap(m_ends);
+    m_split.clear();
+    m_first = 0;
+    endResetModel();
 }
 
 } // namespace quadtherm::widgets

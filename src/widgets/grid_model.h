@@ -5,18 +5,38 @@
 #include <QHash>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 namespace quadtherm::widgets {
 
-// The rows of a Grid, held for tables of millions of records: every row's
-// text sits in one Latin-1 buffer (the data files are Latin-1, degree sign
-// included) and is split into cells only when a view asks for one. Rows that
-// were edited cell by cell, or that hold characters beyond Latin-1, live in
-// a small overlay of split rows instead.
+// Rows a grid shows without holding their text: a loaded data file keeps its
+// own bytes and splits a cell only when it is shown.
+class GridSource {
+public:
+    virtual ~GridSource() = default;
+    virtual int rows() const = 0;
+    virtual QString cell(int row, int col) const = 0;
+    // The row's `columns` cells joined by TAB.
+    virtual QString rowText(int row, int columns) const;
+};
+
+// The rows of a Grid, held for tables of millions of records. Every row
+// appended as text sits in one Latin-1 buffer (the data files are Latin-1,
+// degree sign included) and is split into cells only when a view asks for
+// one; rows edited cell by cell, or that hold characters beyond Latin-1, live
+// in a small overlay of split rows instead. A GridSource can stand for the
+// first rows.
+//
+// A Qt view keeps a few bytes for every row of its model, more than a short
+// line of a file takes, so the model shows the view a window of at most
+// kWindowRows rows, which the Grid moves as it scrolls. rowCount() and
+// indexes count within the window; everything else counts all data rows.
 class GridModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
+    static constexpr int kWindowRows = 1000;
+
     explicit GridModel(int columns, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -24,6 +44,13 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+    // Every data row, in and out of the window.
+    int rows() const { return m_sourceRows + int(m_ends.size()); }
+    // The data row shown as the window's row 0.
+    int windowStart() const { return m_first; }
+    // Moves the window (kept within the rows); its rows change their text.
+    void setWindowStart(int first);
 
     QString heading(int col) const { return m_heading.value(col); }
     void setHeading(int col, const QString& text);
@@ -38,18 +65,28 @@ public:
     void appendLatin1Rows(const QList<QByteArray>& rows);
     void appendRow(const QString& text);
     void resizeRows(int rows);
+    // The source's rows replace every row.
+    void setSource(std::shared_ptr<const GridSource> source);
 
 private:
+    int windowRows() const { return std::min(rows(), kWindowRows); }
+    // Runs `store`, which appends `count` rows, announcing the ones that
+    // extend the window.
+    template <typename Store> void appending(qsizetype count, Store store);
     void store(const QString& text);
     QLatin1StringView stored(int row) const;
     QStringList splitRow(int row) const;
 
     int m_columns;
     QStringList m_heading;
+    std::shared_ptr<const GridSource> m_source;
+    int m_sourceRows = 0;
+    // Own row k (data row m_sourceRows + k) is m_text[m_ends[k - 1], m_ends[k]);
+    // a row starts where the last ended.
     QByteArray m_text;
-    // Row r is m_text[m_ends[r - 1], m_ends[r]); a row starts where the last ended.
     std::vector<qsizetype> m_ends;
     QHash<int, QStringList> m_split;
+    int m_first = 0;
 };
 
 } // namespace quadtherm::widgets

@@ -23,8 +23,6 @@ namespace {
 
 using Icon = widgets::UserDialogs::Icon;
 
-// Rows handed to the file list between two looks at the event loop.
-constexpr int kLoadBatchRows = 20000;
 
 } // namespace
 
@@ -81,6 +79,16 @@ void Panel::openDataFile() {
     const QString path = m_dialogs.openFile(this, recording::kDataFileFilter);
     if (path.isEmpty())
         return;
+    // A pipe or a device would hang the read, and a huge file would fill the
+    // memory: those are refused with a message. A file that cannot be opened
+    // ends the command without one.
+    recording::DataFileReader reader(path);
+    if (!reader.refusal().isEmpty()) {
+        m_dialogs.message(this, reader.refusal(), {}, Icon::Critical);
+        return;
+    }
+    if (!reader.isOpen())
+        return;
     if (m_fileList)
         m_fileList->deleteLater(); // each file opens in a fresh window
     auto& timer1 = m_session.Timer1;
@@ -106,24 +114,23 @@ void Panel::openDataFile() {
         recording::MeterSession::enable(timer2);
     });
 
-    // The file is read and split in one go; the rows go to the window in
-    // batches, so the caption counts and the window stays responsive.
-    const recording::LoadedDataFile file = recording::readDataFile(path);
-    if (!file.error.isEmpty() || !file.hasHeading)
-        return;
+    // Between blocks of the file the caption counts the lines and the window
+    // stays responsive; closing it stops the load.
     QPointer<recording::FileListWindow> window = m_fileList;
-    window->setHeading(file.heading);
-    qsizetype lines = 1;
-    for (qsizetype first = 0; first < file.rows.size(); first += kLoadBatchRows) {
-        window->appendRows(file.rows.mid(first, kLoadBatchRows));
-        lines += qMin<qsizetype>(kLoadBatchRows, file.rows.size() - first);
+    const recording::LoadedDataFile file = reader.read([&window](qsizetype lines) {
         window->setWindowTitle(QStringLiteral("%1 completed").arg(lines));
         QCoreApplication::processEvents();
-        if (!window)
-            return; // closed while loading
+        return window && window->isVisible();
+    });
+    if (!window || file.cancelled || !file.error.isEmpty())
+        return;
+    window->showLines(file.lines);
+    if (file.malformedLine) {
+        // Abandoned: the window keeps the lines before it.
+        if (file.lines->count() > 0)
+            window->setWindowTitle(QStringLiteral("%1 completed").arg(file.lines->count()));
+        return;
     }
-    if (file.malformedLine)
-        return; // abandoned: the window keeps what was read
     window->setWindowTitle(QFileInfo(path).fileName());
 }
 

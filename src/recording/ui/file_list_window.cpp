@@ -5,16 +5,38 @@
 #include "recording/ui/listing_printer.h"
 #include "shared/run_state.h"
 #include "widgets/grid.h"
+#include "widgets/grid_model.h"
 
 #include <QCoreApplication>
 #include <QScopeGuard>
 #include <QToolBar>
+
+#include <algorithm>
+#include <limits>
 
 namespace quadtherm::recording {
 
 namespace {
 
 const QString kCaption = QStringLiteral("Saved File");
+
+// The record lines of a loaded file as grid rows: row r is line r + 1.
+class FileRows final : public widgets::GridSource {
+public:
+    explicit FileRows(std::shared_ptr<const DataFileLines> lines) : m_lines(std::move(lines)) {}
+    int rows() const override {
+        return int(std::clamp<qsizetype>(m_lines->count() - 1, 0, std::numeric_limits<int>::max()));
+    }
+    QString cell(int row, int col) const override { return m_lines->value(row + 1, col); }
+    QString rowText(int row, int columns) const override {
+        const SixValues values = m_lines->values(row + 1);
+        return QStringList(values.begin(), values.begin() + std::min(columns, kDataFileColumns))
+            .join(QLatin1Char('\t'));
+    }
+
+private:
+    std::shared_ptr<const DataFileLines> m_lines;
+};
 // Rows converted between caption updates and event passes.
 constexpr int kLoadBatch = 20000;
 
@@ -37,6 +59,13 @@ FileListWindow::FileListWindow(shared::RunState& state, widgets::UserDialogs& di
 void FileListWindow::Form_Load() {
     list_windows::setReadingsHeading(*GridN, m_state.windows.ViewUnit, m_state.live.TypeLetter);
     GridN->setRows(1);
+}
+
+void FileListWindow::showLines(std::shared_ptr<const DataFileLines> lines) {
+    if (!lines || lines->count() == 0)
+        return;
+    setHeading(lines->values(0));
+    GridN->setSource(std::make_shared<FileRows>(std::move(lines)));
 }
 
 void FileListWindow::setHeading(const SixValues& heading) {

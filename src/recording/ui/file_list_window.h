@@ -39,9 +39,12 @@ public:
     // The heading from ViewUnit and the channel types, and no rows. The
     // constructor runs it.
     void Form_Load();
-    // Filled by the main window's Open command from the file it read.
+    // Filled by the main window's Open command from the file it read: the
+    // heading line gives the headings, every later line a row. The grid
+    // splits the lines it shows; it holds no copy of them.
+    void showLines(std::shared_ptr<const DataFileLines> lines);
     void setHeading(const SixValues& heading);
-    // Rows of six TAB-separated Latin-1 values, as readDataFile gives them.
+    // Rows of six TAB-separated Latin-1 values.
     void appendRows(const QList<QByteArray>& rows);
 
     void GridN_Click(int row, int col);
