@@ -5,7 +5,9 @@
 // its size. Then the list dump and appends, against Python's csv module.
 
 #include "recording/data_file.h"
+#include "recording/data_file_writer.h"
 #include "recording/ui/file_list_window.h"
+#include "recording/ui/grid_writer.h"
 #include "shared/reading_text.h"
 #include "shared/run_state.h"
 #include "widgets/grid.h"
@@ -48,9 +50,10 @@ double medianMs(const std::function<void()>& run, int runs = kRuns) {
 // Readings that wander like a real run, with the odd probe out and over range.
 bool writeSample(const QString& path) {
     const QDateTime start(QDate(2010, 11, 26), QTime(14, 5, 9));
-    return recording::writeDataFile(path, kRecords + 1, [&](qsizetype row) {
-        if (row == 0)
-            return recording::headingCells(QStringLiteral("°C"), {"K", "K", "J", "T"});
+    recording::DataFileWriter writer;
+    bool ok = writer.open(path) &&
+              writer.writeLine(recording::headingCells(QStringLiteral("°C"), {"K", "K", "J", "T"}));
+    for (qint64 row = 1; ok && row <= kRecords; ++row) {
         shared::PerChannel<QString> texts;
         for (int k = 0; k < shared::kChannels; ++k) {
             const qint64 tenths = 9000 + k * 3000 + (row * (k + 7)) % 8000;
@@ -60,8 +63,10 @@ bool writeSample(const QString& path) {
             texts[2] = QStringLiteral("- - -");
         if (row % 1499 == 0)
             texts[1] = QStringLiteral("Over");
-        return recording::recordCells(row, recording::recordTimestamp(start.addSecs(row)), texts);
-    });
+        ok = writer.writeLine(
+            recording::recordCells(row, recording::recordTimestamp(start.addSecs(row)), texts));
+    }
+    return writer.close() && ok;
 }
 
 bool writeShortLines(const QString& path) {
@@ -206,10 +211,11 @@ int main(int argc, char* argv[]) {
 
     const widgets::Grid& grid = *opened.window->GridN;
     const QString dump = dir.filePath(QStringLiteral("dump.4ch"));
+    // The list windows' own writer, as their "Save" and the automatic dump run it.
+    widgets::UserDialogs& noDialogs = opened.dialogs;
     const double dumpMs = medianMs([&] {
-        recording::writeDataFile(dump, grid.Rows(), [&](qsizetype row) {
-            return grid.rowText(int(row)).split(QLatin1Char('\t'));
-        });
+        recording::writeGrid(grid, recording::kDataFileColumns - 1, grid.Rows() - 1, dump, nullptr,
+                             noDialogs);
     });
     const bool same = QFileInfo(dump).size() == QFileInfo(path).size();
     std::printf("dump from the grid       %7.1f ms (goal < 500; %s the file read)\n", dumpMs,

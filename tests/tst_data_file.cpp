@@ -2,10 +2,15 @@
 // names, and reading a file back the way the file list loads it.
 
 #include "recording/data_file.h"
+#include "recording/data_file_writer.h"
 #include "widgets/grid.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <sys/stat.h>
 
@@ -259,20 +264,50 @@ private Q_SLOTS:
     void writtenFileReadsBack() {
         QTemporaryDir dir;
         const QString path = dir.filePath("dump.4ch");
-        const QList<QStringList> lines{
-            recording::headingCells("°F", Texts{"K", "J", "E", "T"}),
-            recording::recordCells(1, "2010/11/26 14:05:09", Texts{"1.0", "Over", "- - -", "-.5"})};
-        QVERIFY(
-            recording::writeDataFile(path, lines.size(), [&](qsizetype r) { return lines[r]; }));
+        recording::DataFileWriter writer;
+        QVERIFY(writer.open(path));
+        QVERIFY(writer.writeLine(recording::headingCells("°F", Texts{"K", "J", "E", "T"})));
+        QVERIFY(writer.writeLine(recording::recordCells(1, "2010/11/26 14:05:09",
+                                                        Texts{"1.0", "Over", "- - -", "-.5"})));
+        QVERIFY(writer.close());
         const auto loaded = recording::readDataFile(path);
         QCOMPARE(loaded.heading()[0], QStringLiteral("°F"));
         QCOMPARE(loaded.rowCount(), 1);
         QCOMPARE(loaded.row(0),
                  (recording::SixValues{"1", "2010/11/26 14:05:09", "1.0", "Over", "- - -", "-.5"}));
+    }
+
+    // The writer refuses what is not a regular file, and a disk that fills up
+    // leaves only whole lines, with the system's reason.
+    void theWriterRefusesDevicesAndNeverLeavesATornLine() {
         QString error;
-        QVERIFY(!recording::writeDataFile(
-            "/dev/full", 1, [&](qsizetype r) { return lines[r]; }, &error));
-        QCOMPARE(error, QStringLiteral("Cannot write \"/dev/full\": No space left on device"));
+        recording::DataFileWriter device;
+        QVERIFY(!device.open("/dev/full", &error));
+        QCOMPARE(error, QStringLiteral("Cannot write \"/dev/full\": Not a regular file"));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("small.4ch");
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 100;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        recording::DataFileWriter writer;
+        bool ok = writer.open(path, &error);
+        for (int i = 0; ok && i < 10; ++i)
+            ok = writer.writeLine({"1", "2010/11/26 14:05:09", "23.4", "Over", "- - -", "-.5"},
+                                  &error);
+        ok = ok && writer.close(&error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(!ok);
+        QVERIFY2(error.startsWith(QStringLiteral("Cannot write \"%1\": ").arg(path)),
+                 qPrintable(error));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.size() <= 100);
+        QVERIFY(bytes.isEmpty() || bytes.endsWith("\r\n"));
     }
 };
 

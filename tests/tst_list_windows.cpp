@@ -102,6 +102,40 @@ private Q_SLOTS:
         QCOMPARE(list.GridN->textAt(1, 0), QStringLiteral("4"));
     }
 
+    // Issue 8: every test set a small dump size, so a wrong default would
+    // pass; and the two progress captions were never seen.
+    void theListDumpsItselfEvery320000RowsCountingInItsCaption() {
+        QTemporaryDir folder;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+        recording::ListWindow list(m_state, m_dialogs, m_clock);
+        QStringList captions;
+        connect(&list, &QWidget::windowTitleChanged,
+                [&](const QString& title) { captions.append(title); });
+        feed(list, 319999);
+        QVERIFY(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+        feed(list, 1);
+        QDir::setCurrent(before);
+        const QStringList dumps = QDir(folder.path()).entryList(QDir::Files);
+        QCOMPARE(dumps.size(), 1);
+        QCOMPARE(readAll(folder.filePath(dumps[0])).count('\n'), 320001);
+        QCOMPARE(list.GridN->Rows(), 1);
+        QVERIFY2(captions.contains(QStringLiteral("10000 Records Completed")),
+                 qPrintable(captions.mid(0, 3).join('|')));
+        QCOMPARE(captions.last(), QStringLiteral("List"));
+
+        // "Save" counts without the leading space.
+        feed(list, 20000);
+        captions.clear();
+        const QString saved = m_dir.filePath(QStringLiteral("saved.4ch"));
+        m_dialogs.answerSave(saved);
+        list.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QCOMPARE(readAll(saved).count('\n'), 20001);
+        QVERIFY2(captions.contains(QStringLiteral("10000Records Completed")),
+                 qPrintable(captions.join('|')));
+        QCOMPARE(captions.last(), QStringLiteral("List"));
+    }
+
     void dumpThatCannotBeWrittenKeepsTheRowsAndSaysWhy() {
         // A working folder that no longer exists fails even for root.
         const QString before = QDir::currentPath();

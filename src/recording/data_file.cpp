@@ -126,10 +126,6 @@ QString refusalFor(const QString& path, const struct stat& info) {
     return {};
 }
 
-QString fileError(const QString& path, const QString& reason) {
-    return QStringLiteral("Cannot write \"%1\": %2").arg(path, reason);
-}
-
 } // namespace
 
 QString recordTimestamp(const QDateTime& when) {
@@ -149,23 +145,6 @@ QStringList recordCells(qint64 number, const QString& timestamp,
     for (const QString& text : channelTexts)
         cells.append(text);
     return cells;
-}
-
-QByteArray dataFileLine(const QStringList& cells) {
-    QByteArray line;
-    qsizetype size = 2;
-    for (const QString& cell : cells)
-        size += cell.size() + 1;
-    line.resize(size);
-    char* out = line.data();
-    for (const QString& cell : cells) {
-        for (const QChar c : cell)
-            *out++ = c.unicode() < 0x100 ? char(c.unicode()) : '?';
-        *out++ = kTab;
-    }
-    out[0] = '\r';
-    out[1] = '\n';
-    return line;
 }
 
 QString continuationPath(const QString& savePath, int sequence) {
@@ -384,42 +363,6 @@ LoadedDataFile DataFileReader::read(const Progress& progress) {
 LoadedDataFile readDataFile(const QString& path) {
     DataFileReader reader(path);
     return reader.read();
-}
-
-bool writeDataFile(const QString& path, qsizetype rows,
-                   const std::function<QStringList(qsizetype)>& cellsOfRow, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        if (error)
-            *error = fileError(path, file.errorString());
-        return false;
-    }
-    // Lines gather in a block of about a megabyte between writes. The rest of
-    // a short write is written again, so a full disk reports its reason.
-    constexpr qsizetype kBlock = 1 << 20;
-    QByteArray block;
-    block.reserve(kBlock + 4096);
-    const auto flushBlock = [&] {
-        for (qsizetype done = 0; done < block.size();) {
-            const qint64 n = file.write(block.constData() + done, block.size() - done);
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        block.clear();
-        return true;
-    };
-    bool ok = true;
-    for (qsizetype row = 0; row < rows && ok; ++row) {
-        block += dataFileLine(cellsOfRow(row));
-        if (block.size() >= kBlock)
-            ok = flushBlock();
-    }
-    ok = ok && flushBlock();
-    if (!ok && error)
-        *error = fileError(path, file.errorString());
-    file.close();
-    return ok;
 }
 
 } // namespace quadtherm::recording

@@ -35,8 +35,6 @@ QStringList headingCells(const QString& unit, const shared::PerChannel<QString>&
 // number (decimal, no sign or padding), timestamp, the four channel texts.
 QStringList recordCells(qint64 number, const QString& timestamp,
                         const shared::PerChannel<QString>& channelTexts);
-// The bytes of one line: every cell followed by TAB, then CR LF, in Latin-1.
-QByteArray dataFileLine(const QStringList& cells);
 
 // The n-th continuation of a recording: "-n" before the first full stop of
 // the file name (dots in folder names are left alone), or appended when the
@@ -162,13 +160,5 @@ private:
 
 // Opens and reads in one go; a refusal is reported as the error.
 LoadedDataFile readDataFile(const QString& path);
-
-// Writes `rows` lines (the heading included, when the caller counts it as row
-// 0), each from its cells as dataFileLine makes it, in blocks of about a
-// megabyte. False, with `error` naming the file and the system's reason, when
-// the file cannot be created or a write fails.
-bool writeDataFile(const QString& path, qsizetype rows,
-                   const std::function<QStringList(qsizetype row)>& cellsOfRow,
-                   QString* error = nullptr);
 
 } // namespace quadtherm::recording

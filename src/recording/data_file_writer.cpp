@@ -1,7 +1,5 @@
 #include "recording/data_file_writer.h"
 
-#include "recording/data_file.h"
-
 #include <QFile>
 #include <QFileInfo>
 
@@ -79,6 +77,28 @@ void syncFolderOf(const QString& path) {
 
 QString cannotWrite(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot write \"%1\": %2").arg(path, reason);
+}
+
+void appendLatin1(QByteArray& out, QStringView text) {
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* to = out.data() + at;
+    for (const QChar c : text)
+        *to++ = c.unicode() < 0x100 ? char(c.unicode()) : '?';
+}
+
+QByteArray dataFileLine(const QStringList& cells) {
+    QByteArray line;
+    qsizetype size = 2;
+    for (const QString& cell : cells)
+        size += cell.size() + 1;
+    line.reserve(size);
+    for (const QString& cell : cells) {
+        appendLatin1(line, cell);
+        line.append('\t');
+    }
+    line.append("\r\n", 2);
+    return line;
 }
 
 DataFileWriter::DataFileWriter(Sync sync, DeviceFactory open)

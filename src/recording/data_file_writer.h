@@ -68,4 +68,9 @@ private:
 // "Cannot write "FILE": REASON".
 QString cannotWrite(const QString& path, const QString& reason);
 
+// ISO 8859-1: a character beyond it becomes "?".
+void appendLatin1(QByteArray& out, QStringView text);
+// The bytes of one line: every cell followed by TAB, then CR LF, in Latin-1.
+QByteArray dataFileLine(const QStringList& cells);
+
 } // namespace quadtherm::recording

@@ -7,6 +7,7 @@
 #include "recording/ui/file_list_window.h"
 #include "recording/ui/grid_writer.h"
 #include "recording/ui/list_window.h"
+#include "widgets/caption_progress.h"
 #include "widgets/key_toolbar.h"
 #include "widgets/toolbar_icons.h"
 #include "widgets/user_dialogs.h"
@@ -22,7 +23,6 @@ namespace quadtherm::main_window {
 namespace {
 
 using Icon = widgets::UserDialogs::Icon;
-
 
 } // namespace
 
@@ -117,9 +117,11 @@ void Panel::openDataFile() {
     // Between blocks of the file the caption counts the lines and the window
     // stays responsive; closing it stops the load.
     QPointer<recording::FileListWindow> window = m_fileList;
-    const recording::LoadedDataFile file = reader.read([&window](qsizetype lines) {
-        window->setWindowTitle(QStringLiteral("%1 completed").arg(lines));
-        QCoreApplication::processEvents();
+    widgets::CaptionProgress progress(window, QStringLiteral(" completed"), 1,
+                                      widgets::CaptionProgress::Events::All);
+    progress.keepCaption();
+    const recording::LoadedDataFile file = reader.read([&](qsizetype lines) {
+        progress.show(lines);
         return window && window->isVisible();
     });
     if (!window || file.cancelled || !file.error.isEmpty())
@@ -128,7 +130,7 @@ void Panel::openDataFile() {
     if (file.malformedLine) {
         // Abandoned: the window keeps the lines before it.
         if (file.lines->count() > 0)
-            window->setWindowTitle(QStringLiteral("%1 completed").arg(file.lines->count()));
+            progress.show(file.lines->count());
         return;
     }
     window->setWindowTitle(QFileInfo(path).fileName());

@@ -4,6 +4,7 @@
 #include "recording/ui/list_window.h"
 #include "recording/ui/listing_printer.h"
 #include "shared/run_state.h"
+#include "widgets/caption_progress.h"
 #include "widgets/grid.h"
 #include "widgets/grid_model.h"
 
@@ -103,23 +104,20 @@ void FileListWindow::GridN_Click(int /*row*/, int col) {
 
 QVector<float> FileListWindow::loadColumn(int col) {
     m_busy = true;
-    const QString caption = windowTitle();
     if (m_timers.stop)
         m_timers.stop();
-    const auto restore = qScopeGuard([&] {
-        setWindowTitle(caption);
+    const auto restart = qScopeGuard([&] {
         if (m_timers.start)
             m_timers.start();
         m_busy = false;
     });
+    widgets::CaptionProgress progress(this, QStringLiteral(" Completed"), kLoadBatch,
+                                      widgets::CaptionProgress::Events::WithoutInput);
     QVector<float> values;
     values.reserve(GridN->Rows() - 1);
     for (int row = 1; row < GridN->Rows(); ++row) {
         values.append(plotValue(GridN->textAt(row, col)));
-        if (row % kLoadBatch == 0) {
-            setWindowTitle(QString::number(row) + QStringLiteral(" Completed"));
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
+        progress.step(row);
     }
     return values;
 }

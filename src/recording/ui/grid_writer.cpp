@@ -1,12 +1,12 @@
 #include "recording/ui/grid_writer.h"
 
 #include "recording/data_file.h"
+#include "recording/data_file_writer.h"
 #include "shared/recording_state.h"
+#include "widgets/caption_progress.h"
 #include "widgets/grid.h"
 #include "widgets/user_dialogs.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScopeGuard>
@@ -20,55 +20,37 @@ namespace {
 
 // Caption updates and event passes cost more than writing the rows between them.
 constexpr int kProgressEvery = 10000;
-constexpr qsizetype kFlushBytes = 1 << 20;
 
-void appendLatin1(QByteArray& out, QStringView text) {
-    const qsizetype at = out.size();
-    out.resize(at + text.size());
-    char* to = out.data() + at;
-    for (const QChar c : text)
-        *to++ = c.unicode() < 0x100 ? char(c.unicode()) : '?';
-}
-
-void appendLine(QByteArray& out, const widgets::Grid& grid, int row, int lastColumn) {
+QByteArray gridLine(const widgets::Grid& grid, int row, int lastColumn) {
+    QByteArray line;
     if (lastColumn == grid.Cols() - 1) {
         // The joined row is every cell followed by TAB, less the final TAB.
-        appendLatin1(out, grid.rowText(row));
-        out.append('\t');
+        appendLatin1(line, grid.rowText(row));
+        line.append('\t');
     } else {
         for (int col = 0; col <= lastColumn; ++col) {
-            appendLatin1(out, grid.textAt(row, col));
-            out.append('\t');
+            appendLatin1(line, grid.textAt(row, col));
+            line.append('\t');
         }
     }
-    out.append("\r\n", 2);
+    line.append("\r\n", 2);
+    return line;
 }
 
-// The system's reason for a failure, or empty when every row was written.
+// Why the rows could not be written, or empty when every one was.
 QString writeRows(const widgets::Grid& grid, int lastColumn, int lastRow, const QString& path,
                   const std::function<void(int row)>& progress) {
     lastColumn = qBound(0, lastColumn, grid.Cols() - 1);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return file.errorString();
-    QByteArray buffer;
-    buffer.reserve(kFlushBytes + 4096);
-    int row = 0;
-    for (; row <= lastRow && row < grid.Rows(); ++row) {
-        appendLine(buffer, grid, row, lastColumn);
-        if (buffer.size() >= kFlushBytes) {
-            if (file.write(buffer) != buffer.size())
-                return file.errorString();
-            buffer.clear();
-        }
-        if (row > 0 && row % kProgressEvery == 0)
-            progress(row);
+    DataFileWriter writer;
+    QString error;
+    if (!writer.open(path, &error))
+        return error;
+    for (int row = 0; row <= lastRow && row < grid.Rows(); ++row) {
+        if (!writer.writeLineBytes(gridLine(grid, row, lastColumn), &error))
+            return error;
+        progress(row);
     }
-    if (file.write(buffer) != buffer.size() || !file.flush())
-        return file.errorString();
-    if (row > 0)
-        progress(row - 1);
-    return {};
+    return writer.close(&error) ? QString() : error;
 }
 
 } // namespace
@@ -88,29 +70,21 @@ bool writeGrid(const widgets::Grid& grid, int lastColumn, int lastRow, const QSt
                QWidget* window, widgets::UserDialogs& dialogs, const GridWriteOptions& options) {
     QString reason;
     {
-        const QString caption = window ? window->windowTitle() : QString();
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restore = qScopeGuard([&] {
-            if (window)
-                window->setWindowTitle(caption);
-            QGuiApplication::restoreOverrideCursor();
-        });
-        reason = writeRows(grid, lastColumn, lastRow, path, [&](int row) {
-            if (window)
-                window->setWindowTitle(QString::number(row) + options.progressSuffix);
-            if (options.letEventsRun)
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
+        const auto pointer = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+        widgets::CaptionProgress progress(window, options.progressSuffix, kProgressEvery,
+                                          options.letEventsRun
+                                              ? widgets::CaptionProgress::Events::WithoutInput
+                                              : widgets::CaptionProgress::Events::None);
+        reason = writeRows(grid, lastColumn, lastRow, path, [&](int row) { progress.step(row); });
     }
     if (reason.isEmpty())
         return true;
     // Said after the wait cursor is gone, so the box gets an ordinary pointer.
-    const QString message = QStringLiteral("The file %1 could not be written.\r%2")
-                                .arg(QFileInfo(path).absoluteFilePath(), reason);
     if (options.reportFailure)
-        options.reportFailure(message);
+        options.reportFailure(reason);
     else
-        dialogs.message(window, message, QString(), widgets::UserDialogs::Icon::Critical);
+        dialogs.message(window, reason, QString(), widgets::UserDialogs::Icon::Critical);
     return false;
 }
 

@@ -1,7 +1,8 @@
 #include "recording/ui/listing_printer.h"
 
-#include "recording/ui/file_list_window.h"
 #include "recording/listing_text.h"
+#include "recording/ui/file_list_window.h"
+#include "widgets/caption_progress.h"
 #include "widgets/grid.h"
 #include "widgets/user_dialogs.h"
 
@@ -59,7 +60,7 @@ private:
     qreal m_y = 0;
 };
 
-bool printCopy(QPrinter& printer, const widgets::Grid& grid, QWidget* window) {
+bool printCopy(QPrinter& printer, const widgets::Grid& grid, widgets::CaptionProgress& progress) {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
@@ -75,10 +76,7 @@ bool printCopy(QPrinter& printer, const widgets::Grid& grid, QWidget* window) {
         printed = lines.print(listingLine(cells));
         if (row == 0 && printed)
             printed = lines.print(listingRule());
-        if (row > 0 && row % kProgressEvery == 0) {
-            window->setWindowTitle(QString::number(row) + QStringLiteral(" Completed"));
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
+        progress.step(row);
     }
     return painter.end() && printed && printer.printerState() != QPrinter::Error;
 }
@@ -96,12 +94,12 @@ QString listingCopyPath(const QString& path, int copy) {
 
 void printListing(const widgets::Grid& grid, QWidget* window, widgets::UserDialogs& dialogs,
                   const MainTimers& timers) {
-    const QString caption = window->windowTitle();
-    const auto restore = qScopeGuard([&] {
-        window->setWindowTitle(caption);
+    const auto restart = qScopeGuard([&] {
         if (timers.start)
             timers.start();
     });
+    widgets::CaptionProgress progress(window, QStringLiteral(" Completed"), kProgressEvery,
+                                      widgets::CaptionProgress::Events::WithoutInput);
     QPrinter printer(QPrinter::HighResolution);
     if (!dialogs.print(window, printer))
         return;
@@ -123,7 +121,7 @@ void printListing(const widgets::Grid& grid, QWidget* window, widgets::UserDialo
                 printer.setOutputFileName(listingCopyPath(output, copy));
             if (timers.stop)
                 timers.stop();
-            printed = printCopy(printer, grid, window);
+            printed = printCopy(printer, grid, progress);
         }
     }
     if (!printed) {
