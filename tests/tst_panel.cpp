@@ -6,6 +6,7 @@
 
 #include "main_window/ui/alarm_range.h"
 #include "main_window/ui/panel.h"
+#include "main_window/ui/power_off_list.h"
 #include "main_window/ui/unit_panel.h"
 #include "meter_link/meter_protocol.h"
 #include "shared/clock.h"
@@ -293,7 +294,7 @@ private slots:
         QVERIFY(panel().session().Timer1.isActive());
         panel().session().Timer1.stop();
 
-        panel().ComboP_Click(2);
+        panel().ComboP->ComboP_Click(2);
         QCOMPARE(meter().powerOffIndex(), 2);
         QVERIFY(panel().ComboP->isHidden());
         QVERIFY(meter().violations().isEmpty());

@@ -2,6 +2,7 @@
 
 #include "main_window/power_off.h"
 #include "main_window/ui/alarm_range.h"
+#include "main_window/ui/power_off_list.h"
 #include "main_window/ui/unit_panel.h"
 #include "meter_link/port_numbering.h"
 #include "recording/ui/file_list_window.h"
@@ -14,7 +15,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
@@ -99,11 +99,8 @@ Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QS
     // The pop-ups float over the channel cards, as panels of the window.
     PicAlmRange = new AlarmRangePanel(
         [this]() -> UnitPanel& { return m_state.live.MeterFahrenheit ? *PicF : *PicC; }, m_central);
-    ComboP = new QComboBox(m_central);
-    ComboP->setObjectName(QStringLiteral("ComboP"));
-    ComboP->setToolTip(tr("Meter power-off time"));
-    ComboP->hide();
-    connect(ComboP, &QComboBox::activated, this, &Panel::ComboP_Click);
+    ComboP = new PowerOffList(
+        m_session, [this] { placePopups(); }, m_central);
     // The logger and erase panels are filled by their own windows' code.
     PicLogger = new QFrame(m_central);
     PicLogger->setObjectName(QStringLiteral("PicLogger"));
@@ -209,17 +206,8 @@ void Panel::placePopups() {
 }
 
 void Panel::showCycle(const recording::ShownCycle& shown) {
-    for (int k = 0; k < shared::kChannels; ++k) {
-        for (auto [panel, channel] : {std::pair{PicC, &shown.c[k]}, std::pair{PicF, &shown.f[k]}}) {
-            panel->LblValue[k]->setText(channel->text);
-            if (channel->alarm == recording::AlarmShow::Hide)
-                panel->LblAlarm[k]->hide();
-            else
-                panel->LblAlarm[k]->setVisible(!panel->LblAlarm[k]->isVisible());
-            if (channel->point)
-                panel->CWG[k]->appendPoint(*channel->point);
-        }
-    }
+    PicC->showCycle(shown.c);
+    PicF->showCycle(shown.f);
     const auto& recording = m_state.recording;
     if (recording.RecordingActive) {
         LblCount->setText(QString::number(recording.RecordedCount));
@@ -319,38 +307,7 @@ void Panel::alarmKey() {
 }
 
 void Panel::powerOffKey() {
-    if (ComboP->isVisible())
-        ComboP->hide();
-    else
-        m_session.runExchange([this] { readPowerOffTime(); });
-}
-
-void Panel::readPowerOffTime() {
-    m_session.Timer1.stop();
-    const auto index = m_protocol.readPowerOffIndex();
-    if (m_protocol.stopped())
-        return;
-    if (!index) {
-        // A short reply means the link is gone; the resync restarts the timers.
-        m_protocol.ResyncMeter();
-        return;
-    }
-    // An unknown code leaves the list without a selection rather than guessing.
-    ComboP->setCurrentIndex(*index >= 0 && *index < ComboP->count() ? *index : -1);
-    placePopups();
-    ComboP->show();
-    ComboP->raise();
-    recording::MeterSession::enable(m_session.Timer1);
-}
-
-void Panel::ComboP_Click(int index) {
-    m_session.runExchange([this, index] {
-        m_session.Timer1.stop();
-        m_protocol.setPowerOffIndex(index);
-        if (!m_protocol.stopped())
-            recording::MeterSession::enable(m_session.Timer1);
-        ComboP->hide();
-    });
+    ComboP->toggle();
 }
 
 } // namespace quadtherm::main_window

@@ -9,7 +9,6 @@
 #include <vector>
 
 class QAction;
-class QComboBox;
 class QLabel;
 class QToolBar;
 
@@ -25,6 +24,7 @@ class ListWindow;
 namespace quadtherm::main_window {
 
 class AlarmRangePanel;
+class PowerOffList;
 class UnitPanel;
 
 // The main window, a view of the meter session: the four channels in a °C
@@ -42,14 +42,13 @@ public:
     void Form_Load();
 
     void Toolbar1_ButtonClick(const QString& key);
-    void ComboP_Click(int index);
     void LblCOM_Click();
 
     QToolBar* Toolbar1 = nullptr;
     UnitPanel* PicC = nullptr;
     UnitPanel* PicF = nullptr;
     AlarmRangePanel* PicAlmRange = nullptr;
-    QComboBox* ComboP = nullptr;
+    PowerOffList* ComboP = nullptr;
     QWidget* PicLogger = nullptr;
     QWidget* PicErase = nullptr;
     QLabel* LblCOM = nullptr;
@@ -103,7 +102,6 @@ private:
     void memoryKey();
     void eraseKey();
     void powerOffKey();
-    void readPowerOffTime();
     void swapUnitPanels();
     void alarmKey();
 

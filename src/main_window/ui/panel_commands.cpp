@@ -114,26 +114,7 @@ void Panel::openDataFile() {
         recording::MeterSession::enable(timer2);
     });
 
-    // Between blocks of the file the caption counts the lines and the window
-    // stays responsive; closing it stops the load.
-    QPointer<recording::FileListWindow> window = m_fileList;
-    widgets::CaptionProgress progress(window, QStringLiteral(" completed"), 1,
-                                      widgets::CaptionProgress::Events::All);
-    progress.keepCaption();
-    const recording::LoadedDataFile file = reader.read([&](qsizetype lines) {
-        progress.show(lines);
-        return window && window->isVisible();
-    });
-    if (!window || file.cancelled || !file.error.isEmpty())
-        return;
-    window->showLines(file.lines);
-    if (file.malformedLine) {
-        // Abandoned: the window keeps the lines before it.
-        if (file.lines->count() > 0)
-            progress.show(file.lines->count());
-        return;
-    }
-    window->setWindowTitle(QFileInfo(path).fileName());
+    m_fileList->loadFile(reader, QFileInfo(path).fileName());
 }
 
 void Panel::openList() {

@@ -144,6 +144,19 @@ void UnitPanel::setUpChannel(int k, const QString& typeLetter, double scaleMin, 
     m_setpoints[k] = CWK[k]->value();
 }
 
+void UnitPanel::showCycle(const shared::PerChannel<recording::ShownChannel>& channels) {
+    for (int k = 0; k < shared::kChannels; ++k) {
+        const recording::ShownChannel& channel = channels[k];
+        LblValue[k]->setText(channel.text);
+        if (channel.alarm == recording::AlarmShow::Hide)
+            LblAlarm[k]->hide();
+        else
+            LblAlarm[k]->setVisible(!LblAlarm[k]->isVisible());
+        if (channel.point)
+            CWG[k]->appendPoint(*channel.point);
+    }
+}
+
 void UnitPanel::clearReadings() {
     for (int k = 0; k < shared::kChannels; ++k) {
         LblValue[k]->clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recording/display_cycle.h"
 #include "shared/live_state.h"
 
 #include <QFrame>
@@ -32,6 +33,9 @@ public:
     void setUpChannel(int k, const QString& typeLetter, double scaleMin, double scaleMax);
     // Values, indicators and charts emptied while the link is down.
     void clearReadings();
+    // A recording cycle: each channel's value, its alarm indicator hidden or
+    // blinking, and the point added to its chart.
+    void showCycle(const shared::PerChannel<recording::ShownChannel>& channels);
 
     // The control arrays, indexed by channel.
     shared::PerChannel<widgets::StripChart*> CWG{};

@@ -9,6 +9,7 @@
 #include "widgets/grid_model.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QToolBar>
 
@@ -100,6 +101,24 @@ void FileListWindow::GridN_Click(int /*row*/, int col) {
     request.values = loadColumn(col);
     if (plotHook)
         plotHook(request);
+}
+
+void FileListWindow::loadFile(DataFileReader& reader, const QString& name) {
+    QPointer<FileListWindow> window = this;
+    widgets::CaptionProgress progress(this, QStringLiteral(" completed"), 1,
+                                      widgets::CaptionProgress::Events::All);
+    progress.keepCaption();
+    const LoadedDataFile file = reader.read([&](qsizetype lines) {
+        progress.show(lines);
+        return window && window->isVisible();
+    });
+    if (!window || file.cancelled || !file.error.isEmpty())
+        return;
+    showLines(file.lines);
+    if (!file.malformedLine)
+        setWindowTitle(name);
+    else if (file.lines->count() > 0)
+        progress.show(file.lines->count());
 }
 
 QVector<float> FileListWindow::loadColumn(int col) {

@@ -43,6 +43,11 @@ public:
     // heading line gives the headings, every later line a row. The grid
     // splits the lines it shows; it holds no copy of them.
     void showLines(std::shared_ptr<const DataFileLines> lines);
+    // Reads the file into the window. Meanwhile the caption counts the lines
+    // and the window stays responsive; closing it stops the load. At the end
+    // the caption is `name`, or the count of lines kept when a line that
+    // cannot be split abandoned the load.
+    void loadFile(DataFileReader& reader, const QString& name);
     void setHeading(const SixValues& heading);
     // Rows of six TAB-separated Latin-1 values.
     void appendRows(const QList<QByteArray>& rows);
