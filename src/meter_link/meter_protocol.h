@@ -104,7 +104,6 @@ public:
     // the program does around it (timers, displays, setpoints) follows the
     // signals below.
     bool ResyncMeter();
-    bool resyncRunning() const { return m_inResync; }
 
     // One 12-byte reading frame, or nothing when the link is lost.
     std::optional<QByteArray> readReadingFrame();

@@ -38,7 +38,6 @@ public:
     void endTick();
 
     bool tickRunning() const { return m_tick; }
-    bool exchangeRunning() const { return m_exchange; }
     qsizetype queued() const { return qsizetype(m_queue.size()); }
 
 private:

@@ -18,8 +18,6 @@ public:
     // The stored reading, 0 for a cycle never written.
     float HistoryC(int channel, int cycle) const { return at(m_c, channel, cycle); }
     float HistoryF(int channel, int cycle) const { return at(m_f, channel, cycle); }
-    // How many cycles the arrays can hand out without reallocating.
-    qsizetype storedCycles(int channel) const { return m_c.at(channel).size(); }
 
 private:
     static float at(const PerChannel<std::vector<float>>& values, int channel, int cycle);
