@@ -1,6 +1,7 @@
 #include "logger_memory/memory_download.h"
 
 #include "logger_memory/memory_figures.h"
+#include "recording/data_file_writer.h"
 
 namespace quadtherm::logger_memory {
 
@@ -42,6 +43,34 @@ ManualDownload downloadManualReadings(meter_link::MeterProtocol& protocol, share
     out.received = std::min<qint64>(reply.bytes.size(), reply.expected);
     out.readings = decodeManualDump(reply.bytes, state.link.ManualCount);
     return out;
+}
+
+bool writeSetFile(const RecordSet& set, const QString& path, QString* error) {
+    const DecodedSet decoded = decodeSet(set);
+    const bool f = set.header.fahrenheit;
+    const recording::SixValues& heading = f ? decoded.headingF : decoded.headingC;
+    recording::DataFileWriter writer;
+    if (!writer.open(path, error) ||
+        !writer.writeLine(QStringList(heading.begin(), heading.end()), error))
+        return false;
+    for (const QByteArray& row : f ? decoded.rowsF : decoded.rowsC)
+        if (!writer.writeLineBytes(row + "\t\r\n", error))
+            return false;
+    return writer.close(error);
+}
+
+QString setFileName(int number) {
+    return QStringLiteral("set-%1.4ch").arg(number, 3, 10, QLatin1Char('0'));
+}
+
+bool writeManualFile(const QList<QStringList>& rows, const QString& path, QString* error) {
+    recording::DataFileWriter writer;
+    if (!writer.open(path, error) || !writer.writeLine(manualHeadingCells(), error))
+        return false;
+    for (const QStringList& row : rows)
+        if (!writer.writeLine(row, error))
+            return false;
+    return writer.close(error);
 }
 
 QString unfinishedText(DumpEnd end, qint64 received, qint64 expected) {

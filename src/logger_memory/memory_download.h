@@ -42,6 +42,16 @@ struct ManualDownload {
 ManualDownload downloadManualReadings(meter_link::MeterProtocol& protocol, shared::RunState& state,
                                       const meter_link::MeterProtocol::Progress& progress);
 
+// A set as a data file, as the downloaded-data list saves it in the set's
+// own unit: the heading row, then one line per record. Written through the
+// one data-file writer; false with its message when the file cannot be.
+bool writeSetFile(const RecordSet& set, const QString& path, QString* error = nullptr);
+// "set-001.4ch" for set 1.
+QString setFileName(int number);
+// The manual readings list as a text file of the data file format: the
+// heading row, then one line per reading.
+bool writeManualFile(const QList<QStringList>& rows, const QString& path, QString* error = nullptr);
+
 // What the user is told when a dump did not arrive whole: the meter went
 // silent, or the user cancelled.
 QString unfinishedText(DumpEnd end, qint64 received, qint64 expected);
