@@ -22,6 +22,10 @@ class FileListWindow;
 class ListWindow;
 } // namespace quadtherm::recording
 
+namespace quadtherm::logger_memory {
+class LoggerCommands;
+}
+
 namespace quadtherm::main_window {
 
 class AlarmRangePanel;
@@ -63,6 +67,8 @@ public:
     QAction* toolbarAction(const QString& key) const;
     recording::ListWindow* listWindow() const;
     recording::FileListWindow* fileListWindow() const;
+    // PicLogger's downloads, PicErase's erase and the logger windows.
+    logger_memory::LoggerCommands& logger() { return *m_logger; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,6 +119,7 @@ private:
     widgets::UserDialogs& m_dialogs;
     QString m_deviceLabel;
     SamplingCommands m_sampling;
+    logger_memory::LoggerCommands* m_logger = nullptr;
     QWidget* m_central = nullptr;
     int m_displaySetUps = 0;
     QPointer<recording::ListWindow> m_list;
