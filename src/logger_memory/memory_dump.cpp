@@ -209,7 +209,7 @@ DecodedSet decodeSet(const RecordSet& set) {
     const int recordLength = h.recordLength();
     // Never more records than the bytes hold, whatever the header says.
     const qint64 count =
-        std::min<qint64>(h.recordCount, (bytes.size() - kSetHeaderSize) / recordLength);
+        std::clamp<qint64>((bytes.size() - kSetHeaderSize) / recordLength, 0, h.recordCount);
     out.rowsC.reserve(count);
     out.rowsF.reserve(count);
     RecordStamps stamps(h.start);

@@ -459,6 +459,13 @@ bool SimulatedMeter::fillDemoData(const DemoSets& demo, int manual) {
         set.start = meterTimeOf(start, secondsOfDay(start) + offsetSeconds);
         set.intervalSeconds = pick(demo.intervals, s, m_samplingInterval);
         const int records = pick(demo.records, s, 20);
+        // A set that cannot fit is not built: a count of millions would only
+        // take the memory of the computer.
+        const qint64 length =
+            MeterMemory::kSetHeaderSize +
+            qint64(records) * (2 + 3 * MeterMemory::channelCount(set.channelMask));
+        if (m_memory.pointer() + length > m_memory.capacity())
+            return false;
         set.records.reserve(records);
         for (int r = 0; r < records; ++r) {
             const qint64 at = offsetSeconds + qint64(r) * set.intervalSeconds;

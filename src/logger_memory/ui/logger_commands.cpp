@@ -204,8 +204,8 @@ void LoggerCommands::automaticDownload() {
         window->appendSetRows(rows);
         if (!download.complete())
             window->LblMessage->setText(
-                QStringLiteral("Incomplete: %1")
-                    .arg(progressText(download.received, download.expected)));
+                QStringLiteral("Incomplete: stopped at %1%")
+                    .arg(percentText(download.received, download.expected)));
     }
     m_protocol.readAllWaiting();
     m_protocol.discardInput();
