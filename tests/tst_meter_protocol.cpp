@@ -398,19 +398,69 @@ private Q_SLOTS:
             QCOMPARE(total, 25);
             seen.append(got);
         });
-        QVERIFY(dump);
-        QCOMPARE(*dump, reply);
+        QCOMPARE(dump.end, MeterProtocol::DumpReply::End::Complete);
+        QCOMPARE(dump.bytes, reply);
         QCOMPARE(seen.last(), 25);
         QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+        QCOMPARE(rig.port.writes().mid(rig.port.writes().size() - 2), (QList<QByteArray>{kA, "R"}));
     }
 
-    void dumpThatStallsIsAbandoned() {
+    void manualDumpAsksForTwentyNineBytesAReadingAndThree() {
+        Rig rig;
+        rig.port.answer(kA, bytes({0x02, 0x00, 0x20, 0x00, 0x02, 0xFF, 0x03})); // 2 manual readings
+        rig.port.answer("Q", QByteArray(70, '\x11'), 10);
+        const auto dump = rig.protocol.dumpManual();
+        QCOMPARE(dump.end, MeterProtocol::DumpReply::End::Complete);
+        QCOMPARE(dump.expected, 61);
+        QCOMPARE(dump.bytes, QByteArray(61, '\x11'));
+    }
+
+    // Issue 11: the dump that stalls keeps what arrived, so the caller can
+    // tell how far it got.
+    void dumpThatStallsEndsAfterItsSilenceWithWhatArrived() {
         Rig rig;
         rig.port.answer(kA, bytes({0x02, 0x00, 0x00, 0x00, 0x02, 0xFF, 0x03})); // 2 manual readings
         rig.port.answer("Q", QByteArray(30, '\x11'));
         const qint64 start = rig.clock.elapsedMs();
-        QVERIFY(!rig.protocol.dumpManual());
-        QVERIFY(rig.clock.elapsedMs() - start >= 5000);
+        const auto dump = rig.protocol.dumpManual();
+        QCOMPARE(dump.end, MeterProtocol::DumpReply::End::Stalled);
+        QCOMPARE(dump.bytes, QByteArray(30, '\x11'));
+        QCOMPARE(dump.expected, 61);
+        QVERIFY(rig.clock.elapsedMs() - start >= MeterProtocol::kDumpStallLimitMs);
+        QVERIFY(rig.clock.elapsedMs() - start < MeterProtocol::kDumpStallLimitMs + 500);
+    }
+
+    void dumpOutlastsTheGiveUpDeadlineWhileBytesKeepComing() {
+        Rig rig;
+        rig.port.answer(kA, bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03}));
+        rig.protocol.setGiveUpAfter(1000);
+        QVERIFY(rig.protocol.QueryStatus());
+        for (int i = 0; i < 10; ++i) // 40 bytes over 9 s, never 5 s apart
+            rig.port.arrive(QByteArray(4, 'x'), i * 1000);
+        const auto dump = rig.protocol.receiveExactly(40, {});
+        QCOMPARE(dump.end, MeterProtocol::DumpReply::End::Complete);
+        QCOMPARE(dump.bytes.size(), 40);
+    }
+
+    void cancelEndsTheDumpAtOnceAndOnlyThatDump() {
+        Rig rig;
+        for (int i = 0; i < 10; ++i)
+            rig.port.arrive(QByteArray(4, 'x'), i * 100);
+        rig.clock.at(250, [&] { rig.protocol.cancelDump(); });
+        auto dump = rig.protocol.receiveExactly(40, {});
+        QCOMPARE(dump.end, MeterProtocol::DumpReply::End::Cancelled);
+        QCOMPARE(dump.bytes.size(), 12);
+        QVERIFY(rig.clock.elapsedMs() < 300);
+        // The next dump starts afresh.
+        dump = rig.protocol.receiveExactly(28, {});
+        QCOMPARE(dump.end, MeterProtocol::DumpReply::End::Complete);
+    }
+
+    void stopEndsADumpAsStopped() {
+        Rig rig;
+        rig.clock.at(100, [&] { rig.protocol.stop(); });
+        const auto dump = rig.protocol.receiveExactly(40, {});
+        QCOMPARE(dump.end, MeterProtocol::DumpReply::End::Stopped);
     }
 };
 

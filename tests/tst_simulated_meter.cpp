@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 using quadtherm::sim::ManualReading;
+using quadtherm::sim::MeterMemory;
 using quadtherm::sim::RecordSet;
 using quadtherm::sim::SimulatedMeter;
 using quadtherm::sim::SimulatedSerialPort;
@@ -313,6 +314,105 @@ private Q_SLOTS:
             {0x00, 0x0D, 0x84, 0,    0,    1,    0,    0,    0,    0,    0,    9,    1,    14,  8,
              5,    0,    0x00, 0x19, 0x04, 0x00, 0x00, 0x00, 0x03, 0xE7, 0x09, 0x00, 0x13, 0x00});
         QCOMPARE(ex.reply.mid(2, 29).toHex(' '), expected.toHex(' '));
+    }
+
+    void demoSetsTakeTheirListsInTurn() {
+        SimulatedMeter meter;
+        SimulatedMeter::DemoSets demo;
+        demo.count = 5;
+        demo.masks = {0x08, 0x03};
+        demo.fahrenheit = {true};
+        demo.intervals = {1, 60, 255};
+        demo.records = {0, 3};
+        QVERIFY(meter.fillDemoData(demo, 2));
+        const auto& sets = meter.memory().recordSets();
+        QCOMPARE(sets.size(), 5);
+        const QList<int> masks{0x08, 0x03, 0x08, 0x03, 0x08};
+        const QList<int> intervals{1, 60, 255, 1, 60};
+        const QList<int> records{0, 3, 0, 3, 0};
+        for (int s = 0; s < 5; ++s) {
+            QCOMPARE(sets[s].channelMask, masks[s]);
+            QVERIFY(sets[s].fahrenheit);
+            QCOMPARE(sets[s].intervalSeconds, intervals[s]);
+            QCOMPARE(sets[s].records.size(), records[s]);
+        }
+        QCOMPARE(meter.memory().manualCount(), 2);
+        // The defaults: 20 records, masks F, 5, 2, B, C, °C and °F by turns.
+        SimulatedMeter plain;
+        QVERIFY(plain.fillDemoData(2, 20, 0));
+        QCOMPARE(plain.memory().recordSets()[1].channelMask, 0x05);
+        QVERIFY(plain.memory().recordSets()[1].fahrenheit);
+        QVERIFY(!plain.memory().recordSets()[0].fahrenheit);
+    }
+
+    void damagedSetLosesItsMarkerInTheDumpOnly() {
+        SimulatedMeter meter;
+        QVERIFY(meter.fillDemoData(3, 2, 0));
+        meter.memory().setDamagedSet(2);
+        const QByteArray area = meter.memory().dataArea();
+        const qsizetype second = MeterMemory::setLength(meter.memory().recordSets()[0]);
+        QCOMPARE(area.mid(0, 4), bytes({0x00, 0x55, 0xAA, 0x00}));
+        QCOMPARE(area.mid(second, 4), bytes({0x00, 0x00, 0xAA, 0x00}));
+        QCOMPARE(area.size(), qsizetype(meter.memory().pointer() - 8192));
+        meter.memory().eraseRecordSets();
+        QCOMPARE(meter.memory().damagedSet(), 0);
+    }
+
+    void dumpGoesAtItsOwnSpeedAndFramesAtTheLinesAfterIt_data() {
+        QTest::addColumn<double>("dumpSpeed");
+        QTest::newRow("line rate") << 1.0;
+        QTest::newRow("ten times faster") << 10.0;
+    }
+    void dumpGoesAtItsOwnSpeedAndFramesAtTheLinesAfterIt() {
+        QFETCH(double, dumpSpeed);
+        SimulatedMeter meter;
+        meter.setDumpSpeed(dumpSpeed);
+        QVERIFY(meter.fillDemoData(1, 1000, 0)); // 23 + 14000 bytes
+        const int reply = 4 + 23 + 14000 + 1;
+        qint64 t = 0;
+        exchange(meter, t, "R", 0);
+        // 520.8 µs a byte on the line.
+        const qint64 dumpUs = qint64(reply * 520.83 / dumpSpeed);
+        QByteArray line = meter.transmit(t + qint64(dumpUs * 0.98));
+        QVERIFY2(line.size() < reply && line.size() > reply * 0.95,
+                 qPrintable(QString::number(line.size())));
+        QVERIFY(meter.sendingDump());
+        line += meter.transmit(t + qint64(dumpUs * 1.02));
+        QVERIFY(line.size() >= reply);
+        QCOMPARE(int(line[reply - 1]), 0x03);
+        QVERIFY(!meter.sendingDump());
+        const qint64 after = t + qint64(dumpUs * 1.02) + kSecond;
+        meter.transmit(after);
+        QVERIFY(qAbs(meter.transmit(after + kSecond).size() - 1920) <= 12);
+    }
+
+    // A meter sending a dump takes no request: after the PC cancels a dump,
+    // its status requests are lost until the dump is through, not answered
+    // after it one by one.
+    void requestsDuringADumpAreLost() {
+        SimulatedMeter meter;
+        QVERIFY(meter.fillDemoData(1, 100, 0));
+        qint64 t = 0;
+        exchange(meter, t, "R", 0);
+        for (int i = 0; i < 20; ++i, t += 20 * kMs)
+            meter.receive("A", t);
+        QVERIFY(meter.ignoredByteCount() >= 20);
+        const QByteArray rest = meter.transmit(t + 2 * kSecond);
+        QVERIFY(!rest.contains(statusReply(8192 + 23 + 100 * 14, 0)));
+        QVERIFY(meter.violations().isEmpty());
+        t += 3 * kSecond;
+        QCOMPARE(exchange(meter, t, "A").reply, statusReply(8192 + 23 + 100 * 14, 0));
+    }
+
+    void stalledDumpStopsAfterItsBytesAndTheMeterFallsSilent() {
+        SimulatedMeter meter;
+        QVERIFY(meter.fillDemoData(0, 0, 3));
+        meter.stallNextDumpAfter(40);
+        qint64 t = 0;
+        const Exchange ex = exchange(meter, t, "Q", 100 * kMs);
+        QCOMPARE(ex.reply.size(), 40);
+        QVERIFY(meter.transmit(t + 5 * kSecond).isEmpty());
+        QVERIFY(meter.silent());
     }
 
     void garbageHoldsNoFrameButRepliesStayIntact() {

@@ -7,11 +7,14 @@
 
 #include "cli/console.h"
 #include "cli/signal_watch.h"
+#include "logger_memory/memory_download.h"
+#include "logger_memory/memory_figures.h"
 #include "meter_link/live_reading.h"
 #include "meter_link/meter_keys.h"
 #include "meter_link/meter_protocol.h"
 #include "meter_link/qt_serial_port.h"
 #include "recording/data_file.h"
+#include "recording/data_file_writer.h"
 #include "recording/meter_session.h"
 #include "shared/clock.h"
 #include "shared/reading_text.h"
@@ -19,6 +22,7 @@
 #include "sim/simulated_serial_port.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 
 #include <csignal>
@@ -26,6 +30,8 @@
 #include <limits>
 #include <memory>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace quadtherm;
 using cli::Console;
@@ -40,6 +46,7 @@ constexpr int kExitUsage = 1;
 constexpr int kExitNoAnswer = 2;
 constexpr int kExitWriteFailed = 3;
 constexpr int kExitConfigurationChanged = 4;
+constexpr int kExitDamagedMemory = 5;
 constexpr int kDefaultTimeoutSeconds = 10;
 constexpr int kMaxTimeoutSeconds = 86400;
 constexpr int kMaxRecordSeconds = 86400;
@@ -66,11 +73,14 @@ Numbers are whole numbers within the ranges shown (counts N: 1..2147483647);
 anything else is a usage error, and nothing is sent to the meter. Ctrl-C or
 SIGTERM ends any wait within about 0.1 s.
 
-Exit status: 0 done (also a recording ended by Ctrl-C or SIGTERM), 1 usage
-error, 2 the meter did not answer or the port failed, 3 a data file could not
-be written, 4 a probe, a type or the unit changed (or the link was rebuilt)
-while recording, 130 ended by Ctrl-C (SIGINT), 143 ended by SIGTERM (record
-too, when the recording had not started yet).
+Exit status: 0 done (also a recording ended by Ctrl-C or SIGTERM, and an
+empty memory), 1 usage error (or download --set naming a set the memory does
+not hold), 2 the meter did not answer, stopped sending in the middle of a
+download, or the port failed, 3 a data file could not be written, 4 a probe,
+a type or the unit changed (or the link was rebuilt) while recording, 5 the
+meter's memory data is damaged (the record sets before the damage are
+written), 130 ended by Ctrl-C (SIGINT), 143 ended by SIGTERM (record too,
+when the recording had not started yet).
 )";
 
 const char* const kUsageHint = "Try 'quadtherm-cli --help' for the options and commands.\n";
@@ -104,6 +114,12 @@ void noMoreArgs(const QStringList& args) {
         throw UsageError{QStringLiteral("unexpected argument '%1'").arg(args.first())};
 }
 
+struct DownloadOptions {
+    bool automatic = true;
+    QString out;
+    int set = 0; // 0: every set
+};
+
 struct RecordOptions {
     QString path;
     int seconds = 1;
@@ -135,6 +151,8 @@ public:
     int erase(bool automatic);
     int watch(qint64 count);
     int record(const RecordOptions& options);
+    int downloadRecordSets(const DownloadOptions& options);
+    int downloadManualReadings(const QString& path);
 
 private:
     // Each exchange gets the whole timeout.
@@ -162,6 +180,11 @@ private:
     }
     void print(const QString& text) { m_console.print(text); }
 
+    // "37.5% Completed" on standard error while a dump arrives, when that
+    // is a terminal; at most ten times a second.
+    meter_link::MeterProtocol::Progress dumpProgress();
+    void endDumpProgress();
+
     // The live poll until `done` sets an exit status: the session's own
     // timers, every tick with the whole timeout.
     int runSession(std::function<void(std::function<void(int status)> done)> client);
@@ -173,6 +196,7 @@ private:
     qint64 m_timeoutMs;
     Console& m_console;
     const SignalWatch& m_signals;
+    bool m_progressShown = false;
 };
 
 int Cli::status() {
@@ -387,6 +411,127 @@ int Cli::record(const RecordOptions& options) {
     });
 }
 
+meter_link::MeterProtocol::Progress Cli::dumpProgress() {
+    if (!::isatty(STDERR_FILENO))
+        return {};
+    auto lastMs = std::make_shared<qint64>(-1000);
+    return [this, lastMs](qint64 received, qint64 total) {
+        const qint64 now = m_clock.elapsedMs();
+        if (received < total && now - *lastMs < 100)
+            return;
+        *lastMs = now;
+        m_progressShown = true;
+        m_console.errorText(u'\r' + logger_memory::progressText(received, total));
+    };
+}
+
+void Cli::endDumpProgress() {
+    if (m_progressShown)
+        m_console.errorText(QStringLiteral("\n"));
+    m_progressShown = false;
+}
+
+// The automatic download as the desktop program runs it, each set written as
+// the downloaded-data list saves it. Damaged memory data still gives the
+// sets before the damage; a meter that stops sending in the middle gives no
+// file at all, so that nothing on disk looks complete that is not.
+int Cli::downloadRecordSets(const DownloadOptions& options) {
+    need(logger_memory::readMemoryStatus(m_protocol, m_state));
+    if (!logger_memory::holdsRecordSets(m_state.link)) {
+        print(QStringLiteral("No Data in Memory\n"));
+        return 0;
+    }
+    const auto download = logger_memory::downloadRecordSets(m_protocol, dumpProgress());
+    endDumpProgress();
+    if (download.end == logger_memory::DumpEnd::Stopped)
+        fail();
+    if (!download.complete()) {
+        m_console.error(
+            logger_memory::unfinishedText(download.end, download.received, download.expected) +
+            QStringLiteral(" Nothing was written."));
+        return kExitNoAnswer;
+    }
+    const auto& sets = download.walk.sets;
+    if (options.set > sets.size() && !download.damaged()) {
+        m_console.error(QStringLiteral("there is no record set %1: the memory holds %2")
+                            .arg(options.set)
+                            .arg(sets.size()));
+        return kExitUsage;
+    }
+    if (!QDir().mkpath(options.out)) {
+        m_console.error(
+            recording::cannotWrite(options.out, QStringLiteral("cannot make the folder")));
+        return kExitWriteFailed;
+    }
+    for (const auto& set : sets) {
+        if (options.set != 0 && set.number != options.set)
+            continue;
+        QString error;
+        const QString path = QDir(options.out).filePath(logger_memory::setFileName(set.number));
+        if (!logger_memory::writeSetFile(set, path, &error)) {
+            m_console.error(error);
+            return kExitWriteFailed;
+        }
+        print(logger_memory::setListCells(set).join(u'\t') + u'\n');
+    }
+    if (download.damaged()) {
+        m_console.error(logger_memory::damageText(download.walk));
+        return kExitDamagedMemory;
+    }
+    return 0;
+}
+
+int Cli::downloadManualReadings(const QString& path) {
+    m_protocol.discardInput();
+    need(m_protocol.QueryStatus());
+    if (m_state.link.ManualCount == 0) {
+        print(QStringLiteral("No Manually Recroded Data in Memoy!\n"));
+        return 0;
+    }
+    const auto download =
+        logger_memory::downloadManualReadings(m_protocol, m_state, dumpProgress());
+    endDumpProgress();
+    if (download.end == logger_memory::DumpEnd::Stopped)
+        fail();
+    if (!download.complete()) {
+        m_console.error(
+            logger_memory::unfinishedText(download.end, download.received, download.expected) +
+            QStringLiteral(" Nothing was written."));
+        return kExitNoAnswer;
+    }
+    QString error;
+    if (!logger_memory::writeManualFile(download.readings.rows, path, &error)) {
+        m_console.error(error);
+        return kExitWriteFailed;
+    }
+    for (const QStringList& row : download.readings.rows)
+        print(row.join(u'\t') + u'\n');
+    return 0;
+}
+
+DownloadOptions downloadOptions(QStringList args) {
+    DownloadOptions options;
+    if (args.isEmpty() || (args[0] != "auto" && args[0] != "manual"))
+        throw UsageError{QStringLiteral("download takes auto or manual")};
+    options.automatic = args.takeFirst() == "auto";
+    while (!args.isEmpty()) {
+        const QString option = args.takeFirst();
+        if (args.isEmpty())
+            throw UsageError{QStringLiteral("download: '%1' needs a value").arg(option)};
+        const QString value = args.takeFirst();
+        if (option == "--out")
+            options.out = value;
+        else if (option == "--set" && options.automatic)
+            options.set = int(wholeNumber(value, "the set number", 1, kMaxCount));
+        else
+            throw UsageError{QStringLiteral("download: unknown option '%1'").arg(option)};
+    }
+    if (options.out.isEmpty())
+        throw UsageError{options.automatic ? QStringLiteral("download auto needs --out DIR")
+                                           : QStringLiteral("download manual needs --out FILE")};
+    return options;
+}
+
 RecordOptions recordOptions(QStringList args) {
     RecordOptions options;
     while (!args.isEmpty()) {
@@ -524,6 +669,26 @@ const CommandEntry kCommands[] = {
      [](const QStringList& args) -> Command {
          const RecordOptions options = recordOptions(args);
          return [options](Cli& cli) { return cli.record(options); };
+     }},
+    {"download",
+     "  download auto --out DIR [--set N]\n"
+     "                           read the record sets out of the meter's memory and\n"
+     "                           write each as a \".4ch\" data file in its own unit,\n"
+     "                           DIR/set-001.4ch, set-002.4ch ... (DIR is made if need\n"
+     "                           be; files of those names are replaced), listing each\n"
+     "                           set: number, start, interval (s), records, TAB\n"
+     "                           between them. --set N writes only set N. A full 512 K\n"
+     "                           memory takes about 4.5 minutes; the progress shows on\n"
+     "                           standard error when that is a terminal.\n"
+     "  download manual --out FILE\n"
+     "                           read the manual readings into FILE, heading row first\n"
+     "                           (unit, date and time, \"K: 25.4\" for T1 to T4), and\n"
+     "                           print them.\n",
+     [](const QStringList& args) -> Command {
+         const DownloadOptions options = downloadOptions(args);
+         if (options.automatic)
+             return [options](Cli& cli) { return cli.downloadRecordSets(options); };
+         return [options](Cli& cli) { return cli.downloadManualReadings(options.out); };
      }},
 };
 

@@ -393,42 +393,60 @@ bool MeterProtocol::setMeterClock(const QDateTime& when) {
                        static_cast<quint8>(t.second()));
 }
 
-std::optional<QByteArray> MeterProtocol::receiveExactly(qint64 total, const Progress& progress) {
-    QByteArray buffer;
+MeterProtocol::DumpReply MeterProtocol::receiveExactly(qint64 total, const Progress& progress) {
+    using End = DumpReply::End;
+    DumpReply reply;
+    reply.expected = std::max<qint64>(total, 0);
+    m_dumpCancelled = false;
     qint64 lastByteMs = m_clock.elapsedMs();
     for (;;) {
         const QByteArray chunk = m_port.readAll();
         if (!chunk.isEmpty()) {
-            buffer += chunk;
+            reply.bytes += chunk;
             lastByteMs = m_clock.elapsedMs();
         }
-        const qint64 received = std::min<qint64>(buffer.size(), total);
+        const qint64 received = std::min<qint64>(reply.bytes.size(), reply.expected);
         if (progress)
-            progress(received, total);
-        if (received == total)
-            return buffer.left(total);
+            progress(received, reply.expected);
+        if (received == reply.expected) {
+            reply.bytes.truncate(reply.expected);
+            reply.end = End::Complete;
+            return reply;
+        }
         const qint64 quietMs = m_clock.elapsedMs() - lastByteMs;
-        if (stopped() || quietMs >= kDumpStallLimitMs)
-            return std::nullopt;
-        waitForBytes(static_cast<int>(kDumpStallLimitMs - quietMs));
+        if (m_stopped)
+            reply.end = End::Stopped;
+        else if (m_dumpCancelled)
+            reply.end = End::Cancelled;
+        else if (quietMs >= kDumpStallLimitMs)
+            reply.end = End::Stalled;
+        else {
+            waitForBytes(static_cast<int>(kDumpStallLimitMs - quietMs));
+            continue;
+        }
+        m_dumpCancelled = false;
+        return reply;
     }
 }
 
-std::optional<QByteArray> MeterProtocol::dumpMemory(const Progress& progress) {
-    if (!QueryStatus() || m_state.link.MemoryPointer < kDataAreaStart)
-        return std::nullopt;
-    const auto total = static_cast<qint64>(m_state.link.MemoryPointer - kDataAreaStart) + 5;
+MeterProtocol::DumpReply MeterProtocol::dumpMemory(const Progress& progress) {
+    if (!QueryStatus())
+        return {};
+    // A pointer below the data area would announce a reply shorter than its
+    // own leading and trailing bytes: there is nothing to read.
+    const auto total =
+        static_cast<qint64>(std::max(m_state.link.MemoryPointer - kDataAreaStart, 0.0)) + 5;
     if (!write(QByteArray(1, 'R')) || !Delay(0.2))
-        return std::nullopt;
+        return {};
     return receiveExactly(total, progress);
 }
 
-std::optional<QByteArray> MeterProtocol::dumpManual(const Progress& progress) {
+MeterProtocol::DumpReply MeterProtocol::dumpManual(const Progress& progress) {
     if (!QueryStatus())
-        return std::nullopt;
+        return {};
     const qint64 total = m_state.link.ManualCount * qint64{kManualRecordLength} + 3;
     if (!write(QByteArray(1, 'Q')) || !Delay(0.2))
-        return std::nullopt;
+        return {};
     return receiveExactly(total, progress);
 }
 

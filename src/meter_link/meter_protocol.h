@@ -125,15 +125,33 @@ public:
     std::optional<MeterClock> readMeterClock(double waitSeconds = 0.5); // X, repeated until framed
     bool setMeterClock(const QDateTime& when); // S YY MM DD, 0.02 s, T hh mm ss
 
-    // The dumps: the whole reply of exactly the expected length, or nothing
-    // when the meter stopped sending. `progress` gets bytes so far and total.
-    using Progress = std::function<void(qint64 received, qint64 total)>;
-    std::optional<QByteArray> dumpMemory(const Progress& progress = {}); // R
-    std::optional<QByteArray> dumpManual(const Progress& progress = {}); // Q
+    // How a dump reply ended.
+    struct DumpReply {
+        enum class End {
+            Complete,  // every expected byte arrived (later ones are dropped)
+            Stalled,   // nothing arrived for kDumpStallLimitMs
+            Cancelled, // cancelDump() was called
+            Stopped,   // the program is closing, or the exchange before it gave up
+        };
+        End end = End::Stopped;
+        // The whole reply when complete; otherwise what had arrived.
+        QByteArray bytes;
+        qint64 expected = 0;
+    };
 
-    // Receives exactly `total` bytes (later ones dropped), or nothing once
-    // nothing arrived for kDumpStallLimitMs.
-    std::optional<QByteArray> receiveExactly(qint64 total, const Progress& progress);
+    // The dumps: the status exchange, the request, 0.2 s, then the reply of
+    // the length the status reply announced. `progress` gets the bytes so
+    // far (never more than the total) and the total.
+    using Progress = std::function<void(qint64 received, qint64 total)>;
+    DumpReply dumpMemory(const Progress& progress = {}); // R: MemoryPointer - 8192 + 5 bytes
+    DumpReply dumpManual(const Progress& progress = {}); // Q: ManualCount * 29 + 3 bytes
+
+    // Receives exactly `total` bytes. A dump of a full memory takes minutes,
+    // so the give-up deadline does not apply here: silence does.
+    DumpReply receiveExactly(qint64 total, const Progress& progress);
+    // Ends the dump being received (the user's Cancel); the meter goes on
+    // sending what it started.
+    void cancelDump() { m_dumpCancelled = true; }
 
 Q_SIGNALS:
     // The link is being rebuilt: the live state is cleared and nothing is
@@ -161,6 +179,7 @@ private:
     shared::RunState& m_state;
     bool m_stopped = false;
     bool m_interrupted = false;
+    bool m_dumpCancelled = false;
     qint64 m_giveUpAtMs = -1;
     bool m_inResync = false;
     qint64 m_lastReopenMs = -1;

@@ -117,6 +117,7 @@ bool MeterMemory::addManualReading(const ManualReading& reading) {
 
 void MeterMemory::eraseRecordSets() {
     m_sets.clear();
+    m_damagedSet = 0;
     m_pointer = kDataStart;
 }
 
@@ -127,8 +128,12 @@ void MeterMemory::eraseManualReadings() {
 QByteArray MeterMemory::dataArea() const {
     QByteArray out;
     out.reserve(qsizetype(m_pointer - kDataStart));
-    for (const RecordSet& set : m_sets)
-        out.append(encodeSet(set));
+    for (qsizetype i = 0; i < m_sets.size(); ++i) {
+        QByteArray set = encodeSet(m_sets[i]);
+        if (i + 1 == m_damagedSet)
+            set[1] = '\0'; // 00 00 AA 00 is no set marker
+        out.append(set);
+    }
     return out;
 }
 

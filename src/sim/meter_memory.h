@@ -84,6 +84,11 @@ public:
     bool addManualReading(const ManualReading& reading);
     void eraseRecordSets();
     void eraseManualReadings();
+    // Set `number` (from 1) loses its marker in the dump, as a set whose
+    // writing a power cut broke off: the sets after it are still sent, but a
+    // PC walking the sets cannot get past it. 0: none.
+    void setDamagedSet(int number) { m_damagedSet = number; }
+    int damagedSet() const { return m_damagedSet; }
 
     // Address of the next free byte: 8192 plus the length of every set.
     quint32 pointer() const { return m_pointer; }
@@ -100,6 +105,7 @@ private:
     QList<ManualReading> m_manual;
     quint32 m_pointer = kDataStart;
     int m_sizeCode = 8;
+    int m_damagedSet = 0;
 };
 
 } // namespace quadtherm::sim

@@ -72,12 +72,58 @@ int intOption(const QCommandLineParser& parser, const QString& name, int low, in
     return value;
 }
 
+// A comma-separated list of whole numbers within a range, in `base`.
+QList<int> intList(const QCommandLineParser& parser, const QString& name, int low, int high,
+                   int base = 10) {
+    QList<int> values;
+    if (!parser.isSet(name))
+        return values;
+    for (const QString& item : parser.value(name).split(u',')) {
+        bool ok = false;
+        const int value = item.trimmed().toInt(&ok, base);
+        if (!ok || value < low || value > high)
+            fail(QStringLiteral("--%1 takes a list of %2 from %3 to %4")
+                     .arg(name,
+                          base == 16 ? QStringLiteral("hexadecimal numbers")
+                                     : QStringLiteral("whole numbers"),
+                          QString::number(low, base).toUpper(),
+                          QString::number(high, base).toUpper()));
+        values.append(value);
+    }
+    return values;
+}
+
+SimulatedMeter::DemoSets demoSets(const QCommandLineParser& parser) {
+    SimulatedMeter::DemoSets demo;
+    demo.count = intOption(parser, QStringLiteral("sets"), 0, 100000);
+    demo.records = {intOption(parser, QStringLiteral("records"), 0, 0xFFFFFF)};
+    if (parser.isSet(QStringLiteral("set-records")))
+        demo.records = intList(parser, QStringLiteral("set-records"), 0, 0xFFFFFF);
+    demo.masks = intList(parser, QStringLiteral("set-masks"), 0, 15, 16);
+    demo.intervals = intList(parser, QStringLiteral("set-intervals"), 1, 255);
+    if (parser.isSet(QStringLiteral("set-units"))) {
+        for (const QString& item : parser.value(QStringLiteral("set-units")).split(u',')) {
+            const QString unit = item.trimmed().toUpper();
+            if (unit != u"C" && unit != u"F")
+                fail(QStringLiteral("--set-units takes a list of C and F"));
+            demo.fahrenheit.append(unit == u"F");
+        }
+    }
+    return demo;
+}
+
+double positiveOption(const QCommandLineParser& parser, const QString& name) {
+    bool ok = false;
+    const double value = parser.value(name).toDouble(&ok);
+    if (!ok || value <= 0.0)
+        fail(QStringLiteral("--%1 must be a positive number").arg(name));
+    return value;
+}
+
 void configure(const QCommandLineParser& parser, SimulatedMeter& meter) {
     bool ok = false;
-    const double speed = parser.value(QStringLiteral("speed")).toDouble(&ok);
-    if (!ok || speed <= 0.0)
-        fail(QStringLiteral("--speed must be a positive number"));
-    meter.setLineSpeed(speed);
+    meter.setLineSpeed(positiveOption(parser, QStringLiteral("speed")));
+    meter.setDumpSpeed(positiveOption(parser, QStringLiteral("dump-speed")));
     meter.setFahrenheit(parser.isSet(QStringLiteral("fahrenheit")));
     meter.setStrict(!parser.isSet(QStringLiteral("lax")));
     if (parser.isSet(QStringLiteral("types"))) {
@@ -101,11 +147,14 @@ void configure(const QCommandLineParser& parser, SimulatedMeter& meter) {
     }
     meter.memory().setSizeCode(intOption(parser, QStringLiteral("memsize"), 1, 255));
     meter.setSamplingInterval(intOption(parser, QStringLiteral("interval"), 1, 255));
-    const int sets = intOption(parser, QStringLiteral("sets"), 0, 100000);
-    const int records = intOption(parser, QStringLiteral("records"), 0, 10000000);
     const int manual = intOption(parser, QStringLiteral("manual"), 0, 255);
-    if (!meter.fillDemoData(sets, records, manual))
+    if (!meter.fillDemoData(demoSets(parser), manual))
         std::fprintf(stderr, "quadtherm-meter-sim: memory full, demo data cut short\n");
+    if (parser.isSet(QStringLiteral("damaged-set")))
+        meter.memory().setDamagedSet(intOption(parser, QStringLiteral("damaged-set"), 1, 100000));
+    if (parser.isSet(QStringLiteral("stall-dump-after")))
+        meter.stallNextDumpAfter(
+            intOption(parser, QStringLiteral("stall-dump-after"), 0, 0x7FFFFFFF));
     meter.setGarbage(parser.isSet(QStringLiteral("garbage")));
     meter.setSilent(parser.isSet(QStringLiteral("silent")));
 }
@@ -142,7 +191,24 @@ int main(int argc, char* argv[]) {
     option("clock-unset", "Start with the meter clock unset (month 0, day 0).");
     option("sets", "Record sets in the logger memory (default 0).", "N", "0");
     option("records", "Records in each record set (default 20).", "M", "20");
+    option("set-records", "Records of each set in turn, e.g. 20,5000,0 (instead of --records).",
+           "LIST");
+    option("set-masks",
+           "Channel masks of the sets in turn, hexadecimal (bit 0 T1 ... bit 3 T4), "
+           "e.g. F,5,2 (default F,5,2,B,C).",
+           "LIST");
+    option("set-units", "Units of the sets in turn, C or F (default C,F).", "LIST");
+    option("set-intervals", "Sampling intervals of the sets in turn, 1-255 s (default --interval).",
+           "LIST");
+    option("damaged-set", "Record set N loses its marker in the memory dump.", "N");
     option("manual", "Manual readings in the logger memory, 0-255 (default 0).", "K", "0");
+    option("dump-speed",
+           "Memory dumps go F times faster than the line; 1 (the default) is the line's own pace.",
+           "F", "1");
+    option("stall-dump-after",
+           "The first memory or manual dump stops after N bytes and the meter "
+           "falls silent.",
+           "N");
     option("memsize", "Memory size code in units of 64 K (default 8: 512 K).", "N", "8");
     option("interval", "Meter sampling interval in seconds (default 2).", "S", "2");
     option("silent", "The meter sends nothing and answers nothing.");

@@ -165,15 +165,18 @@ void PtyServer::onTick() {
         m_meter.discardUntil(nowUs());
         return;
     }
+    const bool dumping = m_meter.sendingDump();
     const QByteArray bytes = m_meter.transmit(nowUs());
     if (bytes.isEmpty())
         return;
     // Nobody reading: throw away what waits in the line's input queue, as a
     // real port overruns, rather than hand the next client seconds-old frames.
-    const double perSecond = 1e6 / m_meter.byteTimeUs();
+    // A dump in progress is left alone: its reader may be a moment behind a
+    // dump sent faster than the line.
+    const double perSecond = 1e6 / m_meter.byteTimeUs() * std::max(1.0, m_meter.dumpSpeed());
     const int limit = std::clamp(int(perSecond / 2), 4096, 32768);
     int queued = 0;
-    if (::ioctl(m_slave, FIONREAD, &queued) == 0 && queued > limit)
+    if (!dumping && ::ioctl(m_slave, FIONREAD, &queued) == 0 && queued > limit)
         ::tcflush(m_slave, TCIFLUSH);
     qsizetype done = 0;
     bool flushed = false;

@@ -94,10 +94,19 @@ int SimulatedMeter::readingTenthsF(int k, qint64 nowUs) const {
     return int(std::lround((ch.baseF + ch.driftF * swing) * 10.0)) + ch.offsetTenths;
 }
 
+void SimulatedMeter::setDumpSpeed(double factor) {
+    if (factor > 0.0)
+        m_dumpSpeed = factor;
+}
+
 void SimulatedMeter::receive(const QByteArray& bytes, qint64 nowUs) {
     advance(nowUs, true);
     if (m_silent || bytes.isEmpty())
         return;
+    if (sendingDump()) {
+        m_ignoredBytes += int(bytes.size());
+        return;
+    }
     nowUs = m_lastNowUs;
     // Any byte from the PC stops the stream after the frame in progress, and the
     // stream stays off until the line has been quiet for a while. The status
@@ -150,9 +159,15 @@ void SimulatedMeter::advance(qint64 nowUs, bool keep) {
     }
     const double byteUs = byteTimeUs();
     for (;;) {
+        if (queueEmpty() && m_silentOnceSent) {
+            m_silentOnceSent = false;
+            setSilent(true);
+            return;
+        }
         if (queueEmpty()) {
             m_tx.clear();
             m_txPos = 0;
+            m_dumpFrom = m_dumpTo = 0;
             double start = std::max(m_txFreeUs, double(m_pausedUntilUs));
             if (start > now)
                 break;
@@ -168,14 +183,20 @@ void SimulatedMeter::advance(qint64 nowUs, bool keep) {
             m_txFreeUs = start;
             queueFrame(start);
         }
-        auto due = qsizetype((now - m_txFreeUs) / byteUs);
+        // The dump's bytes go at their own pace: up to the next change of pace.
+        const bool inDump = m_txPos >= m_dumpFrom && m_txPos < m_dumpTo;
+        const double unitUs = inDump ? byteUs / m_dumpSpeed : byteUs;
+        const qsizetype runEnd = inDump                 ? m_dumpTo
+                                 : m_txPos < m_dumpFrom ? m_dumpFrom
+                                                        : m_tx.size();
+        auto due = qsizetype((now - m_txFreeUs) / unitUs);
         if (due <= 0)
             break;
-        due = std::min(due, m_tx.size() - m_txPos);
+        due = std::min(due, runEnd - m_txPos);
         if (keep)
             m_out.append(m_tx.constData() + m_txPos, due);
         m_txPos += due;
-        m_txFreeUs += double(due) * byteUs;
+        m_txFreeUs += double(due) * unitUs;
     }
 }
 
@@ -213,9 +234,21 @@ void SimulatedMeter::queueReply(QByteArray reply, qint64 nowUs) {
     if (queueEmpty()) {
         m_tx.clear();
         m_txPos = 0;
+        m_dumpFrom = m_dumpTo = 0;
         m_txFreeUs = std::max(m_txFreeUs, double(nowUs));
     }
     m_tx.append(reply);
+}
+
+void SimulatedMeter::queueDump(QByteArray reply, qint64 nowUs) {
+    if (m_stallDumpAfter >= 0) {
+        reply.truncate(m_stallDumpAfter);
+        m_stallDumpAfter = -1;
+        m_silentOnceSent = true;
+    }
+    queueReply(reply, nowUs);
+    m_dumpTo = m_tx.size();
+    m_dumpFrom = m_dumpTo - reply.size();
 }
 
 int SimulatedMeter::requestLength() const {
@@ -290,7 +323,7 @@ void SimulatedMeter::handleRequest(const QByteArray& request, qint64 nowUs) {
         reply.append(byteOf(int(pointer)));
         reply.append(m_memory.dataArea());
         reply.append('\x03');
-        queueReply(reply, nowUs);
+        queueDump(reply, nowUs);
         break;
     }
     case 'Q': {
@@ -299,7 +332,7 @@ void SimulatedMeter::handleRequest(const QByteArray& request, qint64 nowUs) {
         reply.append(byteOf(m_memory.manualCount()));
         reply.append(m_memory.manualArea());
         reply.append('\x03');
-        queueReply(reply, nowUs);
+        queueDump(reply, nowUs);
         break;
     }
     case 'X': {
@@ -397,6 +430,13 @@ MeterTime SimulatedMeter::clockAt(qint64 nowUs) const {
 }
 
 bool SimulatedMeter::fillDemoData(int sets, int records, int manual) {
+    DemoSets demo;
+    demo.count = sets;
+    demo.records = {records};
+    return fillDemoData(demo, manual);
+}
+
+bool SimulatedMeter::fillDemoData(const DemoSets& demo, int manual) {
     MeterTime start{26, 1, 14, 8, 5, 0};
     qint64 offsetSeconds = 0;
     const auto reading = [&](int k, qint64 seconds) {
@@ -405,16 +445,27 @@ bool SimulatedMeter::fillDemoData(int sets, int records, int manual) {
         return StoredReading{ch.probePresent, ch.over, ch.under,
                              readingTenthsF(k, seconds * kMicrosPerSecond) + noise};
     };
-    for (int s = 0; s < sets; ++s) {
+    const auto pick = [](const auto& list, int s, auto fallback) {
+        return list.isEmpty() ? fallback : list[s % list.size()];
+    };
+    for (int s = 0; s < demo.count; ++s) {
         RecordSet set;
-        set.channelMask = kDemoMasks[std::size_t(s) % kDemoMasks.size()];
-        set.fahrenheit = s % 2 == 1;
+        set.channelMask = pick(demo.masks, s, kDemoMasks[std::size_t(s) % kDemoMasks.size()]);
+        set.fahrenheit = pick(demo.fahrenheit, s, s % 2 == 1);
         for (int k = 0; k < 4; ++k) {
             set.typeCodes[k] = m_channels[k].typeCode;
             set.offsetTenths[k] = m_channels[k].offsetTenths;
         }
         set.start = meterTimeOf(start, secondsOfDay(start) + offsetSeconds);
-        set.intervalSeconds = m_samplingInterval;
+        set.intervalSeconds = pick(demo.intervals, s, m_samplingInterval);
+        const int records = pick(demo.records, s, 20);
+        // A set that cannot fit is not built: a count of millions would only
+        // take the memory of the computer.
+        const qint64 length =
+            MeterMemory::kSetHeaderSize +
+            qint64(records) * (2 + 3 * MeterMemory::channelCount(set.channelMask));
+        if (m_memory.pointer() + length > m_memory.capacity())
+            return false;
         set.records.reserve(records);
         for (int r = 0; r < records; ++r) {
             const qint64 at = offsetSeconds + qint64(r) * set.intervalSeconds;

@@ -88,8 +88,20 @@ public:
 
     MeterMemory& memory() { return m_memory; }
     const MeterMemory& memory() const { return m_memory; }
-    // Demo content from the channel setup: `sets` record sets of `records`
-    // records and `manual` manual readings. False when memory ran out first.
+    // What the demo record sets look like. Each list is used in turn, set
+    // after set, starting over when it runs out; an empty list takes the
+    // default: masks T1-T4, T1+T3, T2, T1+T2+T4, T3+T4; °C and °F by
+    // turns; the meter's sampling interval; 20 records.
+    struct DemoSets {
+        int count = 0;
+        QList<int> masks;
+        QList<bool> fahrenheit;
+        QList<int> intervals;
+        QList<int> records;
+    };
+    // Demo content from the channel setup: record sets and `manual` manual
+    // readings. False when memory ran out first.
+    bool fillDemoData(const DemoSets& sets, int manual);
     bool fillDemoData(int sets, int records, int manual);
 
     // Faults. Each applies from the latest time the meter has been given.
@@ -99,6 +111,17 @@ public:
     bool garbage() const { return m_garbage; }
     void injectStrayBytes(const QByteArray& bytes) { m_strayBytes += bytes; }
     void truncateNextReply(int afterBytes) { m_truncateAfter = afterBytes; }
+    // The next memory or manual dump stops after this many bytes, and the
+    // meter falls silent (a flat battery, a pulled cable). Negative: never.
+    void stallNextDumpAfter(int bytes) { m_stallDumpAfter = bytes; }
+
+    // The memory and manual dumps go this many times faster than the line's
+    // own rate (which setLineSpeed sets); the reading frames keep the line's.
+    void setDumpSpeed(double factor);
+    double dumpSpeed() const { return m_dumpSpeed; }
+    // A dump reply is on its way. The meter takes no request until it has
+    // sent the last byte: what the PC writes meanwhile is lost.
+    bool sendingDump() const { return m_txPos < m_dumpTo; }
 
     const QList<ReceivedRequest>& requestLog() const { return m_requestLog; }
     const QStringList& violations() const { return m_violations; }
@@ -110,6 +133,7 @@ private:
     bool queueEmpty() const { return m_txPos >= m_tx.size(); }
     void queueFrame(double startUs);
     void queueReply(QByteArray reply, qint64 nowUs);
+    void queueDump(QByteArray reply, qint64 nowUs);
     int requestLength() const;
     void handleRequest(const QByteArray& request, qint64 nowUs);
     void handleKey(quint8 b1, quint8 b2, quint8 b3, qint64 nowUs);
@@ -151,10 +175,17 @@ private:
 
     MeterMemory m_memory;
 
+    // The dump reply's bytes in m_tx, sent at the dump speed.
+    qsizetype m_dumpFrom = 0;
+    qsizetype m_dumpTo = 0;
+    double m_dumpSpeed = 1.0;
+
     bool m_silent = false;
     bool m_garbage = false;
     QByteArray m_strayBytes;
     int m_truncateAfter = -1;
+    int m_stallDumpAfter = -1;
+    bool m_silentOnceSent = false;
 
     QList<ReceivedRequest> m_requestLog;
     QStringList m_violations;

@@ -1,5 +1,6 @@
 #include "main_window/ui/panel.h"
 
+#include "logger_memory/ui/logger_commands.h"
 #include "main_window/power_off.h"
 #include "main_window/ui/alarm_range.h"
 #include "main_window/ui/power_off_list.h"
@@ -108,6 +109,7 @@ Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QS
     PicErase = new QFrame(m_central);
     PicErase->setObjectName(QStringLiteral("PicErase"));
     PicErase->hide();
+    m_logger = new logger_memory::LoggerCommands(session, dialogs, this, PicLogger, PicErase);
 
     widgets::theme::applyToApplication();
     setStyleSheet(widgets::theme::mainWindowStyleSheet());

@@ -21,6 +21,10 @@ class FileListWindow;
 class ListWindow;
 } // namespace quadtherm::recording
 
+namespace quadtherm::logger_memory {
+class LoggerCommands;
+}
+
 namespace quadtherm::main_window {
 
 class AlarmRangePanel;
@@ -62,6 +66,8 @@ public:
     QAction* toolbarAction(const QString& key) const;
     recording::ListWindow* listWindow() const;
     recording::FileListWindow* fileListWindow() const;
+    // PicLogger's downloads, PicErase's erase and the logger windows.
+    logger_memory::LoggerCommands& logger() { return *m_logger; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -111,6 +117,7 @@ private:
     widgets::UserDialogs& m_dialogs;
     QString m_deviceLabel;
     SamplingCommands m_sampling;
+    logger_memory::LoggerCommands* m_logger = nullptr;
     QWidget* m_central = nullptr;
     int m_displaySetUps = 0;
     QPointer<recording::ListWindow> m_list;

@@ -1,24 +1,29 @@
 #include "recording/ui/data_list_window.h"
-#include "widgets/key_toolbar.h"
 
+#include "recording/data_file_writer.h"
 #include "recording/ui/grid_writer.h"
 #include "recording/ui/list_window.h"
+#include "recording/ui/listing_printer.h"
 #include "shared/reading_text.h"
 #include "shared/run_state.h"
 #include "widgets/grid.h"
+#include "widgets/key_toolbar.h"
+#include "widgets/user_dialogs.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScopeGuard>
 #include <QToolBar>
 
 namespace quadtherm::recording {
 
 DataListWindow::DataListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
-                               QWidget* parent)
-    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs) {
+                               MainTimers timers, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs), m_timers(std::move(timers)) {
     setObjectName(QStringLiteral("DataList"));
     setWindowTitle(QStringLiteral("Data List"));
     Toolbar1 = widgets::makeKeyToolbar(
-        this,
-        {{"Save", "Save As", 1}, {"Print", "Print", 0, false}, {"CF", "Celsius / Fahrenheit", 18}},
+        this, {{"Save", "Save As", 1}, {"Print", "Print", 0}, {"CF", "Celsius / Fahrenheit", 18}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
     GridC = list_windows::makeReadingsGrid(QStringLiteral("GridC"), this);
     GridF = list_windows::makeReadingsGrid(QStringLiteral("GridF"), this);
@@ -51,9 +56,21 @@ void DataListWindow::appendRecords(const QStringList& rowsC, const QStringList& 
     GridF->appendRows(rowsF);
 }
 
+void DataListWindow::appendLatin1Records(const QList<QByteArray>& rowsC,
+                                         const QList<QByteArray>& rowsF) {
+    GridC->appendLatin1Rows(rowsC);
+    GridF->appendLatin1Rows(rowsF);
+}
+
 void DataListWindow::clearRecords() {
     GridC->setRows(1);
     GridF->setRows(1);
+}
+
+void DataListWindow::showFahrenheit(bool fahrenheit) {
+    m_showF = fahrenheit;
+    GridF->setVisible(m_showF);
+    GridC->setVisible(!m_showF);
 }
 
 widgets::Grid* DataListWindow::visibleGrid() const {
@@ -65,20 +82,24 @@ QAction* DataListWindow::toolbarAction(const QString& key) const {
 }
 
 void DataListWindow::Toolbar1_ButtonClick(const QString& key) {
-    if (key == QLatin1String("CF")) {
-        m_showF = !m_showF;
-        GridF->setVisible(m_showF);
-        GridC->setVisible(!m_showF);
-    } else if (key == QLatin1String("Save")) {
-        if (!runSaveDialog(m_dialogs, this, m_state.recording))
-            return;
-        widgets::Grid& grid = *visibleGrid();
-        // The window stays live; rows that arrive meanwhile are left for the next save.
-        GridWriteOptions options;
-        options.letEventsRun = true;
-        writeGrid(grid, kDataFileColumns - 1, grid.Rows() - 1, m_state.recording.SaveFilePath, this,
-                  m_dialogs, options);
-    }
+    if (key == QLatin1String("CF"))
+        showFahrenheit(!m_showF);
+    else if (key == QLatin1String("Save"))
+        save();
+    else if (key == QLatin1String("Print"))
+        printListing(*visibleGrid(), this, m_dialogs, m_timers);
+}
+
+void DataListWindow::save() {
+    if (!runSaveDialog(m_dialogs, this, m_state.recording))
+        return;
+    const widgets::Grid& grid = *visibleGrid();
+    // The rows there are now: the heading, then every record. The window
+    // stays live; rows that arrive meanwhile are left for the next save.
+    GridWriteOptions options;
+    options.letEventsRun = true;
+    writeGrid(grid, kDataFileColumns - 1, grid.Rows() - 1, m_state.recording.SaveFilePath, this,
+              m_dialogs, options);
 }
 
 } // namespace quadtherm::recording

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recording/data_file.h"
+#include "recording/ui/file_list_window.h"
 
 #include <QWidget>
 
@@ -19,11 +20,12 @@ class UserDialogs;
 namespace quadtherm::recording {
 
 // Records read from the meter's memory, in °C and in °F; one table is shown
-// at a time and "CF" swaps them.
+// at a time and "CF" swaps them. "Save" and "Print" take the table shown.
 class DataListWindow : public QWidget {
     Q_OBJECT
 public:
-    DataListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
+    // The timers are paused while the listing prints.
+    DataListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, MainTimers timers = {},
                    QWidget* parent = nullptr);
 
     // Headings "°C"/"°F", "Date Time" and the channel types, and no rows.
@@ -35,7 +37,12 @@ public:
     // Many records at once, each row's cells joined by TAB: one insert, one
     // repaint.
     void appendRecords(const QStringList& rowsC, const QStringList& rowsF);
+    // The same for rows already in Latin-1, as the memory decoding gives them.
+    void appendLatin1Records(const QList<QByteArray>& rowsC, const QList<QByteArray>& rowsF);
     void clearRecords();
+    // Shows the °F table (or the °C one); the other keeps its rows.
+    void showFahrenheit(bool fahrenheit);
+    bool showsFahrenheit() const { return m_showF; }
 
     void Toolbar1_ButtonClick(const QString& key);
     QAction* toolbarAction(const QString& key) const;
@@ -46,8 +53,11 @@ public:
     QToolBar* Toolbar1 = nullptr;
 
 private:
+    void save();
+
     shared::RunState& m_state;
     widgets::UserDialogs& m_dialogs;
+    MainTimers m_timers;
     bool m_showF = false;
 };
 

@@ -1,0 +1,94 @@
+#include "logger_memory/memory_download.h"
+
+#include "logger_memory/memory_figures.h"
+#include "recording/data_file_writer.h"
+
+namespace quadtherm::logger_memory {
+
+bool readMemoryStatus(meter_link::MeterProtocol& protocol, shared::RunState& state) {
+    protocol.discardInput();
+    // The size request runs the status exchange before it.
+    const std::optional<int> code = protocol.readMemorySize();
+    if (protocol.stopped())
+        return false;
+    state.recording.MemorySizeCode = memorySizeCode(code);
+    return true;
+}
+
+bool holdsRecordSets(const shared::LinkState& link) {
+    return link.MemoryPointer > kDataAreaStart;
+}
+
+SetsDownload downloadRecordSets(meter_link::MeterProtocol& protocol,
+                                const meter_link::MeterProtocol::Progress& progress) {
+    const auto reply = protocol.dumpMemory(progress);
+    SetsDownload out;
+    out.end = reply.end;
+    out.expected = reply.expected;
+    out.received = std::min<qint64>(reply.bytes.size(), reply.expected);
+    // A dump cut short still holds the sets that arrived whole; the one it
+    // stopped in is no damage of the meter's.
+    out.walk = walkSets(dataAreaOf(reply.bytes, out.complete()));
+    if (!out.complete())
+        out.walk.damage = SetDamage::None;
+    return out;
+}
+
+ManualDownload downloadManualReadings(meter_link::MeterProtocol& protocol, shared::RunState& state,
+                                      const meter_link::MeterProtocol::Progress& progress) {
+    const auto reply = protocol.dumpManual(progress);
+    ManualDownload out;
+    out.end = reply.end;
+    out.expected = reply.expected;
+    out.received = std::min<qint64>(reply.bytes.size(), reply.expected);
+    out.readings = decodeManualDump(reply.bytes, state.link.ManualCount);
+    return out;
+}
+
+bool writeSetFile(const RecordSet& set, const QString& path, QString* error) {
+    const DecodedSet decoded = decodeSet(set);
+    const bool f = set.header.fahrenheit;
+    const recording::SixValues& heading = f ? decoded.headingF : decoded.headingC;
+    recording::DataFileWriter writer;
+    if (!writer.open(path, error) ||
+        !writer.writeLine(QStringList(heading.begin(), heading.end()), error))
+        return false;
+    for (const QByteArray& row : f ? decoded.rowsF : decoded.rowsC)
+        if (!writer.writeLineBytes(row + "\t\r\n", error))
+            return false;
+    return writer.close(error);
+}
+
+QString setFileName(int number) {
+    return QStringLiteral("set-%1.4ch").arg(number, 3, 10, QLatin1Char('0'));
+}
+
+bool writeManualFile(const QList<QStringList>& rows, const QString& path, QString* error) {
+    recording::DataFileWriter writer;
+    if (!writer.open(path, error) || !writer.writeLine(manualHeadingCells(), error))
+        return false;
+    for (const QStringList& row : rows)
+        if (!writer.writeLine(row, error))
+            return false;
+    return writer.close(error);
+}
+
+QString unfinishedText(DumpEnd end, qint64 received, qint64 expected) {
+    const QString share = QStringLiteral("%1 of %2 bytes (%3%)")
+                              .arg(received)
+                              .arg(expected)
+                              .arg(percentText(received, expected));
+    switch (end) {
+    case DumpEnd::Stalled:
+        return QStringLiteral("The meter stopped sending after %1: the download is incomplete.")
+            .arg(share);
+    case DumpEnd::Cancelled:
+        return QStringLiteral("Download cancelled after %1.").arg(share);
+    case DumpEnd::Stopped:
+    case DumpEnd::Complete:
+        break;
+    }
+    return QStringLiteral("The download ended after %1.").arg(share);
+}
+
+} // namespace quadtherm::logger_memory

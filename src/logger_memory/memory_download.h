@@ -1,0 +1,59 @@
+#pragma once
+
+#include "logger_memory/memory_dump.h"
+#include "meter_link/meter_protocol.h"
+#include "shared/run_state.h"
+
+namespace quadtherm::logger_memory {
+
+using DumpEnd = meter_link::MeterProtocol::DumpReply::End;
+
+// The steps of the two downloads that need no window, shared by the desktop
+// program and quadtherm-cli. The caller stops and starts the live timers.
+
+// The start of an automatic download: the input flushed, the status
+// exchange and the memory size request ("Y" 00, 0.2 s). Sets MemoryPointer,
+// ManualCount and MemorySizeCode; false when the program is closing.
+bool readMemoryStatus(meter_link::MeterProtocol& protocol, shared::RunState& state);
+// The meter holds record sets: its pointer is past the start of the data area.
+bool holdsRecordSets(const shared::LinkState& link);
+
+struct SetsDownload {
+    DumpEnd end = DumpEnd::Stopped;
+    qint64 received = 0;
+    qint64 expected = 0;
+    // The sets that arrived whole; on a complete dump the damage, if any.
+    SetWalk walk;
+    bool complete() const { return end == DumpEnd::Complete; }
+    bool damaged() const { return complete() && walk.damage != SetDamage::None; }
+};
+// The status exchange, "R", 0.2 s, the dump, and the walk over its data area.
+SetsDownload downloadRecordSets(meter_link::MeterProtocol& protocol,
+                                const meter_link::MeterProtocol::Progress& progress);
+
+struct ManualDownload {
+    DumpEnd end = DumpEnd::Stopped;
+    qint64 received = 0;
+    qint64 expected = 0;
+    ManualReadings readings; // the records that arrived whole
+    bool complete() const { return end == DumpEnd::Complete && readings.complete(); }
+};
+// The status exchange, "Q", 0.2 s, the dump, and its records decoded.
+ManualDownload downloadManualReadings(meter_link::MeterProtocol& protocol, shared::RunState& state,
+                                      const meter_link::MeterProtocol::Progress& progress);
+
+// A set as a data file, as the downloaded-data list saves it in the set's
+// own unit: the heading row, then one line per record. Written through the
+// one data-file writer; false with its message when the file cannot be.
+bool writeSetFile(const RecordSet& set, const QString& path, QString* error = nullptr);
+// "set-001.4ch" for set 1.
+QString setFileName(int number);
+// The manual readings list as a text file of the data file format: the
+// heading row, then one line per reading.
+bool writeManualFile(const QList<QStringList>& rows, const QString& path, QString* error = nullptr);
+
+// What the user is told when a dump did not arrive whole: the meter went
+// silent, or the user cancelled.
+QString unfinishedText(DumpEnd end, qint64 received, qint64 expected);
+
+} // namespace quadtherm::logger_memory

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "logger_memory/memory_dump.h"
+#include "recording/meter_session.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace quadtherm::widgets {
+class UserDialogs;
+}
+
+namespace quadtherm::recording {
+class DataListWindow;
+}
+
+namespace quadtherm::logger_memory {
+
+class ManualListWindow;
+class MemoryWindow;
+
+// The main window's logger commands: the logger panel (PicLogger) and its
+// two downloads, the Memory window with the sets found and the records of a
+// chosen set in the downloaded-data list, the ManualList window, and the
+// erase panel (PicErase). Each talks to the meter as an exchange of the
+// session and pauses the live timers as the meter's protocol asks.
+class LoggerCommands : public QObject {
+    Q_OBJECT
+public:
+    // `picLogger` and `picErase` are the main window's empty pop-up frames;
+    // they are filled here.
+    LoggerCommands(recording::MeterSession& session, widgets::UserDialogs& dialogs, QWidget* window,
+                   QWidget* picLogger, QWidget* picErase);
+    ~LoggerCommands() override;
+
+    // The download chosen in PicLogger: OptAuto the record sets, otherwise
+    // the manual readings.
+    void CmdLoggerOK_Click();
+    // Erases the memory chosen in PicErase: EraseAuto the record sets,
+    // otherwise the manual readings.
+    void CmdEraseOK_Click();
+
+    QRadioButton* OptAuto = nullptr;
+    QRadioButton* OptManual = nullptr;
+    QPushButton* CmdLoggerOK = nullptr;
+    QRadioButton* EraseAuto = nullptr;
+    QRadioButton* EraseManual = nullptr;
+    QPushButton* CmdEraseOK = nullptr;
+
+    MemoryWindow* memoryWindow() const;
+    ManualListWindow* manualList() const;
+    recording::DataListWindow* dataList() const;
+    // The record sets of the last automatic download.
+    const SetWalk& sets() const { return m_sets; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildLoggerPanel();
+    void buildErasePanel();
+    void place(QWidget* popup, const char* key);
+
+    void automaticDownload();
+    void manualDownload();
+    void GridSet_Click(int setNumber);
+    // The confirmation, then the erase frame; false when the user cancelled.
+    bool erase(QWidget* parent, quint8 kind);
+    void restartTimers(bool both);
+    // Told once the exchange in progress has ended and the timers run again.
+    void tellLater(QWidget* parent, const QString& text);
+
+    recording::MeterSession& m_session;
+    shared::RunState& m_state;
+    meter_link::MeterProtocol& m_protocol;
+    widgets::UserDialogs& m_dialogs;
+    QWidget* m_window;
+    QWidget* m_picLogger;
+    QWidget* m_picErase;
+    SetWalk m_sets;
+    QPointer<MemoryWindow> m_memory;
+    QPointer<ManualListWindow> m_manual;
+    QPointer<recording::DataListWindow> m_dataList;
+};
+
+} // namespace quadtherm::logger_memory

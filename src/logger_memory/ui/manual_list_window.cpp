@@ -1,0 +1,151 @@
+#include "logger_memory/ui/manual_list_window.h"
+
+#include "logger_memory/memory_dump.h"
+#include "logger_memory/memory_figures.h"
+#include "shared/run_state.h"
+#include "widgets/grid.h"
+#include "widgets/key_toolbar.h"
+#include "widgets/user_dialogs.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPrinter>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace quadtherm::logger_memory {
+
+namespace {
+
+constexpr int kShownRows = 12;
+
+QFont listingFont() {
+    // A true fixed pitch wherever it prints: the columns are counted in characters.
+    QFont font;
+    font.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"),
+                      QStringLiteral("monospace")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSize(8);
+    return font;
+}
+
+} // namespace
+
+ManualListWindow::ManualListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
+                                   recording::MainTimers liveTimer, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs),
+      m_liveTimer(std::move(liveTimer)) {
+    setObjectName(QStringLiteral("ManualList"));
+    setWindowTitle(QStringLiteral("Manual Record"));
+    Toolbar1 = widgets::makeKeyToolbar(this, {{"Print", "Print", 0}, {"Erase", "Erase", 14}},
+                                       [this](const QString& key) { Toolbar1_ButtonClick(key); });
+    Grid = new widgets::Grid(6, this);
+    Grid->setObjectName(QStringLiteral("Grid"));
+    Grid->horizontalHeader()->setStretchLastSection(true);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(Toolbar1);
+    column->addWidget(Grid, 1);
+    Form_Load();
+}
+
+void ManualListWindow::Form_Load() {
+    if (QWidget* main = parentWidget())
+        move(main->frameGeometry().topLeft());
+    const QStringList headings = manualHeadingCells();
+    const QString letterAndReading = QStringLiteral("AAAAAAAA");
+    const QStringList samples{QStringLiteral("AAAA"), QStringLiteral("AAAA/AA/AAAA:AA:AA"),
+                              letterAndReading,       letterAndReading,
+                              letterAndReading,       letterAndReading};
+    int width = 2 * Grid->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int col = 0; col < Grid->Cols(); ++col) {
+        Grid->setTextAt(0, col, headings[col]);
+        Grid->setColumnWidthFromSample(col, samples[col]);
+        width += Grid->columnWidth(col);
+    }
+    Grid->setRows(1);
+    resize(width, Toolbar1->sizeHint().height() + Grid->horizontalHeader()->sizeHint().height() +
+                      kShownRows * Grid->verticalHeader()->defaultSectionSize() +
+                      2 * Grid->frameWidth());
+}
+
+void ManualListWindow::appendReading(const QStringList& cells) {
+    Grid->AddItem(cells.join(u'\t'));
+}
+
+QAction* ManualListWindow::toolbarAction(const QString& key) const {
+    return widgets::findKeyAction(Toolbar1, key);
+}
+
+void ManualListWindow::Toolbar1_ButtonClick(const QString& key) {
+    if (key == QLatin1String("Print"))
+        print();
+    else if (key == QLatin1String("Erase"))
+        Q_EMIT eraseRequested();
+}
+
+void ManualListWindow::print() {
+    if (m_liveTimer.stop)
+        m_liveTimer.stop();
+    const auto restart = qScopeGuard([this] {
+        if (m_liveTimer.start)
+            m_liveTimer.start();
+    });
+    QPrinter printer(QPrinter::HighResolution);
+    if (!m_dialogs.print(this, printer))
+        return;
+    if (printTo(printer))
+        return;
+    const QString where = printer.outputFileName().isEmpty()
+                              ? printer.printerName()
+                              : QFileInfo(printer.outputFileName()).absoluteFilePath();
+    m_dialogs.message(this,
+                      QStringLiteral("The manual readings could not be printed to %1.").arg(where),
+                      QString(), widgets::UserDialogs::Icon::Critical);
+}
+
+bool ManualListWindow::printTo(QPrinter& printer) const {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    painter.setFont(listingFont());
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    const qreal pageHeight = painter.viewport().height();
+    qreal y = 0;
+    const auto line = [&](const QString& text) {
+        if (y > 0 && y + metrics.lineSpacing() > pageHeight) {
+            if (!printer.newPage())
+                return false;
+            y = 0;
+        }
+        painter.drawText(QPointF(0, y + metrics.ascent()), text);
+        y += metrics.lineSpacing();
+        return true;
+    };
+    bool printed = true;
+    for (int i = 0; i < kManualListingBlankLines && printed; ++i)
+        printed = line(QString());
+    for (int row = 0; row < Grid->Rows() && printed; ++row) {
+        QStringList cells;
+        for (int col = 0; col < Grid->Cols(); ++col)
+            cells.append(Grid->textAt(row, col));
+        printed = line(manualListingLine(cells));
+        if (row == 0 && printed)
+            printed = line(manualListingRule());
+    }
+    return painter.end() && printed && printer.printerState() != QPrinter::Error;
+}
+
+void ManualListWindow::closeEvent(QCloseEvent* event) {
+    m_state.windows.ManualListOpen = false;
+    event->accept();
+    Q_EMIT closed();
+}
+
+} // namespace quadtherm::logger_memory
