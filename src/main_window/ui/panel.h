@@ -21,6 +21,11 @@ class FileListWindow;
 class ListWindow;
 } // namespace quadtherm::recording
 
+namespace quadtherm::clock_keypad {
+class Buttons;
+class Setup;
+} // namespace quadtherm::clock_keypad
+
 namespace quadtherm::main_window {
 
 class AlarmRangePanel;
@@ -102,6 +107,7 @@ private:
     void openList();
     void closeList();
     void rtcKey();
+    void buttonsKey();
     void memoryKey();
     void eraseKey();
     void powerOffKey();
@@ -119,6 +125,8 @@ private:
     QPointer<recording::ListWindow> m_list;
     QPointer<recording::FileListWindow> m_fileList;
     bool m_loadingFile = false;
+    QPointer<clock_keypad::Setup> m_clockWindow;
+    QPointer<clock_keypad::Buttons> m_keypadWindow;
 };
 
 } // namespace quadtherm::main_window
