@@ -1,5 +1,7 @@
 #include "main_window/ui/panel.h"
 
+#include "clock_keypad/ui/buttons_window.h"
+#include "clock_keypad/ui/setup_window.h"
 #include "logger_memory/ui/logger_commands.h"
 #include "main_window/power_off.h"
 #include "main_window/ui/alarm_range.h"
@@ -54,7 +56,7 @@ const std::vector<Panel::Key>& Panel::keys() {
         {"Graph", "Graphic Display", 5, nullptr, true},
         {"RTC", "Set Meter Time to System (PC) Time", 11, &Panel::rtcKey},
         {"Memory", "Data Logger", 12, &Panel::memoryKey},
-        {"Buttons", "Meter Control Panel", 13, nullptr},
+        {"Buttons", "Meter Control Panel", 13, &Panel::buttonsKey},
         {"Erase", "Erase Data Logger", 14, &Panel::eraseKey},
         {"Poweroff", "Power Off Time", 17, &Panel::powerOffKey, true},
         {"CF", "Celsius/Fahrenheit", 18, &Panel::swapUnitPanels},
@@ -280,11 +282,20 @@ void Panel::Toolbar1_ButtonClick(const QString& key) {
 }
 
 void Panel::rtcKey() {
-    // The clock window arrives with the clock support; until then only the
-    // refusal while the meter logs applies.
-    if (m_state.live.MeterRecording)
+    if (m_state.live.MeterRecording) {
         m_dialogs.message(this, QStringLiteral("Recording mode, stop record then try again !"), {},
                           widgets::UserDialogs::Icon::Critical);
+        return;
+    }
+    if (!m_clockWindow)
+        m_clockWindow = new clock_keypad::Setup(m_session, this);
+    m_clockWindow->openFrom(*this);
+}
+
+void Panel::buttonsKey() {
+    if (!m_keypadWindow)
+        m_keypadWindow = new clock_keypad::Buttons(m_session, this);
+    m_keypadWindow->showUnder(*this);
 }
 
 void Panel::memoryKey() {

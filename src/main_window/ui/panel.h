@@ -21,6 +21,10 @@ class FileListWindow;
 class ListWindow;
 } // namespace quadtherm::recording
 
+namespace quadtherm::clock_keypad {
+class Buttons;
+class Setup;
+} // namespace quadtherm::clock_keypad
 namespace quadtherm::logger_memory {
 class LoggerCommands;
 }
@@ -105,6 +109,7 @@ private:
     void openList();
     void closeList();
     void rtcKey();
+    void buttonsKey();
     void memoryKey();
     void eraseKey();
     void powerOffKey();
@@ -123,6 +128,8 @@ private:
     QPointer<recording::ListWindow> m_list;
     QPointer<recording::FileListWindow> m_fileList;
     bool m_loadingFile = false;
+    QPointer<clock_keypad::Setup> m_clockWindow;
+    QPointer<clock_keypad::Buttons> m_keypadWindow;
 };
 
 } // namespace quadtherm::main_window

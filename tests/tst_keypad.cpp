@@ -1,0 +1,419 @@
+// The remote keypad "Meter Buttons": every key's frame byte for byte with the
+// timers around it, the held time of MAX/MIN and MEM, the keyboard, the
+// window's place, and on the simulated meter the effect in the main window.
+// The key pictures are checked here as well.
+
+#include "clock_keypad/keypad.h"
+#include "clock_keypad/ui/buttons_window.h"
+#include "clock_keypad/ui/keypad_key.h"
+#include "main_window/ui/panel.h"
+#include "main_window/ui/unit_panel.h"
+#include "meter_link/meter_keys.h"
+#include "shared/clock.h"
+#include "sim/simulated_serial_port.h"
+#include "support/fake_clock.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_serial_port.h"
+#include "widgets/keypad_images.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTest>
+
+using namespace quadtherm;
+using clock_keypad::Buttons;
+using clock_keypad::KeypadKey;
+using widgets::KeyPicture;
+
+Q_DECLARE_METATYPE(widgets::KeyPicture)
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(static_cast<char>(v));
+    return out;
+}
+
+QByteArray fourFrames() {
+    QByteArray out;
+    for (int k = 0; k < 4; ++k)
+        out += bytes({0x02, k, 0, 0x08, 0, 72, 5, 0, 0, 0, 0, 0x03});
+    return out;
+}
+
+QByteArray keyFrame(int b1, int b2, int b3) {
+    return bytes({0x57, b1, b2, b3});
+}
+
+const QByteArray kStatusReply = bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03});
+
+// What the timers were doing when a key frame went out.
+struct Seen {
+    QByteArray frame;
+    bool liveOn = false;
+    bool cycleOn = false;
+};
+
+struct Rig {
+    test::FakeClock clock;
+    test::ScriptedSerialPort port{clock};
+    shared::RunState state;
+    test::ScriptedDialogs dialogs;
+    recording::MeterSession session{port, clock, state};
+    main_window::Panel panel{session, dialogs, QStringLiteral("/dev/pts/7")};
+    Buttons* window = nullptr;
+    QList<Seen> keyFrames;
+
+    Rig() {
+        port.open();
+        port.pauseStreamOnWrite(100);
+        port.answer("A", kStatusReply);
+        port.answer("X", bytes({0x02, 26, 3, 4, 9, 5, 7, 0x03}));
+        port.stream(fourFrames());
+    }
+    ~Rig() {
+        panel.close();
+        session.stop();
+    }
+    // The main window's load, the link up with both timers on, then "Buttons".
+    [[nodiscard]] bool open() {
+        panel.Form_Load();
+        if (!clock.runUntil([&] { return !state.link.NeedResync; }, 10000))
+            return false;
+        clock.run(1500);
+        if (!session.Timer1.isActive() || !session.Timer2.isActive())
+            return false;
+        panel.Toolbar1_ButtonClick(QStringLiteral("Buttons"));
+        window = panel.findChild<Buttons*>();
+        return window && window->isVisible();
+    }
+    KeypadKey* key(const QString& name) const { return window->findChild<KeypadKey*>(name); }
+    // Every key frame that goes out is noted with the timers as they are then.
+    void watch(const QByteArray& frame) {
+        port.onWrite(frame, [this, frame] {
+            keyFrames << Seen{frame, session.Timer1.isActive(), session.Timer2.isActive()};
+        });
+    }
+    void watchEveryKey() {
+        for (const auto& key : meter_link::kMeterKeys) {
+            watch(keyFrame(key.press.k1, key.press.k2, key.press.k3));
+            if (key.longPress)
+                watch(keyFrame(key.longPress->k1, key.longPress->k2, key.longPress->k3));
+        }
+    }
+    QList<QByteArray> framesSent() const {
+        QList<QByteArray> out;
+        for (const Seen& seen : keyFrames)
+            out << seen.frame;
+        return out;
+    }
+    void sendKey(QWidget* target, QEvent::Type type, bool autoRepeat = false) {
+        QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), autoRepeat);
+        QApplication::sendEvent(target, &event);
+    }
+};
+
+// Ink of the pixels at the `rows` outermost lines on one side of the drawing.
+int inkAtEdge(const QImage& image, Qt::Edge edge, int rows) {
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 0)
+                ink |= QRect(x, y, 1, 1);
+    QRect band = ink;
+    switch (edge) {
+    case Qt::TopEdge:
+        band.setHeight(rows);
+        break;
+    case Qt::BottomEdge:
+        band.setTop(ink.bottom() - rows + 1);
+        break;
+    case Qt::LeftEdge:
+        band.setWidth(rows);
+        break;
+    case Qt::RightEdge:
+        band.setLeft(ink.right() - rows + 1);
+        break;
+    }
+    int sum = 0;
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        for (int x = band.left(); x <= band.right(); ++x)
+            sum += qAlpha(image.pixel(x, y));
+    return sum;
+}
+
+} // namespace
+
+class TestKeypad : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void eachKeyWritesItsFrameWithTheLivePollOff_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<bool>("pausesCycle");
+        QTest::newRow("READ") << "CmdRead" << keyFrame(0x01, 0x00, 0x00) << false;
+        QTest::newRow("ALARM") << "CmdAlarm" << keyFrame(0x02, 0x00, 0x00) << false;
+        QTest::newRow("C / F") << "CmdCF" << keyFrame(0x04, 0x00, 0x00) << false;
+        QTest::newRow("SET") << "CmdSet" << keyFrame(0x08, 0x00, 0x00) << false;
+        QTest::newRow("TIME") << "CmdTime" << keyFrame(0x10, 0x00, 0x00) << false;
+        QTest::newRow("TYPE") << "CmdType" << keyFrame(0x80, 0x00, 0x00) << false;
+        QTest::newRow("HOLD") << "CmdHold" << keyFrame(0x00, 0x01, 0x00) << false;
+        QTest::newRow("up") << "CmdUp" << keyFrame(0x00, 0x02, 0x00) << false;
+        QTest::newRow("left") << "CmdLeft" << keyFrame(0x00, 0x04, 0x00) << false;
+        QTest::newRow("enter") << "CmdEnter" << keyFrame(0x00, 0x08, 0x00) << false;
+        QTest::newRow("right") << "CmdRight" << keyFrame(0x00, 0x10, 0x00) << false;
+        QTest::newRow("down") << "CmdDown" << keyFrame(0x00, 0x20, 0x00) << false;
+        QTest::newRow("MAX MIN short") << "CmdMaxMin" << keyFrame(0x20, 0x00, 0x00) << false;
+        QTest::newRow("MEM short") << "CmdMem" << keyFrame(0x40, 0x00, 0x00) << true;
+    }
+    void eachKeyWritesItsFrameWithTheLivePollOff() {
+        QFETCH(QString, key);
+        QFETCH(QByteArray, frame);
+        QFETCH(bool, pausesCycle);
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.watchEveryKey();
+        const qsizetype before = rig.port.writes().size();
+        QTest::mouseClick(rig.key(key), Qt::LeftButton);
+        rig.clock.run(100);
+        QCOMPARE(rig.port.writes().mid(before, 2), (QList<QByteArray>{"A", frame}));
+        QCOMPARE(rig.keyFrames.size(), 1);
+        QVERIFY(!rig.keyFrames[0].liveOn);
+        QCOMPARE(rig.keyFrames[0].cycleOn, !pausesCycle);
+        // The poll is back on 0.2 s after the frame, the cycle too.
+        QVERIFY(rig.session.Timer1.isActive());
+        QVERIFY(rig.session.Timer2.isActive());
+    }
+
+    void maxMinAndMemSendTheFrameTheirHeldTimeChooses_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("heldMs");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<bool>("pausesCycle");
+        QTest::newRow("MAX MIN tapped") << "CmdMaxMin" << 0 << keyFrame(0x20, 0, 0) << false;
+        QTest::newRow("MAX MIN 2.0 s") << "CmdMaxMin" << 2000 << keyFrame(0x20, 0, 0) << false;
+        QTest::newRow("MAX MIN 2.1 s") << "CmdMaxMin" << 2100 << keyFrame(0, 0, 0x04) << false;
+        QTest::newRow("MEM 2.0 s") << "CmdMem" << 2000 << keyFrame(0x40, 0, 0) << true;
+        QTest::newRow("MEM 2.1 s") << "CmdMem" << 2100 << keyFrame(0, 0x80, 0) << true;
+        QTest::newRow("MEM 10 s") << "CmdMem" << 10000 << keyFrame(0, 0x80, 0) << true;
+    }
+    void maxMinAndMemSendTheFrameTheirHeldTimeChooses() {
+        QFETCH(QString, key);
+        QFETCH(int, heldMs);
+        QFETCH(QByteArray, frame);
+        QFETCH(bool, pausesCycle);
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.watchEveryKey();
+        QTest::mousePress(rig.key(key), Qt::LeftButton);
+        rig.clock.run(heldMs); // the live poll and the cycle go on meanwhile
+        QVERIFY(rig.keyFrames.isEmpty());
+        QTest::mouseRelease(rig.key(key), Qt::LeftButton);
+        rig.clock.run(100);
+        QCOMPARE(rig.framesSent(), QList<QByteArray>{frame});
+        QCOMPARE(rig.keyFrames[0].cycleOn, !pausesCycle);
+        QVERIFY(rig.session.Timer2.isActive());
+    }
+
+    void aPressIsTimedFromTheLastPressOfEitherKey() {
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.watchEveryKey();
+        auto& keypad = rig.window->keypad();
+        const auto& maxMin = *meter_link::findMeterKey("MAXMIN");
+        const auto& mem = *meter_link::findMeterKey("MEM");
+        keypad.press(); // MEM down
+        rig.clock.run(2500);
+        keypad.press(); // MAX/MIN down
+        rig.clock.run(1000);
+        keypad.release(maxMin); // 1.0 s, then its exchange takes 0.2 s
+        rig.clock.run(500);
+        // 1.7 s since MAX/MIN went down, 4.2 s since MEM did.
+        keypad.release(mem);
+        rig.clock.run(100);
+        QCOMPARE(rig.framesSent(), (QList<QByteArray>{keyFrame(0x20, 0, 0), keyFrame(0x40, 0, 0)}));
+    }
+
+    void aReleaseWithNoPressBeforeItCountsAsLong() {
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.watchEveryKey();
+        rig.window->keypad().release(*meter_link::findMeterKey("MAXMIN"));
+        rig.clock.run(100);
+        QCOMPARE(rig.framesSent(), QList<QByteArray>{keyFrame(0, 0, 0x04)});
+    }
+
+    // Timed by its real length: seconds since midnight would go negative and
+    // call it short.
+    void aLongPressAcrossMidnightStaysLong() {
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.watchEveryKey();
+        // No live tick: a status exchange in the last 20 ms of the day ends
+        // its waits at once, and the fake clock would not move on.
+        rig.session.Timer1.stop();
+        rig.session.Timer2.stop();
+        rig.clock.setNow(QDateTime(QDate(2026, 3, 4), QTime(23, 59, 59)));
+        QTest::mousePress(rig.window->CmdMem, Qt::LeftButton);
+        rig.clock.run(2500);
+        QTest::mouseRelease(rig.window->CmdMem, Qt::LeftButton);
+        rig.clock.run(100);
+        QCOMPARE(rig.framesSent(), QList<QByteArray>{keyFrame(0, 0x80, 0)});
+    }
+
+    void tabReachesEveryKeyAndSpacePressesIt() {
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.watchEveryKey();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window));
+        // The window opens with no key taken: Space presses nothing yet.
+        QCOMPARE(QApplication::focusWidget(), rig.window);
+        QTest::keyClick(rig.window, Qt::Key_Space);
+        QVERIFY(rig.keyFrames.isEmpty());
+        QStringList reached;
+        for (int i = 0; i < 14; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            reached << focused->objectName();
+            QTest::keyClick(focused, Qt::Key_Space);
+            rig.clock.run(100);
+        }
+        QCOMPARE(reached, (QStringList{"CmdHold", "CmdMaxMin", "CmdCF", "CmdType", "CmdSet",
+                                       "CmdAlarm", "CmdTime", "CmdUp", "CmdLeft", "CmdEnter",
+                                       "CmdRight", "CmdDown", "CmdMem", "CmdRead"}));
+        QCOMPARE(
+            rig.framesSent(),
+            (QList<QByteArray>{keyFrame(0, 0x01, 0), keyFrame(0x20, 0, 0), keyFrame(0x04, 0, 0),
+                               keyFrame(0x80, 0, 0), keyFrame(0x08, 0, 0), keyFrame(0x02, 0, 0),
+                               keyFrame(0x10, 0, 0), keyFrame(0, 0x02, 0), keyFrame(0, 0x04, 0),
+                               keyFrame(0, 0x08, 0), keyFrame(0, 0x10, 0), keyFrame(0, 0x20, 0),
+                               keyFrame(0x40, 0, 0), keyFrame(0x01, 0, 0)}));
+    }
+
+    // The keyboard repeats a held key: one press, one frame when it comes up.
+    void holdingSpaceOnMemSendsItsLongPress() {
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.watchEveryKey();
+        KeypadKey* mem = rig.window->CmdMem;
+        rig.sendKey(mem, QEvent::KeyPress);
+        for (int i = 0; i < 21; ++i) {
+            rig.clock.run(100);
+            rig.sendKey(mem, QEvent::KeyRelease, true);
+            rig.sendKey(mem, QEvent::KeyPress, true);
+        }
+        QVERIFY(rig.keyFrames.isEmpty());
+        rig.sendKey(mem, QEvent::KeyRelease);
+        rig.clock.run(100);
+        QCOMPARE(rig.framesSent(), QList<QByteArray>{keyFrame(0, 0x80, 0)});
+    }
+
+    void theKeypadOpensCentredUnderTheMainWindowAndOnlyOnce() {
+        Rig rig;
+        QVERIFY(rig.open());
+        Buttons& w = *rig.window;
+        w.close();
+        rig.panel.move(120, 40);
+        rig.panel.Toolbar1_ButtonClick(QStringLiteral("Buttons"));
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Meter Buttons"));
+        QCOMPARE(w.windowModality(), Qt::NonModal);
+        const QRect main = rig.panel.frameGeometry();
+        QCOMPARE(w.pos(), QPoint(main.left() + (main.width() - w.frameGeometry().width()) / 2,
+                                 main.top() + main.height()));
+        QCOMPARE(w.CmdMaxMin->text(), QStringLiteral("  MAX    MIN"));
+        QCOMPARE(w.CmdCF->text(), QStringLiteral("C / F"));
+        QCOMPARE(w.findChildren<KeypadKey*>().size(), 14);
+
+        // Moved away, then "Buttons" again: the same window, left where it is.
+        w.move(10, 10);
+        rig.panel.Toolbar1_ButtonClick(QStringLiteral("Buttons"));
+        QCOMPARE(rig.panel.findChildren<Buttons*>().size(), 1);
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.pos(), QPoint(10, 10));
+    }
+
+    void theKeyPicturesAreSharpAtAnySize_data() {
+        QTest::addColumn<KeyPicture>("picture");
+        QTest::newRow("up") << KeyPicture::Up;
+        QTest::newRow("left") << KeyPicture::Left;
+        QTest::newRow("enter") << KeyPicture::Enter;
+        QTest::newRow("right") << KeyPicture::Right;
+        QTest::newRow("down") << KeyPicture::Down;
+    }
+    void theKeyPicturesAreSharpAtAnySize() {
+        QFETCH(KeyPicture, picture);
+        const QIcon icon = widgets::keypadImage(picture);
+        QVERIFY(!icon.isNull());
+        const QPixmap sharp = icon.pixmap(QSize(24, 24), 2.0);
+        QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        QImage pixels = sharp.toImage();
+        pixels.setDevicePixelRatio(1.0);
+        QCOMPARE(pixels, icon.pixmap(QSize(48, 48)).toImage());
+    }
+
+    void eachArrowPointsItsWay_data() {
+        QTest::addColumn<KeyPicture>("picture");
+        QTest::addColumn<Qt::Edge>("tip");
+        QTest::addColumn<Qt::Edge>("base");
+        QTest::newRow("up") << KeyPicture::Up << Qt::TopEdge << Qt::BottomEdge;
+        QTest::newRow("down") << KeyPicture::Down << Qt::BottomEdge << Qt::TopEdge;
+        QTest::newRow("left") << KeyPicture::Left << Qt::LeftEdge << Qt::RightEdge;
+        QTest::newRow("right") << KeyPicture::Right << Qt::RightEdge << Qt::LeftEdge;
+        // The return symbol's head points left, its stem rises on the right.
+        QTest::newRow("enter") << KeyPicture::Enter << Qt::LeftEdge << Qt::RightEdge;
+    }
+    void eachArrowPointsItsWay() {
+        QFETCH(KeyPicture, picture);
+        QFETCH(Qt::Edge, tip);
+        QFETCH(Qt::Edge, base);
+        const QImage image = widgets::keypadImage(picture)
+                                 .pixmap(QSize(48, 48))
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(inkAtEdge(image, tip, 6) * 2 < inkAtEdge(image, base, 6));
+    }
+
+    // On the simulated meter at the real line rate: the main window shows what
+    // the keys did.
+    void cfAndHoldActOnTheMeterAndTheMainWindowShowsIt() {
+        sim::SimulatedSerialPort port;
+        port.setSettings(QStringLiteral("19200,n,8,1"));
+        QVERIFY(port.open());
+        auto& t1 = port.meter().channel(0);
+        t1.driftF = 0;
+        t1.baseF = 50;
+        shared::SystemClock clock;
+        shared::RunState state;
+        test::ScriptedDialogs dialogs;
+        recording::MeterSession session(port, clock, state);
+        main_window::Panel panel(session, dialogs, QStringLiteral("SIM"));
+        panel.Form_Load();
+        QTRY_VERIFY_WITH_TIMEOUT(panel.displaySetUps() > 0 && session.Timer2.isActive(), 15000);
+        panel.Toolbar1_ButtonClick(QStringLiteral("Buttons"));
+        auto* keypad = panel.findChild<Buttons*>();
+        QVERIFY(keypad);
+
+        QVERIFY(panel.PicF->isHidden());
+        QTest::mouseClick(keypad->CmdCF, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(panel.PicC->isHidden() && !panel.PicF->isHidden(), 5000);
+        QVERIFY(port.meter().fahrenheit());
+        QTRY_COMPARE_WITH_TIMEOUT(panel.PicF->LblValue[0]->text(), QStringLiteral("50.0"), 5000);
+
+        QTest::mouseClick(keypad->CmdHold, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(port.meter().holding(), 2000);
+        t1.baseF = 60;
+        QTest::qWait(2500);
+        QCOMPARE(panel.PicF->LblValue[0]->text(), QStringLiteral("50.0"));
+        QTest::mouseClick(keypad->CmdHold, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(panel.PicF->LblValue[0]->text(), QStringLiteral("60.0"), 5000);
+        panel.close();
+    }
+};
+
+QTEST_MAIN(TestKeypad)
+#include "tst_keypad.moc"
