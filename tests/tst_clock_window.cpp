@@ -7,6 +7,7 @@
 #include "clock_keypad/ui/setup_window.h"
 #include "main_window/ui/panel.h"
 #include "support/fake_clock.h"
+#include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
 
@@ -21,12 +22,7 @@ using clock_keypad::Setup;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
+using test::bytes;
 
 // Four reading frames, K probes at 72.5 °F; `logging` sets the meter's logging bit.
 QByteArray fourFrames(bool logging = false) {

@@ -12,6 +12,7 @@
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/fake_clock.h"
+#include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
 #include "widgets/keypad_images.h"
@@ -30,12 +31,7 @@ Q_DECLARE_METATYPE(widgets::KeyPicture)
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
+using test::bytes;
 
 QByteArray fourFrames() {
     QByteArray out;

@@ -7,6 +7,7 @@
 #include "logger_memory/memory_figures.h"
 #include "meter_link/live_reading.h"
 #include "support/fake_clock.h"
+#include "support/meter_bytes.h"
 #include "support/scripted_serial_port.h"
 
 #include <QTest>
@@ -16,12 +17,7 @@ using namespace quadtherm::logger_memory;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
+using test::bytes;
 
 struct SetImage {
     int flags = 0x0F;

@@ -1,5 +1,6 @@
 #include "meter_link/meter_protocol.h"
 #include "support/fake_clock.h"
+#include "support/meter_bytes.h"
 #include "support/scripted_serial_port.h"
 
 #include <QTest>
@@ -12,12 +13,7 @@ using test::ScriptedSerialPort;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
+using test::bytes;
 
 QByteArray frame(int channel, int type, int status, int hi, int lo, int flags) {
     return bytes({0x02, channel, type, status, hi, lo, flags, 0, 0, 0, 0, 0x03});

@@ -5,6 +5,7 @@
 
 #include "recording/meter_session.h"
 #include "support/fake_clock.h"
+#include "support/meter_bytes.h"
 #include "support/scripted_serial_port.h"
 
 #include <QBuffer>
@@ -19,25 +20,14 @@ using recording::RecordingEnd;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
-
-QByteArray frame(int channel, int typeCode, int tenthsF, bool fahrenheit) {
-    const int whole = tenthsF / 10;
-    return bytes({0x02, channel | (fahrenheit ? 0x04 : 0), typeCode, 0x08, (whole >> 8) & 0xFF,
-                  whole & 0xFF, tenthsF % 10, 0, 0, 0, 0, 0x03});
-}
+using test::bytes;
 
 // T1 K, T2 K, T3 J, T4 T, all reading `tenthsF`.
 QByteArray fourFrames(int tenthsF = 725, bool fahrenheit = false) {
     QByteArray out;
     const int types[] = {0, 0, 1, 3};
     for (int k = 0; k < 4; ++k)
-        out += frame(k, types[k], tenthsF, fahrenheit);
+        out += test::readingFrame(k, types[k], tenthsF, fahrenheit);
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include "meter_link/meter_protocol.h"
 #include "sim/simulated_serial_port.h"
 #include "support/fake_clock.h"
+#include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
 #include "widgets/knob_gauge.h"
@@ -24,24 +25,13 @@ using Kind = test::ScriptedDialogs::Kind;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
+using test::bytes;
 
 // One reading frame: a probe on the channel reading `tenthsF` tenths of a °F.
-QByteArray frame(int channel, int typeCode, int tenthsF, bool fahrenheit = false) {
-    const int whole = tenthsF / 10;
-    return bytes({0x02, channel | (fahrenheit ? 0x04 : 0), typeCode, 0x08, (whole >> 8) & 0xFF,
-                  whole & 0xFF, tenthsF % 10, 0, 0, 0, 0, 0x03});
-}
-
 QByteArray fourFrames(const QList<int>& types, int tenthsF = 725, bool fahrenheit = false) {
     QByteArray out;
     for (int k = 0; k < 4; ++k)
-        out += frame(k, types[k], tenthsF, fahrenheit);
+        out += test::readingFrame(k, types[k], tenthsF, fahrenheit);
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "widgets/toolbar_icons.h"
 
 #include "widgets/theme.h"
+#include "widgets/vector_icon.h"
 
 #include <QFont>
 #include <QIconEngine>
@@ -18,7 +19,7 @@ namespace {
 
 // Every image is drawn on a 24-unit square, the toolbar's own size, so one unit
 // is one pixel there and strokes land where they were tuned.
-constexpr qreal kGrid = 24.0;
+constexpr qreal kGrid = kVectorIconGrid;
 constexpr qreal kStroke = 2.0;
 
 using theme::kAmber;
@@ -328,55 +329,21 @@ Ink inkFor(const Image& image, QIcon::Mode mode) {
     return {kLine, image.accent};
 }
 
-class ToolbarIconEngine : public QIconEngine {
-public:
-    explicit ToolbarIconEngine(const Image& image) : m_image(image) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
-        const qreal side = std::min(rect.width(), rect.height());
-        if (side <= 0)
-            return;
-        painter->save();
-        painter->setRenderHint(QPainter::Antialiasing);
-        painter->translate(rect.x() + (rect.width() - side) / 2.0,
-                           rect.y() + (rect.height() - side) / 2.0);
-        painter->scale(side / kGrid, side / kGrid);
-        // Faded as well as greyed: the muted grey alone is the colour of the
-        // panel's secondary text and would still read as a live button.
-        if (mode == QIcon::Disabled)
-            painter->setOpacity(painter->opacity() * 0.55);
-        m_image.draw(*painter, inkFor(m_image, mode));
-        painter->restore();
-    }
-
-    // The size arrives in device pixels: QIcon has already applied the ratio.
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        if (size.isEmpty())
-            return {};
-        QPixmap pixmap(size);
-        pixmap.fill(Qt::transparent);
-        {
-            QPainter painter(&pixmap);
-            paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        }
-        return pixmap;
-    }
-
-    QIconEngine* clone() const override { return new ToolbarIconEngine(m_image); }
-    QString key() const override { return QStringLiteral("quadtherm-toolbar"); }
-    bool isNull() override { return false; }
-
-private:
-    const Image& m_image;
-};
-
 } // namespace
 
 QIcon toolbarImage(int imageIndex) {
     const Image* image = findImage(imageIndex);
     if (image == nullptr)
         return {};
-    return QIcon(new ToolbarIconEngine(*image));
+    return vectorIcon(
+        [image](QPainter& painter, QIcon::Mode mode) {
+            // Faded as well as greyed: the muted grey alone is the colour of
+            // the panel's secondary text and would still read as a live button.
+            if (mode == QIcon::Disabled)
+                painter.setOpacity(painter.opacity() * 0.55);
+            image->draw(painter, inkFor(*image, mode));
+        },
+        QStringLiteral("quadtherm-toolbar"));
 }
 
 } // namespace quadtherm::widgets

@@ -1,5 +1,7 @@
 #include "logger_memory/ui/manual_list_window.h"
 
+#include "recording/ui/listing_printer.h"
+
 #include "logger_memory/memory_dump.h"
 #include "logger_memory/memory_figures.h"
 #include "shared/run_state.h"
@@ -22,17 +24,6 @@ namespace quadtherm::logger_memory {
 namespace {
 
 constexpr int kShownRows = 12;
-
-QFont listingFont() {
-    // A true fixed pitch wherever it prints: the columns are counted in characters.
-    QFont font;
-    font.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"),
-                      QStringLiteral("monospace")});
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    font.setPointSize(8);
-    return font;
-}
 
 } // namespace
 
@@ -111,35 +102,25 @@ void ManualListWindow::print() {
 }
 
 bool ManualListWindow::printTo(QPrinter& printer) const {
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    painter.setFont(listingFont());
-    const QFontMetricsF metrics(painter.font(), painter.device());
-    const qreal pageHeight = painter.viewport().height();
-    qreal y = 0;
-    const auto line = [&](const QString& text) {
-        if (y > 0 && y + metrics.lineSpacing() > pageHeight) {
-            if (!printer.newPage())
-                return false;
-            y = 0;
+    int blank = 0, row = 0;
+    bool ruleDue = false;
+    return recording::printLines(printer, [&]() -> std::optional<QString> {
+        if (blank < kManualListingBlankLines) {
+            ++blank;
+            return QString();
         }
-        painter.drawText(QPointF(0, y + metrics.ascent()), text);
-        y += metrics.lineSpacing();
-        return true;
-    };
-    bool printed = true;
-    for (int i = 0; i < kManualListingBlankLines && printed; ++i)
-        printed = line(QString());
-    for (int row = 0; row < Grid->Rows() && printed; ++row) {
+        if (ruleDue) {
+            ruleDue = false;
+            return manualListingRule();
+        }
+        if (row >= Grid->Rows())
+            return std::nullopt;
         QStringList cells;
         for (int col = 0; col < Grid->Cols(); ++col)
             cells.append(Grid->textAt(row, col));
-        printed = line(manualListingLine(cells));
-        if (row == 0 && printed)
-            printed = line(manualListingRule());
-    }
-    return painter.end() && printed && printer.printerState() != QPrinter::Error;
+        ruleDue = row++ == 0;
+        return manualListingLine(cells);
+    });
 }
 
 void ManualListWindow::closeEvent(QCloseEvent* event) {

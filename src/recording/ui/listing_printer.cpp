@@ -22,6 +22,31 @@ namespace {
 constexpr int kProgressEvery = 1000;
 constexpr int kBlankLinesOnTop = 4;
 
+bool printCopy(QPrinter& printer, const widgets::Grid& grid, widgets::CaptionProgress& progress) {
+    int blank = 0, row = 0;
+    bool ruleDue = false;
+    return printLines(printer, [&]() -> std::optional<QString> {
+        if (blank < kBlankLinesOnTop) {
+            ++blank;
+            return QStringLiteral(" ");
+        }
+        if (ruleDue) {
+            ruleDue = false;
+            return listingRule();
+        }
+        if (row >= grid.Rows())
+            return std::nullopt;
+        QStringList cells;
+        for (int col = 0; col < grid.Cols(); ++col)
+            cells.append(grid.textAt(row, col));
+        progress.step(row);
+        ruleDue = row++ == 0;
+        return listingLine(cells);
+    });
+}
+
+} // namespace
+
 QFont listingFont() {
     // Lucida Console is rarely installed outside Windows; the fallbacks keep
     // the columns aligned wherever the listing is printed.
@@ -34,54 +59,29 @@ QFont listingFont() {
     return font;
 }
 
-// Lines down the page, starting a new page when the next one would not fit.
-class LineWriter {
-public:
-    LineWriter(QPrinter& printer, QPainter& painter)
-        : m_printer(printer), m_painter(painter), m_metrics(painter.font(), painter.device()),
-          m_pageHeight(painter.viewport().height()) {}
-
-    bool print(const QString& text) {
-        if (m_y > 0 && m_y + m_metrics.lineSpacing() > m_pageHeight) {
-            if (!m_printer.newPage())
-                return false;
-            m_y = 0;
-        }
-        m_painter.drawText(QPointF(0, m_y + m_metrics.ascent()), text);
-        m_y += m_metrics.lineSpacing();
-        return true;
-    }
-
-private:
-    QPrinter& m_printer;
-    QPainter& m_painter;
-    QFontMetricsF m_metrics;
-    qreal m_pageHeight;
-    qreal m_y = 0;
-};
-
-bool printCopy(QPrinter& printer, const widgets::Grid& grid, widgets::CaptionProgress& progress) {
+bool printLines(QPrinter& printer, const std::function<std::optional<QString>()>& next) {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
     painter.setFont(listingFont());
-    LineWriter lines(printer, painter);
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    const qreal pageHeight = painter.viewport().height();
+    qreal y = 0;
     bool printed = true;
-    for (int i = 0; i < kBlankLinesOnTop && printed; ++i)
-        printed = lines.print(QStringLiteral(" "));
-    for (int row = 0; row < grid.Rows() && printed; ++row) {
-        QStringList cells;
-        for (int col = 0; col < grid.Cols(); ++col)
-            cells.append(grid.textAt(row, col));
-        printed = lines.print(listingLine(cells));
-        if (row == 0 && printed)
-            printed = lines.print(listingRule());
-        progress.step(row);
+    for (auto line = next(); line; line = next()) {
+        // A new page when the next line would not fit.
+        if (y > 0 && y + metrics.lineSpacing() > pageHeight) {
+            if (!printer.newPage()) {
+                printed = false;
+                break;
+            }
+            y = 0;
+        }
+        painter.drawText(QPointF(0, y + metrics.ascent()), *line);
+        y += metrics.lineSpacing();
     }
     return painter.end() && printed && printer.printerState() != QPrinter::Error;
 }
-
-} // namespace
 
 QString listingCopyPath(const QString& path, int copy) {
     if (copy <= 1)

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
+class QPrinter;
 class QWidget;
 
 namespace quadtherm::widgets {
@@ -23,6 +28,12 @@ struct MainTimers;
 // chosen, copy n (from 2) with "-n" before its extension.
 void printListing(const widgets::Grid& grid, QWidget* window, widgets::UserDialogs& dialogs,
                   const MainTimers& timers);
+
+// The fixed-pitch font of every printed listing, 8 points.
+QFont listingFont();
+// Prints the lines `next` gives, until it gives none, in the listing font
+// down the pages of `printer`, as one document. False when the printer failed.
+bool printLines(QPrinter& printer, const std::function<std::optional<QString>()>& next);
 
 // The file copy `copy` (from 1) of a listing printed to `path` goes to.
 QString listingCopyPath(const QString& path, int copy);
