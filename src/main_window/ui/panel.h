@@ -22,6 +22,10 @@ class FileListWindow;
 class ListWindow;
 } // namespace quadtherm::recording
 
+namespace quadtherm::graphs {
+class GraphWindows;
+}
+
 namespace quadtherm::main_window {
 
 class AlarmRangePanel;
@@ -63,6 +67,7 @@ public:
     QAction* toolbarAction(const QString& key) const;
     recording::ListWindow* listWindow() const;
     recording::FileListWindow* fileListWindow() const;
+    graphs::GraphWindows& graphWindows() const { return *m_graphs; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,6 +111,11 @@ private:
     void readPowerOffTime();
     void swapUnitPanels();
     void alarmKey();
+    // The graphs: the "Graph" key, the clicks on the small charts and the
+    // file list's columns.
+    void graphKey();
+    void connectGraphs();
+    void connectFileList();
 
     recording::MeterSession& m_session;
     shared::RunState& m_state;
@@ -117,6 +127,7 @@ private:
     int m_displaySetUps = 0;
     QPointer<recording::ListWindow> m_list;
     QPointer<recording::FileListWindow> m_fileList;
+    graphs::GraphWindows* m_graphs = nullptr;
     bool m_loadingFile = false;
 };
 
