@@ -2,9 +2,9 @@
 
 #include "graphs/nice_numbers.h"
 
-#include <QString>
-
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 
 namespace quadtherm::graphs {
@@ -21,28 +21,34 @@ template <typename Char> std::optional<double> parseReading(const Char* s, qsize
         ++i;
     while (n > i && s[n - 1] == ' ')
         --n;
-    const qsizetype start = i;
-    if (i < n && (s[i] == '-' || s[i] == '+'))
+    // At most a sign, digits and a point, checked here; copied to a buffer
+    // of plain chars for from_chars, which neither allocates nor looks at
+    // the locale. A file plot reads a million cells.
+    std::array<char, 64> text{};
+    qsizetype length = 0;
+    if (i < n && (s[i] == '+' || s[i] == '-')) {
+        if (s[i] == '-')
+            text[size_t(length++)] = '-';
         ++i;
+    }
     bool digits = false, point = false;
     for (; i < n; ++i) {
-        if (s[i] >= '0' && s[i] <= '9')
+        const auto c = s[i];
+        if (c >= '0' && c <= '9')
             digits = true;
-        else if (s[i] == '.' && !point)
+        else if (c == '.' && !point)
             point = true;
         else
             return std::nullopt;
+        if (length == qsizetype(text.size()))
+            return std::nullopt; // no reading has 60 digits
+        text[size_t(length++)] = char(c);
     }
     if (!digits)
         return std::nullopt;
-    // At most a sign, digits and a point: a short ASCII text.
-    QByteArray text;
-    text.reserve(n - start);
-    for (qsizetype k = start; k < n; ++k)
-        text.append(char(s[k]));
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + length, value);
+    if (error != std::errc() || end != text.data() + length || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
