@@ -473,10 +473,10 @@ private Q_SLOTS:
         QTest::addColumn<double>("upper");
         QTest::addColumn<int>("most");
         QTest::addColumn<QList<double>>("ticks");
-        QTest::newRow("30 to 130")
-            << 30.0 << 130.0 << 5 << QList<double>{30, 40, 60, 80, 100, 120, 130};
+        QTest::newRow("30 to 130") << 30.0 << 130.0 << 5 << QList<double>{30, 50, 70, 90, 110, 130};
         QTest::newRow("30 to 130, tall")
             << 30.0 << 130.0 << 10 << QList<double>{30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130};
+        QTest::newRow("33 to 127") << 33.0 << 127.0 << 5 << QList<double>{33, 60, 80, 100, 127};
         QTest::newRow("30.5 to 31")
             << 30.5 << 31.0 << 5 << QList<double>{30.5, 30.6, 30.7, 30.8, 30.9, 31.0};
     }

@@ -460,6 +460,22 @@ private Q_SLOTS:
         QVERIFY(!plot.LblDelta->isVisibleTo(&plot));
     }
 
+    void reloadInCursorModeBringsTheCursorIntoTheNewView() {
+        Rig rig;
+        rig.fill(0, {10, 20, 30}, {10, 20, 30});
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        plot.Combo1_Click(1);
+        plot.ChkCursor2_Click(true);
+        plot.moveCursor(1, {2.5, 900});
+        rig.fill(0, QList<float>(101, 20.0f), QList<float>(101, 68.0f));
+        rig.graphs.openChannelGraph(0, false);
+        QCOMPARE(plot.TrackMode(), 2);
+        QCOMPARE(plot.cursorPosition(1), QPointF(51, (-200 + 1370) / 2.0));
+        QVERIFY(!plot.cursorVisible(2));
+        QCOMPARE(plot.XPosition->text(), QStringLiteral("51"));
+    }
+
     void printedGraphIsBlackOnWhiteWithItsCaptions() {
         Rig rig;
         QList<float> values;
@@ -661,7 +677,7 @@ private Q_SLOTS:
         graphs::HistogramWindow* window = rig.graphs.histogramWindow();
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Histogram - T2 - J"));
-        QCOMPARE(window->LblCount->text(), QStringLiteral("7"));
+        QCOMPARE(window->LblReadings->text(), QStringLiteral("7"));
         QCOMPARE(window->LblNotReadings->text(), QStringLiteral("3"));
         QCOMPARE(window->LblMinimum->text(), QStringLiteral("19.8 °F"));
         QCOMPARE(window->LblMaximum->text(), QStringLiteral("21.0 °F"));

@@ -39,8 +39,17 @@ std::vector<double> scaleTicks(double lower, double upper, int maxTicks) {
     const std::vector<double> inner = niceTicks(lower, upper, maxTicks);
     if (inner.empty())
         return inner;
-    const double step = inner.size() > 1 ? inner[1] - inner[0]
-                                         : niceStep((upper - lower) / std::max(1, maxTicks));
+    const double step = niceStep((upper - lower) / std::max(1, maxTicks));
+    // A span of whole steps is labelled from its lower end: 30 to 130 by
+    // 30, 50, 70 … rather than 30, 40, 60 … 120, 130.
+    const double steps = (upper - lower) / step;
+    if (std::abs(steps - std::round(steps)) < 1e-9 * std::max(1.0, steps)) {
+        std::vector<double> ticks;
+        for (double k = 0; k < std::round(steps); ++k)
+            ticks.push_back(lower + k * step);
+        ticks.push_back(upper);
+        return ticks;
+    }
     std::vector<double> ticks{lower};
     for (const double tick : inner)
         if (tick - lower >= step / 2 && upper - tick >= step / 2)

@@ -13,9 +13,10 @@ double niceStep(double rough);
 // is empty or not finite.
 std::vector<double> niceTicks(double lower, double upper, int maxTicks);
 
-// The labelled values of a scale: both ends, and the nice ticks between them
-// that keep at least half a step away from either end, so no two labels
-// crowd each other.
+// The labelled values of a scale: both ends, and between them every nice
+// step from the lower end when the span is a whole number of steps, or else
+// the nice ticks that keep at least half a step away from either end, so no
+// two labels crowd each other.
 std::vector<double> scaleTicks(double lower, double upper, int maxTicks);
 
 } // namespace quadtherm::graphs

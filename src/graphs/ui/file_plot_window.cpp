@@ -97,6 +97,7 @@ FilePlotWindow::FilePlotWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     LblCursor = new QLabel(cursorBox);
     LblCursor->setObjectName(QStringLiteral("LblCursor"));
     LblCursor->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LblCursor->setWordWrap(true);
     cursorColumn->addWidget(LblCursor);
     column->addWidget(cursorBox);
     column->addStretch(1);
@@ -140,10 +141,11 @@ void FilePlotWindow::load(const QString& fileName, FileSeries series) {
         m_graphs[size_t(k)]->setName(name);
     }
     applyLook(false);
-    LblCursor->setText(unit);
     show();
     raise();
     CmdReset_Click();
+    if (m_track->mode() == TrackMode::CursorCoordinates)
+        Combo1_Click(Combo1->currentIndex()); // the cursor into the new view
 }
 
 void FilePlotWindow::fitTimeAxis() {
@@ -182,6 +184,7 @@ void FilePlotWindow::Combo1_Click(int index) {
                           widgets::UserDialogs::Icon::None);
         return;
     }
+    Combo1->setCurrentIndex(index);
     m_track->setMode(entry->mode);
     txtDescription->setPlainText(QString::fromLatin1(entry->description));
     const bool cursorMode = entry->mode == TrackMode::CursorCoordinates;
@@ -189,6 +192,9 @@ void FilePlotWindow::Combo1_Click(int index) {
     if (cursorMode) {
         const QCPRange x = Graph->xAxis->range();
         moveCursor((x.lower + x.upper) / 2);
+    } else {
+        LblCursor->setText(QStringLiteral("\"Cursor Coordinates\" reads the record under "
+                                          "the cursor."));
     }
     Graph->replot(QCustomPlot::rpQueuedReplot);
 }

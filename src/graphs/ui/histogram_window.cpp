@@ -60,13 +60,13 @@ HistogramWindow::HistogramWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     auto* box = new QGroupBox(QStringLiteral("Readings"), side);
     auto* form = new QFormLayout(box);
-    LblCount = figure(QStringLiteral("LblCount"), box);
+    LblReadings = figure(QStringLiteral("LblReadings"), box);
     LblNotReadings = figure(QStringLiteral("LblNotReadings"), box);
     LblMinimum = figure(QStringLiteral("LblMinimum"), box);
     LblMaximum = figure(QStringLiteral("LblMaximum"), box);
     LblMean = figure(QStringLiteral("LblMean"), box);
     LblDeviation = figure(QStringLiteral("LblDeviation"), box);
-    form->addRow(QStringLiteral("Count"), LblCount);
+    form->addRow(QStringLiteral("Count"), LblReadings);
     form->addRow(QStringLiteral("Minimum"), LblMinimum);
     form->addRow(QStringLiteral("Maximum"), LblMaximum);
     form->addRow(QStringLiteral("Mean"), LblMean);
@@ -110,7 +110,7 @@ void HistogramWindow::load(const QString& heading, const QString& unit, Histogra
     const auto shown = [any, &unit](const QString& text) {
         return any ? text + QLatin1Char(' ') + unit : QStringLiteral("-");
     };
-    LblCount->setText(QString::number(h.count));
+    LblReadings->setText(QString::number(h.count));
     LblNotReadings->setText(QString::number(h.notReadings));
     LblMinimum->setText(shown(cursorYText(h.minimum)));
     LblMaximum->setText(shown(cursorYText(h.maximum)));

@@ -31,7 +31,8 @@ public:
 
     QCustomPlot* Graph = nullptr;
     QCPBars* Bars = nullptr;
-    QLabel* LblCount = nullptr;
+    // Not "LblCount": the main window styles its own label of that name.
+    QLabel* LblReadings = nullptr;
     QLabel* LblNotReadings = nullptr;
     QLabel* LblMinimum = nullptr;
     QLabel* LblMaximum = nullptr;

@@ -239,6 +239,10 @@ void PlotWindow::load(const QString& plotTag, PlotScale scale, QVector<float> va
     CWGraph1->yAxis->setLabel(fahrenheit ? QStringLiteral("Fahrenheit")
                                          : QStringLiteral("Celsius"));
     CmdReset_Click();
+    // A cursor left where the last series was would read nothing: it starts
+    // again in the middle of the new view.
+    if (m_track->mode() == TrackMode::CursorCoordinates)
+        Combo1_Click(Combo1->currentIndex());
 }
 
 std::pair<double, double> PlotWindow::yScale() const {
@@ -324,6 +328,7 @@ void PlotWindow::Combo1_Click(int index) {
                           widgets::UserDialogs::Icon::None);
         return;
     }
+    Combo1->setCurrentIndex(index);
     m_track->setMode(entry->mode);
     txtDescription->setPlainText(QString::fromLatin1(entry->description));
     const bool cursorMode = entry->mode == TrackMode::CursorCoordinates;
