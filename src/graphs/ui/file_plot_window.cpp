@@ -186,8 +186,12 @@ void FilePlotWindow::Combo1_Click(int index) {
     }
     Combo1->setCurrentIndex(index);
     m_track->setMode(entry->mode);
-    txtDescription->setPlainText(QString::fromLatin1(entry->description));
     const bool cursorMode = entry->mode == TrackMode::CursorCoordinates;
+    // Here X is the time, and the cursor reads all four channels.
+    txtDescription->setPlainText(
+        cursorMode ? QStringLiteral("Drag the cursor with your mouse to read the date, the time "
+                                    "and the four channels of the record under it.")
+                   : QString::fromLatin1(entry->description));
     m_cursor->setVisible(cursorMode);
     if (cursorMode) {
         const QCPRange x = Graph->xAxis->range();

@@ -3,11 +3,13 @@
 #include "graphs/ui/graph_style.h"
 #include "widgets/user_dialogs.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPicture>
+#include <QPointer>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -148,6 +150,12 @@ void printGraphWindow(QWidget& window, QCustomPlot& plot, widgets::UserDialogs& 
     if (!dialogs.print(&window, printer))
         return;
     const QString sheet = window.styleSheet();
+    // No blinking text cursor on paper.
+    QPointer<QWidget> focused = QApplication::focusWidget();
+    if (focused && !window.isAncestorOf(focused))
+        focused = nullptr;
+    if (focused)
+        focused->clearFocus();
     const auto relayout = [&window] {
         if (window.layout())
             window.layout()->activate();
@@ -157,6 +165,8 @@ void printGraphWindow(QWidget& window, QCustomPlot& plot, widgets::UserDialogs& 
         setLook(false);
         relayout();
         plot.replot(QCustomPlot::rpQueuedReplot);
+        if (focused)
+            focused->setFocus();
     });
     window.setStyleSheet(paperStyleSheet());
     setLook(true);

@@ -66,9 +66,12 @@ void applyGraphLook(QCustomPlot& plot, GraphLook look) {
 }
 
 QString paperStyleSheet() {
+    // The group boxes keep the screen's geometry, so nothing moves on paper.
     return QStringLiteral(
         "QWidget { background: white; color: black; }"
-        "QGroupBox { color: black; border: 1px solid #999999; border-radius: 4px; }"
+        "QGroupBox { color: black; border: 1px solid #999999; border-radius: 4px; "
+        "margin-top: 10px; padding-top: 4px; font-weight: bold; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0px 3px; }"
         "QGroupBox#FrmGraphic { border: none; }"
         "QLabel { color: black; background: transparent; }"
         "QAbstractSpinBox, QComboBox, QPlainTextEdit, QLineEdit { color: black; "
