@@ -248,6 +248,14 @@ private Q_SLOTS:
         QCOMPARE(one.bins, std::vector<qsizetype>{1});
     }
 
+    void histogramOfReadingsAtTheEndsOfTheDoubleRange() {
+        // Their span is infinite: still a bounded number of bins, each
+        // reading in one of them.
+        const graphs::HistogramFigures h = graphs::histogramOf({-1e308, 0, 1e308});
+        QVERIFY(!h.bins.empty() && h.bins.size() <= 240);
+        QCOMPARE(std::accumulate(h.bins.begin(), h.bins.end(), qsizetype(0)), 3);
+    }
+
     void histogramBinsOfTenthsHoldWholeTenths() {
         // 2000 readings over 20.0 … 29.9: every bin is a whole number of
         // tenths wide and holds as many of them as the next.

@@ -94,12 +94,16 @@ HistogramFigures histogramOf(const std::vector<double>& readings, qsizetype notR
     h.binStart = std::floor((h.minimum + kTenth / 2) / width) * width - kTenth / 2;
     if (h.binStart > h.minimum)
         h.binStart -= width;
-    const double span = (h.maximum - h.binStart) / width;
-    const qsizetype bins = std::clamp<qsizetype>(qsizetype(std::floor(span)) + 1, 1, 4 * kMostBins);
+    // Clamped while still a double: readings near the ends of the double
+    // range make the span infinite, which no integer holds.
+    const auto binOf = [&](double v, double last) {
+        const double at = std::floor((v - h.binStart) / width);
+        return qsizetype(std::isnan(at) ? 0.0 : std::clamp(at, 0.0, last));
+    };
+    const qsizetype bins = binOf(h.maximum, 4.0 * kMostBins - 1) + 1;
     h.bins.assign(size_t(bins), 0);
     for (const double v : readings) {
-        const auto bin =
-            std::clamp<qsizetype>(qsizetype(std::floor((v - h.binStart) / width)), 0, bins - 1);
+        const qsizetype bin = binOf(v, double(bins - 1));
         ++h.bins[size_t(bin)];
     }
     return h;
