@@ -53,7 +53,7 @@ const std::vector<Panel::Key>& Panel::keys() {
         {"Open", "Open File", 2, &Panel::openDataFile},
         {"Sampling", "Sampling Rate", 3, &Panel::sampling, true},
         {"List", "List Display", 4, &Panel::openList},
-        {"Graph", "Graphic Display", 5, nullptr, true},
+        {"Graph", "Graphic Display", 5, &Panel::graphKey, true},
         {"RTC", "Set Meter Time to System (PC) Time", 11, &Panel::rtcKey},
         {"Memory", "Data Logger", 12, &Panel::memoryKey},
         {"Buttons", "Meter Control Panel", 13, &Panel::buttonsKey},
@@ -126,6 +126,7 @@ Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QS
     });
     connect(&m_session, &recording::MeterSession::cycleRun, this, &Panel::showCycle);
     connect(&m_session, &recording::MeterSession::recordingEnded, this, &Panel::recordingEnded);
+    connectGraphs();
 }
 
 Panel::~Panel() {

@@ -28,6 +28,9 @@ class Setup;
 namespace quadtherm::logger_memory {
 class LoggerCommands;
 }
+namespace quadtherm::graphs {
+class GraphWindows;
+}
 
 namespace quadtherm::main_window {
 
@@ -72,6 +75,7 @@ public:
     recording::FileListWindow* fileListWindow() const;
     // PicLogger's downloads, PicErase's erase and the logger windows.
     logger_memory::LoggerCommands& logger() { return *m_logger; }
+    graphs::GraphWindows& graphWindows() const { return *m_graphs; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,6 +119,11 @@ private:
     void powerOffKey();
     void swapUnitPanels();
     void alarmKey();
+    // The graphs: the "Graph" key, the clicks on the small charts and the
+    // file list's columns.
+    void graphKey();
+    void connectGraphs();
+    void connectFileList();
 
     recording::MeterSession& m_session;
     shared::RunState& m_state;
@@ -127,6 +136,7 @@ private:
     int m_displaySetUps = 0;
     QPointer<recording::ListWindow> m_list;
     QPointer<recording::FileListWindow> m_fileList;
+    graphs::GraphWindows* m_graphs = nullptr;
     bool m_loadingFile = false;
     QPointer<clock_keypad::Setup> m_clockWindow;
     QPointer<clock_keypad::Buttons> m_keypadWindow;

@@ -104,6 +104,7 @@ void Panel::openDataFile() {
                                                 }},
                                                this);
     gateKeys(m_fileList->Toolbar1);
+    connectFileList();
     m_fileList->show();
     timer1.stop();
     timer2.stop();

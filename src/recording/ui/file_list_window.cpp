@@ -1,12 +1,14 @@
 #include "recording/ui/file_list_window.h"
 #include "widgets/key_toolbar.h"
 
+#include "recording/data_file_writer.h"
 #include "recording/ui/list_window.h"
 #include "recording/ui/listing_printer.h"
 #include "shared/run_state.h"
 #include "widgets/caption_progress.h"
 #include "widgets/grid.h"
 #include "widgets/grid_model.h"
+#include "widgets/user_dialogs.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -50,7 +52,7 @@ FileListWindow::FileListWindow(shared::RunState& state, widgets::UserDialogs& di
     setObjectName(QStringLiteral("FileList"));
     setWindowTitle(kCaption);
     Toolbar1 = widgets::makeKeyToolbar(
-        this, {{"Plot", "Plot", 5, false}, {"Ln", "Histogram", 0, false}, {"Print", "Print", 0}},
+        this, {{"Plot", "Plot", 5}, {"Ln", "Histogram", 0}, {"Print", "Print", 0}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
     GridN = list_windows::makeReadingsGrid(QStringLiteral("GridN"), this);
     list_windows::layOut(this, Toolbar1, {GridN});
@@ -67,6 +69,7 @@ void FileListWindow::showLines(std::shared_ptr<const DataFileLines> lines) {
     if (!lines || lines->count() == 0)
         return;
     setHeading(lines->values(0));
+    m_lines = lines;
     GridN->setSource(std::make_shared<FileRows>(std::move(lines)));
 }
 
@@ -76,6 +79,7 @@ void FileListWindow::setHeading(const SixValues& heading) {
 }
 
 void FileListWindow::appendRows(const QList<QByteArray>& rows) {
+    m_lines.reset(); // the grid holds more than the lines now
     GridN->appendLatin1Rows(rows);
 }
 
@@ -84,8 +88,53 @@ QAction* FileListWindow::toolbarAction(const QString& key) const {
 }
 
 void FileListWindow::Toolbar1_ButtonClick(const QString& key) {
+    if (m_busy)
+        return;
     if (key == QLatin1String("Print"))
         printListing(*GridN, this, m_dialogs, m_timers);
+    else if (key == QLatin1String("Plot"))
+        plotFile();
+    else if (key == QLatin1String("Ln"))
+        showHistogram();
+}
+
+std::shared_ptr<const DataFileLines> FileListWindow::shownLines() const {
+    if (m_lines)
+        return m_lines;
+    QByteArray text;
+    for (int row = 0; row < GridN->Rows(); ++row)
+        text += dataFileLine(GridN->rowText(row).split(QLatin1Char('\t')));
+    return std::make_shared<DataFileLines>(std::move(text));
+}
+
+void FileListWindow::plotFile() {
+    if (filePlotHook)
+        filePlotHook(windowTitle(), shownLines());
+}
+
+void FileListWindow::showHistogram() {
+    const int col = GridN->Col();
+    if (col < 2 || col >= kDataFileColumns) {
+        m_dialogs.message(this,
+                          QStringLiteral("Click a channel column (T1 to T4) first: \"Ln\" shows "
+                                         "the histogram of its readings."),
+                          {}, widgets::UserDialogs::Icon::Information);
+        return;
+    }
+    if (!histogramHook)
+        return;
+    std::vector<double> readings;
+    readings.reserve(size_t(std::max(GridN->Rows() - 1, 0)));
+    qsizetype notReadings = 0;
+    for (int row = 1; row < GridN->Rows(); ++row) {
+        if (const auto value = graphs::readingValue(GridN->textAt(row, col)))
+            readings.push_back(*value);
+        else
+            ++notReadings;
+    }
+    const bool celsius = isCelsiusHeading(GridN->textAt(0, 0));
+    histogramHook({GridN->textAt(0, col), shared::unitText(!celsius),
+                   graphs::histogramOf(readings, notReadings)});
 }
 
 void FileListWindow::GridN_Click(int /*row*/, int col) {

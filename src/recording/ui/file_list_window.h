@@ -1,5 +1,6 @@
 #pragma once
 
+#include "graphs/histogram.h"
 #include "recording/data_file.h"
 #include "recording/file_column.h"
 
@@ -28,8 +29,16 @@ struct MainTimers {
     std::function<void()> start;
 };
 
+// One channel column's readings, for the histogram.
+struct ColumnHistogram {
+    QString heading; // "T1 - K"
+    QString unit;    // "°C" or "°F", as the file's first heading cell says
+    graphs::HistogramFigures figures;
+};
+
 // An opened data file as a table. Clicking a channel column sends that
-// column to the graph; the toolbar prints the listing.
+// column to the graph; the toolbar plots the whole file ("Plot"), shows the
+// chosen column's histogram ("Ln") and prints the listing.
 class FileListWindow : public QWidget {
     Q_OBJECT
 public:
@@ -65,13 +74,23 @@ public:
     double PlotYMin = 0;
     // Receives each clicked column; nothing is plotted without it.
     std::function<void(const PlotRequest&)> plotHook;
+    // Receive the file for "Plot" (with the window's caption) and the chosen
+    // column for "Ln".
+    std::function<void(const QString& caption, std::shared_ptr<const DataFileLines> lines)>
+        filePlotHook;
+    std::function<void(const ColumnHistogram&)> histogramHook;
 
 private:
     QVector<float> loadColumn(int col);
+    // The file as shown: the lines it was read from, or the grid's rows.
+    std::shared_ptr<const DataFileLines> shownLines() const;
+    void plotFile();
+    void showHistogram();
 
     shared::RunState& m_state;
     widgets::UserDialogs& m_dialogs;
     MainTimers m_timers;
+    std::shared_ptr<const DataFileLines> m_lines;
     bool m_busy = false;
 };
 

@@ -1,0 +1,175 @@
+#include "graphs/ui/graph_windows.h"
+
+#include "graphs/channel_plot.h"
+#include "graphs/ui/file_plot_window.h"
+#include "graphs/ui/histogram_window.h"
+#include "graphs/ui/plot_window.h"
+#include "graphs/ui/realtime_window.h"
+#include "recording/meter_session.h"
+#include "recording/ui/file_list_window.h"
+#include "widgets/key_toolbar.h"
+#include "widgets/user_dialogs.h"
+
+#include <QScopeGuard>
+#include <QToolBar>
+
+namespace quadtherm::graphs {
+
+namespace {
+
+// Stops a timer for the time a copy takes, and starts it again only when it
+// was running: a cycle held back after a channel change stays held back.
+class Paused {
+public:
+    explicit Paused(shared::ClockTimer& timer) : m_timer(timer), m_was(timer.isActive()) {
+        m_timer.stop();
+    }
+    ~Paused() {
+        if (m_was)
+            recording::MeterSession::enable(m_timer);
+    }
+    Paused(const Paused&) = delete;
+    Paused& operator=(const Paused&) = delete;
+
+private:
+    shared::ClockTimer& m_timer;
+    bool m_was;
+};
+
+} // namespace
+
+GraphWindows::GraphWindows(recording::MeterSession& session, widgets::UserDialogs& dialogs,
+                           QWidget& mainWindow)
+    : QObject(&mainWindow), m_session(session), m_dialogs(dialogs), m_main(mainWindow) {
+    connect(&m_session, &recording::MeterSession::liveWindowsClosing, this,
+            &GraphWindows::closeRealTimeChart);
+}
+
+GraphWindows::~GraphWindows() = default;
+
+PlotWindow* GraphWindows::plotWindow() const {
+    return m_plot;
+}
+
+RealTimeWindow* GraphWindows::realTimeWindow() const {
+    return m_realTime;
+}
+
+FilePlotWindow* GraphWindows::filePlotWindow() const {
+    return m_filePlot;
+}
+
+HistogramWindow* GraphWindows::histogramWindow() const {
+    return m_histogram;
+}
+
+PlotWindow& GraphWindows::plot() {
+    if (!m_plot) {
+        m_plot = new PlotWindow(m_dialogs, &m_main);
+        m_plot->setAttribute(Qt::WA_DeleteOnClose);
+        m_plot->move(m_main.pos());
+    }
+    return *m_plot;
+}
+
+void GraphWindows::noData(const QString& text) {
+    m_dialogs.message(&m_main, text, {}, widgets::UserDialogs::Icon::Information);
+}
+
+void GraphWindows::load(const QString& plotTag, PlotScale scale, QVector<float> values) {
+    m_scale = scale;
+    if (m_files) {
+        m_files->PlotYMax = scale.PlotYMax;
+        m_files->PlotYMin = scale.PlotYMin;
+    }
+    plot().load(plotTag, scale, std::move(values));
+}
+
+void GraphWindows::openChannelGraph(int channel, bool fahrenheit) {
+    auto& state = m_session.state();
+    if (channel < 0 || channel >= shared::kChannels || !state.live.ProbePresent[channel])
+        return;
+    const int count = state.recording.HistoryCount;
+    if (count <= 0) {
+        noData(QStringLiteral("No data to plot yet: the history gains a sample at every "
+                              "recording interval."));
+        return;
+    }
+    const PlotScale scale = typeScale(state.live.TypeLetter[channel], fahrenheit, m_scale);
+    QVector<float> values;
+    {
+        // One copy in one go: live polling and recording pause only for it.
+        const Paused poll(m_session.Timer1);
+        const Paused cycle(m_session.Timer2);
+        values = historyCopy(state.history, channel, count, fahrenheit);
+    }
+    load(channelPlotTag(channel, fahrenheit), scale, std::move(values));
+}
+
+void GraphWindows::openColumnGraph(const recording::PlotRequest& request) {
+    if (request.values.isEmpty()) {
+        noData(QStringLiteral("The column has no records to plot."));
+        return;
+    }
+    load(request.PlotTag, {request.PlotYMin, request.PlotYMax}, request.values);
+}
+
+void GraphWindows::openRealTimeChart() {
+    auto& windows = m_session.state().windows;
+    if (windows.GraphOpen)
+        return;
+    windows.GraphOpen = true;
+    m_realTime = new RealTimeWindow(windows, m_session.clock(), m_dialogs, &m_main);
+    m_realTime->setAttribute(Qt::WA_DeleteOnClose);
+    widgets::setKeyRunner(m_realTime->Toolbar1, [this](std::function<void()> click) {
+        m_session.runCommand(std::move(click));
+    });
+    m_realTime->Form_Load(m_main);
+    m_realTime->show();
+}
+
+void GraphWindows::closeRealTimeChart() {
+    if (m_realTime)
+        m_realTime->close(); // its close clears GraphOpen
+    m_session.state().windows.GraphOpen = false;
+}
+
+void GraphWindows::attach(recording::FileListWindow& files) {
+    m_files = &files;
+    files.PlotYMax = m_scale.PlotYMax;
+    files.PlotYMin = m_scale.PlotYMin;
+    files.plotHook = [this](const recording::PlotRequest& request) { openColumnGraph(request); };
+    files.filePlotHook = [this](const QString& caption,
+                                std::shared_ptr<const recording::DataFileLines> lines) {
+        if (lines)
+            openFilePlot(caption, *lines);
+    };
+    files.histogramHook = [this](const recording::ColumnHistogram& column) {
+        openHistogram(column);
+    };
+}
+
+void GraphWindows::openFilePlot(const QString& caption, const recording::DataFileLines& lines) {
+    FileSeries series = fileSeries(lines);
+    if (series.times.empty()) {
+        noData(QStringLiteral("The file has no records with a date and time to plot."));
+        return;
+    }
+    if (!m_filePlot) {
+        m_filePlot = new FilePlotWindow(m_dialogs, &m_main);
+        m_filePlot->setAttribute(Qt::WA_DeleteOnClose);
+        m_filePlot->move(m_main.pos() + QPoint(30, 30));
+    }
+    m_filePlot->load(caption, std::move(series));
+}
+
+void GraphWindows::openHistogram(const recording::ColumnHistogram& column) {
+    if (!m_histogram) {
+        m_histogram = new HistogramWindow(m_dialogs, &m_main);
+        m_histogram->setAttribute(Qt::WA_DeleteOnClose);
+        m_histogram->move(m_main.pos() + QPoint(60, 60));
+    }
+    m_histogram->load(column.heading, column.unit, column.figures);
+}
+
+} // namespace quadtherm::graphs

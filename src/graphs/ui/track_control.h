@@ -1,0 +1,41 @@
+#pragma once
+
+#include "graphs/track_mode.h"
+
+#include <QObject>
+#include <QPointF>
+
+class QCustomPlot;
+class QMouseEvent;
+class QRect;
+
+namespace quadtherm::graphs {
+
+// A track mode on a plot, through QCustomPlot's own interactions: dragging
+// pans and the wheel zooms only the mode's axes, a dragged rectangle zooms
+// them in the zoom modes, and in "Cursor Coordinates" a left drag reports
+// where the mouse is, in axis coordinates, for the cursor to follow.
+class TrackControl : public QObject {
+    Q_OBJECT
+public:
+    explicit TrackControl(QCustomPlot& plot);
+
+    TrackMode mode() const { return m_mode; }
+    void setMode(TrackMode mode);
+    // The rectangle (in the plot's pixels) as a zoom of the mode's axes.
+    void zoomTo(const QRect& pixels);
+
+Q_SIGNALS:
+    // A left press or drag in "Cursor Coordinates"; `pressed` on the press.
+    void cursorDragged(QPointF coordinates, bool pressed);
+
+private:
+    void mousePressed(QMouseEvent* event);
+    void mouseMoved(QMouseEvent* event);
+
+    QCustomPlot& m_plot;
+    TrackMode m_mode = TrackMode::Normal;
+    bool m_dragging = false;
+};
+
+} // namespace quadtherm::graphs

@@ -1,0 +1,583 @@
+// The graphs' rules without a window: the type scale table, the track modes,
+// the column loader's number rule, what counts as a reading, the histogram's
+// figures, the figures of the samples in view, the real-time chart's sweep
+// and Limit panel, and a data file read as four series against its clock.
+
+#include "graphs/file_series.h"
+#include "graphs/histogram.h"
+#include "graphs/nice_numbers.h"
+#include "graphs/sample_stats.h"
+#include "graphs/sweep_chart.h"
+#include "graphs/track_mode.h"
+#include "graphs/type_scale.h"
+#include "recording/file_column.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <cmath>
+#include <numeric>
+
+using namespace quadtherm;
+using graphs::LimitOutcome;
+using graphs::TrackMode;
+
+Q_DECLARE_METATYPE(graphs::LimitOutcome)
+Q_DECLARE_METATYPE(graphs::TrackMode)
+
+namespace {
+
+constexpr Qt::Orientations kNone;
+constexpr Qt::Orientations kBoth = Qt::Horizontal | Qt::Vertical;
+
+QByteArray dataFile(const QList<QByteArray>& lines) {
+    QByteArray text;
+    for (const QByteArray& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+} // namespace
+
+class TestGraphRules : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void typeScaleFollowsTheTable_data() {
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<bool>("fahrenheit");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        // The table restated, both units.
+        const struct {
+            const char* letter;
+            double minC, maxC, minF, maxF;
+        } table[] = {
+            {"K", -200, 1370, -328, 2498}, {"J", -200, 1000, -328, 1832},
+            {"E", -200, 760, -328, 1400},  {"T", -200, 400, -328, 752},
+            {"R", 0, 1600, 32, 2912},      {"S", 0, 1600, 32, 2912},
+            {"N", -200, 1300, -328, 2372}, {"L", -200, 900, -328, 1652},
+            {"U", -200, 600, -328, 1112},  {"B", 600, 1820, 1112, 3308},
+            {"C", 0, 2310, 32, 4190},
+        };
+        for (const auto& row : table) {
+            QTest::addRow("%s °C", row.letter) << row.letter << false << row.minC << row.maxC;
+            QTest::addRow("%s °F", row.letter) << row.letter << true << row.minF << row.maxF;
+        }
+    }
+    void typeScaleFollowsTheTable() {
+        QFETCH(QString, letter);
+        QFETCH(bool, fahrenheit);
+        QFETCH(double, min);
+        QFETCH(double, max);
+        const graphs::PlotScale scale = graphs::typeScale(letter, fahrenheit, {-1, -1});
+        QCOMPARE(scale.PlotYMin, min);
+        QCOMPARE(scale.PlotYMax, max);
+    }
+
+    void letterOutsideTheTableKeepsThePreviousScale_data() {
+        QTest::addColumn<QString>("letter");
+        QTest::newRow("no letter (type codes 11 to 15)") << QString();
+        QTest::newRow("lower case") << QStringLiteral("k");
+        QTest::newRow("unknown") << QStringLiteral("X");
+        QTest::newRow("two letters") << QStringLiteral("KJ");
+    }
+    void letterOutsideTheTableKeepsThePreviousScale() {
+        QFETCH(QString, letter);
+        const graphs::PlotScale first = graphs::typeScale(letter, false, {});
+        QCOMPARE(first.PlotYMin, 0.0);
+        QCOMPARE(first.PlotYMax, 0.0);
+        const graphs::PlotScale kept = graphs::typeScale(letter, true, {-328, 2498});
+        QCOMPARE(kept.PlotYMin, -328.0);
+        QCOMPARE(kept.PlotYMax, 2498.0);
+    }
+
+    void trackModesHaveTheirEntriesAndDescriptions_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("0") << 0 << "Normal" << 1 << "Normal mode";
+        QTest::newRow("1") << 1 << "Cursor Coordinates" << 2
+                           << "Drag the cursor with your mouse to get X (Count) and Y "
+                              "(Temperature) position.";
+        QTest::newRow("2") << 2 << "PanXY" << 3
+                           << "Click anywhere on the plot area and drag to pan the graph both "
+                              "horizontally and vertically.";
+        QTest::newRow("3") << 3 << "PanX" << 4
+                           << "Click anywhere on the plot area and drag to pan the graph "
+                              "horizontally.";
+        QTest::newRow("4") << 4 << "PanY" << 5
+                           << "Click anywhere on the plot area and drag to pan the graph "
+                              "vertically.";
+        QTest::newRow("5") << 5 << "ZoomXY" << 6
+                           << "Select a region on the graph to zoom both horizontally and "
+                              "vertically.";
+        QTest::newRow("6") << 6 << "ZoomX" << 7
+                           << "Select a region on the graph to zoom horizontally.";
+        QTest::newRow("7") << 7 << "ZoomY" << 8
+                           << "Select a region on the graph to zoom vertically.";
+    }
+    void trackModesHaveTheirEntriesAndDescriptions() {
+        QFETCH(int, index);
+        QFETCH(QString, entry);
+        QFETCH(int, value);
+        QFETCH(QString, description);
+        const auto mode = graphs::trackModeAt(index);
+        QVERIFY(mode);
+        QCOMPARE(QString::fromLatin1(mode->entry), entry);
+        QCOMPARE(int(mode->mode), value);
+        QCOMPARE(QString::fromLatin1(mode->description), description);
+    }
+
+    void indexOutsideTheListIsNoTrackMode() {
+        QVERIFY(!graphs::trackModeAt(-1));
+        QVERIFY(!graphs::trackModeAt(8));
+    }
+
+    void eachTrackModeMovesOnlyItsAxes_data() {
+        QTest::addColumn<TrackMode>("mode");
+        QTest::addColumn<Qt::Orientations>("drag");
+        QTest::addColumn<Qt::Orientations>("rectangle");
+        QTest::addColumn<Qt::Orientations>("wheel");
+        QTest::addColumn<bool>("cursor");
+        QTest::newRow("Normal") << TrackMode::Normal << kNone << kNone << kNone << false;
+        QTest::newRow("Cursor Coordinates")
+            << TrackMode::CursorCoordinates << kNone << kNone << kNone << true;
+        QTest::newRow("PanXY") << TrackMode::PanXY << kBoth << kNone << kBoth << false;
+        QTest::newRow("PanX") << TrackMode::PanX << Qt::Orientations(Qt::Horizontal) << kNone
+                              << Qt::Orientations(Qt::Horizontal) << false;
+        QTest::newRow("PanY") << TrackMode::PanY << Qt::Orientations(Qt::Vertical) << kNone
+                              << Qt::Orientations(Qt::Vertical) << false;
+        QTest::newRow("ZoomXY") << TrackMode::ZoomXY << kNone << kBoth << kBoth << false;
+        QTest::newRow("ZoomX") << TrackMode::ZoomX << kNone << Qt::Orientations(Qt::Horizontal)
+                               << Qt::Orientations(Qt::Horizontal) << false;
+        QTest::newRow("ZoomY") << TrackMode::ZoomY << kNone << Qt::Orientations(Qt::Vertical)
+                               << Qt::Orientations(Qt::Vertical) << false;
+    }
+    void eachTrackModeMovesOnlyItsAxes() {
+        QFETCH(TrackMode, mode);
+        QFETCH(Qt::Orientations, drag);
+        QFETCH(Qt::Orientations, rectangle);
+        QFETCH(Qt::Orientations, wheel);
+        QFETCH(bool, cursor);
+        const graphs::TrackRules rules = graphs::trackRules(mode);
+        QCOMPARE(rules.drag, drag);
+        QCOMPARE(rules.rectangleZoom, rectangle);
+        QCOMPARE(rules.wheel, wheel);
+        QCOMPARE(rules.cursor, cursor);
+    }
+
+    void columnLoaderTakesTheLeadingNumber_data() {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<float>("value");
+        QTest::newRow("reading") << "23.4" << 23.4f;
+        QTest::newRow("negative tenths") << "-.5" << -0.5f;
+        QTest::newRow("Over") << "Over" << 0.0f;
+        QTest::newRow("Under") << "Under" << 0.0f;
+        QTest::newRow("no probe") << "- - -" << 0.0f;
+        QTest::newRow("number then text") << "-12.5x" << -12.5f;
+        QTest::newRow("blanks first") << "  7" << 7.0f;
+        QTest::newRow("empty") << "" << 0.0f;
+    }
+    void columnLoaderTakesTheLeadingNumber() {
+        QFETCH(QString, cell);
+        QFETCH(float, value);
+        QCOMPARE(recording::plotValue(cell), value);
+    }
+
+    void onlyANumberIsAReading_data() {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<bool>("reading");
+        QTest::addColumn<double>("value");
+        QTest::newRow("tenths") << "23.4" << true << 23.4;
+        QTest::newRow("negative without zero") << "-.5" << true << -0.5;
+        QTest::newRow("whole") << "1370" << true << 1370.0;
+        QTest::newRow("blanks around") << " 12.5 " << true << 12.5;
+        QTest::newRow("Over") << "Over" << false << 0.0;
+        QTest::newRow("Under") << "Under" << false << 0.0;
+        QTest::newRow("no probe") << "- - -" << false << 0.0;
+        QTest::newRow("a sign alone") << "-" << false << 0.0;
+        QTest::newRow("two points") << "12.3.4" << false << 0.0;
+        QTest::newRow("exponent") << "1e3" << false << 0.0;
+        QTest::newRow("number then text") << "12x" << false << 0.0;
+        QTest::newRow("empty") << "" << false << 0.0;
+    }
+    void onlyANumberIsAReading() {
+        QFETCH(QString, cell);
+        QFETCH(bool, reading);
+        QFETCH(double, value);
+        const auto fromText = graphs::readingValue(QStringView(cell));
+        const QByteArray bytes = cell.toLatin1();
+        const auto fromBytes = graphs::readingValue(QByteArrayView(bytes));
+        QCOMPARE(fromText.has_value(), reading);
+        QCOMPARE(fromBytes.has_value(), reading);
+        if (reading) {
+            QCOMPARE(*fromText, value);
+            QCOMPARE(*fromBytes, value);
+        }
+    }
+
+    void histogramFiguresOfAHandComputedColumn() {
+        // 141.8 / 7 = 20.2571428…; the squared deviations add up to
+        // 0.937142857…, over 6 is 0.156190476…, whose root is 0.39520941.
+        const graphs::HistogramFigures h =
+            graphs::histogramOf({20.0, 20.1, 20.1, 20.3, 21.0, 19.8, 20.5}, 3);
+        QCOMPARE(h.count, 7);
+        QCOMPARE(h.notReadings, 3);
+        QCOMPARE(h.minimum, 19.8);
+        QCOMPARE(h.maximum, 21.0);
+        QVERIFY(std::abs(h.mean - 20.2571428571) < 1e-9);
+        QVERIFY(std::abs(h.standardDeviation - 0.3952094080) < 1e-9);
+        // A span of 1.2 in about five bins: half a degree wide, edges
+        // halfway between two tenths.
+        QCOMPARE(h.binWidth, 0.5);
+        QVERIFY(std::abs(h.binStart - 19.45) < 1e-9);
+        QCOMPARE(h.bins, (std::vector<qsizetype>{1, 4, 1, 1}));
+    }
+
+    void histogramOfNothingOrOneReading() {
+        const graphs::HistogramFigures none = graphs::histogramOf({}, 5);
+        QCOMPARE(none.count, 0);
+        QCOMPARE(none.notReadings, 5);
+        QVERIFY(none.bins.empty());
+        const graphs::HistogramFigures one = graphs::histogramOf({-12.5});
+        QCOMPARE(one.count, 1);
+        QCOMPARE(one.mean, -12.5);
+        QCOMPARE(one.standardDeviation, 0.0);
+        QCOMPARE(one.bins, std::vector<qsizetype>{1});
+    }
+
+    void histogramOfReadingsAtTheEndsOfTheDoubleRange() {
+        // Their span is infinite: still a bounded number of bins, each
+        // reading in one of them.
+        const graphs::HistogramFigures h = graphs::histogramOf({-1e308, 0, 1e308});
+        QVERIFY(!h.bins.empty() && h.bins.size() <= 240);
+        QCOMPARE(std::accumulate(h.bins.begin(), h.bins.end(), qsizetype(0)), 3);
+    }
+
+    void histogramBinsOfTenthsHoldWholeTenths() {
+        // 2000 readings over 20.0 … 29.9: every bin is a whole number of
+        // tenths wide and holds as many of them as the next.
+        std::vector<double> readings;
+        for (int i = 0; i < 2000; ++i)
+            readings.push_back(20.0 + (i % 100) / 10.0);
+        const graphs::HistogramFigures h = graphs::histogramOf(readings);
+        const double tenths = h.binWidth / 0.1;
+        QVERIFY(std::abs(tenths - std::round(tenths)) < 1e-9);
+        for (size_t i = 0; i + 1 < h.bins.size(); ++i)
+            QCOMPARE(h.bins[i], qsizetype(20 * std::lround(tenths)));
+        QCOMPARE(std::accumulate(h.bins.begin(), h.bins.end(), qsizetype(0)), 2000);
+    }
+
+    void figuresInViewMatchACountByHand() {
+        QVector<float> values;
+        auto* random = QRandomGenerator::global();
+        for (int i = 0; i < 5000; ++i)
+            values.append(float(random->bounded(-2000, 14000)) / 10.0f);
+        const graphs::SampleStats stats(values);
+        const QList<std::pair<double, double>> views{
+            {1, 5000},     {0.5, 5000.5}, {-100, 1e9},    {1.2, 1.8},     {2, 2},
+            {511, 1025.4}, {512, 513},    {1000.3, 4097}, {4999.9, 6000}, {6000, 7000},
+        };
+        for (const auto& [lower, upper] : views) {
+            graphs::RangeFigures expected;
+            double sum = 0;
+            for (int x = 1; x <= values.size(); ++x) {
+                if (x < lower || x > upper)
+                    continue;
+                const double v = values[x - 1];
+                expected.minimum = expected.count ? std::min(expected.minimum, v) : v;
+                expected.maximum = expected.count ? std::max(expected.maximum, v) : v;
+                ++expected.count;
+                sum += v;
+            }
+            const graphs::RangeFigures got = stats.over(lower, upper);
+            const QByteArray where = QByteArray::number(lower) + " to " + QByteArray::number(upper);
+            QVERIFY2(got.count == expected.count, where.constData());
+            if (expected.count == 0)
+                continue;
+            QVERIFY2(got.minimum == expected.minimum, where.constData());
+            QVERIFY2(got.maximum == expected.maximum, where.constData());
+            QVERIFY2(std::abs(got.mean - sum / double(expected.count)) < 1e-9, where.constData());
+        }
+    }
+
+    void cursorReadoutTexts_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("x");
+        QTest::addColumn<QString>("y");
+        QTest::newRow("middle of 1 … 864000") << 432000.5 << "432000.5"
+                                              << "432000.5";
+        QTest::newRow("whole") << 300.0 << "300"
+                               << "300.0";
+        QTest::newRow("rounded") << 12.3456 << "12.35"
+                                 << "12.3";
+        QTest::newRow("negative zero") << -0.001 << "0"
+                                       << "0.0";
+        QTest::newRow("negative") << -12.55 << "-12.55"
+                                  << "-12.6";
+        QTest::newRow("large, no exponent") << 8640000.0 << "8640000"
+                                            << "8640000.0";
+    }
+    void cursorReadoutTexts() {
+        QFETCH(double, value);
+        QFETCH(QString, x);
+        QFETCH(QString, y);
+        QCOMPARE(graphs::cursorXText(value), x);
+        QCOMPARE(graphs::cursorYText(value), y);
+    }
+
+    void sweepOfSixtyCountsWrapsEverySixtyTicks_data() {
+        QTest::addColumn<float>("width");
+        QTest::newRow("500") << 500.0f;
+        QTest::newRow("737.4") << 737.4f;
+        QTest::newRow("1013.37") << 1013.37f;
+        QTest::newRow("333.33") << 333.33f;
+    }
+    void sweepOfSixtyCountsWrapsEverySixtyTicks() {
+        QFETCH(float, width);
+        graphs::SweepChart chart;
+        chart.ChartWidth = width;
+        chart.setCounts(60);
+        QCOMPARE(chart.counts(), 60);
+        QList<int> wraps;
+        for (int tick = 1; tick <= 600; ++tick)
+            if (chart.advance())
+                wraps.append(tick);
+        QCOMPARE(wraps, (QList<int>{60, 120, 180, 240, 300, 360, 420, 480, 540, 600}));
+        QCOMPARE(chart.ChartX(), 0.0);
+    }
+
+    void sweepOfTheMostCountsWrapsOnTheLastTick() {
+        // Summing 864000 steps in single precision would drift by dozens of
+        // ticks; the sweep counts them.
+        graphs::SweepChart chart;
+        chart.ChartWidth = 777.7f;
+        chart.setCounts(864000);
+        int tick = 0;
+        while (!chart.advance() && tick < 900000)
+            ++tick;
+        QCOMPARE(tick + 1, 864000);
+    }
+
+    void sweepStartsOneUnitATickAndKeepsItsPlaceOnNewCounts() {
+        graphs::SweepChart chart;
+        chart.ChartWidth = 600;
+        QCOMPARE(chart.ChartStep(), 1.0f);
+        QCOMPARE(chart.counts(), 600);
+        for (int i = 0; i < 150; ++i)
+            QVERIFY(!chart.advance());
+        QCOMPARE(chart.ChartX(), 150.0);
+        chart.setCounts(60); // 10 units a tick from where the sweep is
+        QVERIFY(!chart.advance());
+        QCOMPARE(chart.ChartX(), 160.0);
+        int ticks = 1;
+        while (!chart.advance())
+            ++ticks;
+        QCOMPARE(ticks + 1, 45); // (600 - 150) / 10
+    }
+
+    void limitPanelBounds_data() {
+        QTest::addColumn<QString>("max");
+        QTest::addColumn<QString>("min");
+        QTest::addColumn<QString>("counts");
+        QTest::addColumn<LimitOutcome>("outcome");
+        QTest::addColumn<double>("chartMax");
+        QTest::addColumn<double>("chartMin");
+        QTest::addColumn<qint64>("chartCounts");
+        QTest::newRow("30 and 130") << "130"
+                                    << "30"
+                                    << "60" << LimitOutcome::Applied << 130.0 << 30.0 << qint64(60);
+        QTest::newRow("fractions") << "99.5"
+                                   << "30.5"
+                                   << "10" << LimitOutcome::Applied << 99.5 << 30.5 << qint64(10);
+        QTest::newRow("most counts")
+            << "130"
+            << "30"
+            << "864000" << LimitOutcome::Applied << 130.0 << 30.0 << qint64(864000);
+        QTest::newRow("Max 131") << "131"
+                                 << "30"
+                                 << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0
+                                 << qint64(500);
+        QTest::newRow("Min 29") << "130"
+                                << "29"
+                                << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0
+                                << qint64(500);
+        QTest::newRow("Min = Max")
+            << "80"
+            << "80"
+            << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0 << qint64(500);
+        QTest::newRow("Min above Max")
+            << "50"
+            << "80"
+            << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0 << qint64(500);
+        QTest::newRow("no number is 0")
+            << "abc"
+            << "30"
+            << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0 << qint64(500);
+        QTest::newRow("Counts 9") << "100"
+                                  << "50"
+                                  << "9" << LimitOutcome::CountsRefused << 100.0 << 50.0
+                                  << qint64(500);
+        QTest::newRow("Counts 864001")
+            << "100"
+            << "50"
+            << "864001" << LimitOutcome::CountsRefused << 100.0 << 50.0 << qint64(500);
+        QTest::newRow("Counts empty")
+            << "100"
+            << "50"
+            << "" << LimitOutcome::CountsRefused << 100.0 << 50.0 << qint64(500);
+    }
+    void limitPanelBounds() {
+        QFETCH(QString, max);
+        QFETCH(QString, min);
+        QFETCH(QString, counts);
+        QFETCH(LimitOutcome, outcome);
+        QFETCH(double, chartMax);
+        QFETCH(double, chartMin);
+        QFETCH(qint64, chartCounts);
+        graphs::SweepChart chart;
+        chart.ChartWidth = 500;
+        chart.ChartMax = 120;
+        chart.ChartMin = 40;
+        QCOMPARE(graphs::applyLimitPanel(chart, max, min, counts), outcome);
+        QCOMPARE(chart.ChartMax, chartMax);
+        QCOMPARE(chart.ChartMin, chartMin);
+        QCOMPARE(chart.counts(), chartCounts);
+    }
+
+    void limitPanelMessages() {
+        QCOMPARE(graphs::limitValueMessage(), QStringLiteral("30 <= Value <= 130, try again!"));
+        QCOMPARE(graphs::limitCountsMessage(),
+                 QStringLiteral("10 <= Counts <= 864000, try again!"));
+    }
+
+    void limitPanelKeyFilters_data() {
+        QTest::addColumn<QChar>("key");
+        QTest::addColumn<bool>("limits");
+        QTest::addColumn<bool>("counts");
+        for (char digit = '0'; digit <= '9'; ++digit)
+            QTest::addRow("%c", digit) << QChar(digit) << true << true;
+        QTest::newRow("minus") << QChar('-') << true << false;
+        QTest::newRow("point") << QChar('.') << true << false;
+        QTest::newRow("letter") << QChar('a') << false << false;
+        QTest::newRow("plus") << QChar('+') << false << false;
+        QTest::newRow("comma") << QChar(',') << false << false;
+        QTest::newRow("blank") << QChar(' ') << false << false;
+        QTest::newRow("Arabic-Indic digit") << QChar(0x0663) << false << false;
+    }
+    void limitPanelKeyFilters() {
+        QFETCH(QChar, key);
+        QFETCH(bool, limits);
+        QFETCH(bool, counts);
+        QCOMPARE(graphs::limitCharPasses(graphs::LimitBox::Max, key), limits);
+        QCOMPARE(graphs::limitCharPasses(graphs::LimitBox::Min, key), limits);
+        QCOMPARE(graphs::limitCharPasses(graphs::LimitBox::Counts, key), counts);
+    }
+
+    void scaleLabelsBothEndsAndNiceStepsBetween_data() {
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::addColumn<int>("most");
+        QTest::addColumn<QList<double>>("ticks");
+        QTest::newRow("30 to 130") << 30.0 << 130.0 << 5 << QList<double>{30, 50, 70, 90, 110, 130};
+        QTest::newRow("30 to 130, tall")
+            << 30.0 << 130.0 << 10 << QList<double>{30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130};
+        QTest::newRow("33 to 127") << 33.0 << 127.0 << 5 << QList<double>{33, 60, 80, 100, 127};
+        QTest::newRow("30.5 to 31")
+            << 30.5 << 31.0 << 5 << QList<double>{30.5, 30.6, 30.7, 30.8, 30.9, 31.0};
+    }
+    void scaleLabelsBothEndsAndNiceStepsBetween() {
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        QFETCH(int, most);
+        QFETCH(QList<double>, ticks);
+        const std::vector<double> got = graphs::scaleTicks(lower, upper, most);
+        QCOMPARE(qsizetype(got.size()), ticks.size());
+        for (size_t i = 0; i < got.size(); ++i)
+            QVERIFY2(std::abs(got[i] - ticks[qsizetype(i)]) < 1e-9,
+                     qPrintable(QString::number(got[i])));
+    }
+
+    void scaleOfAnImpossibleRangeHasNoTicks() {
+        QVERIFY(graphs::scaleTicks(130, 30, 5).empty());
+        QVERIFY(graphs::niceTicks(-1e308, 1e308, 5).empty());
+        QVERIFY(graphs::niceTicks(0, qInf(), 5).empty());
+    }
+
+    void clockTimesOfTheDateTimeColumn_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("a record") << QByteArray("2026/03/04 09:05:07") << true;
+        QTest::newRow("leap day") << QByteArray("2024/02/29 23:59:59") << true;
+        QTest::newRow("new year") << QByteArray("2000/01/01 00:00:00") << true;
+        QTest::newRow("no leap day") << QByteArray("2023/02/29 00:00:00") << false;
+        QTest::newRow("month 13") << QByteArray("2026/13/01 00:00:00") << false;
+        QTest::newRow("hour 24") << QByteArray("2026/03/04 24:00:00") << false;
+        QTest::newRow("dashes") << QByteArray("2026-03-04 09:05:07") << false;
+        QTest::newRow("short") << QByteArray("2026/03/04 09:05") << false;
+        QTest::newRow("letters") << QByteArray("2026/O3/04 09:05:07") << false;
+        QTest::newRow("heading") << QByteArray("Date Time") << false;
+    }
+    void clockTimesOfTheDateTimeColumn() {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, valid);
+        const auto seconds = graphs::clockSeconds(text);
+        QCOMPARE(seconds.has_value(), valid);
+        if (valid) {
+            const QDateTime expected = QDateTime::fromString(QString::fromLatin1(text),
+                                                             QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+            QVERIFY(expected.isValid());
+            QCOMPARE(
+                *seconds,
+                double(QDateTime(expected.date(), expected.time(), Qt::UTC).toSecsSinceEpoch()));
+        }
+    }
+
+    void fileSeriesLeavesGapsForWhatIsNotAReading() {
+        // Issue 13: "Over", "Under" and "- - -" are gaps, not zeros.
+        const recording::DataFileLines lines(dataFile({
+            "\xB0"
+            "F\tDate Time\tT1 - K\tT2 - J\tT3 - T\tT4 - E\t",
+            "1\t2026/03/04 09:05:07\t72.5\tOver\t- - -\t-12.5\t",
+            "2\t2026/03/04 09:05:08\t72.7\t80.1\t- - -\tUnder\t",
+            "3\tnot a time\t1\t2\t3\t4\t",
+            "4\t2026/03/04 09:05:10\t73.0\t80.4\t- - -\t-11.0\t",
+        }));
+        const graphs::FileSeries series = graphs::fileSeries(lines);
+        QVERIFY(!series.celsius);
+        QCOMPARE(series.headings[0], QStringLiteral("T1 - K"));
+        QCOMPARE(series.headings[3], QStringLiteral("T4 - E"));
+        QCOMPARE(series.undatedLines, 1);
+        QCOMPARE(series.times.size(), size_t(3));
+        QCOMPARE(series.times[1] - series.times[0], 1.0);
+        QCOMPARE(series.times[2] - series.times[0], 3.0);
+        QCOMPARE(series.values[0], (std::vector<double>{72.5, 72.7, 73.0}));
+        QVERIFY(std::isnan(series.values[1][0]));
+        QCOMPARE(series.values[1][1], 80.1);
+        for (const double v : series.values[2])
+            QVERIFY(std::isnan(v));
+        QCOMPARE(series.values[3][0], -12.5);
+        QVERIFY(std::isnan(series.values[3][1]));
+        QCOMPARE(series.readings, (shared::PerChannel<qsizetype>{3, 2, 0, 2}));
+    }
+
+    void fileSeriesPutsAClockSetBackInOrder() {
+        const recording::DataFileLines lines(dataFile({
+            "\xB0"
+            "C\tDate Time\tT1 - K\tT2 - K\tT3 - K\tT4 - K\t",
+            "1\t2026/03/04 10:00:00\t1.0\t1.0\t1.0\t1.0\t",
+            "2\t2026/03/04 09:00:00\t2.0\t2.0\t2.0\t2.0\t",
+            "3\t2026/03/04 10:00:00\t3.0\t3.0\t3.0\t3.0\t",
+        }));
+        const graphs::FileSeries series = graphs::fileSeries(lines);
+        QVERIFY(series.celsius);
+        QVERIFY(std::is_sorted(series.times.begin(), series.times.end()));
+        // Each instant keeps its readings, records of one instant their order.
+        QCOMPARE(series.values[2], (std::vector<double>{2.0, 1.0, 3.0}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGraphRules)
+#include "tst_graph_rules.moc"

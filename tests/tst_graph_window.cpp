@@ -1,0 +1,725 @@
+// The data graph window as a user meets it: opened from a channel's history
+// or a file column, its track modes under the mouse, the cursor, the range
+// boxes in step with the axes, "Reset Scale", printing to PDF, and the file
+// list's whole-file plot and histogram.
+
+#include "graphs/sample_stats.h"
+#include "graphs/ui/file_plot_window.h"
+#include "graphs/ui/graph_style.h"
+#include "graphs/ui/graph_windows.h"
+#include "graphs/ui/histogram_window.h"
+#include "graphs/ui/plot_window.h"
+#include "graphs/ui/track_control.h"
+#include "main_window/ui/panel.h"
+#include "main_window/ui/unit_panel.h"
+#include "recording/meter_session.h"
+#include "recording/ui/file_list_window.h"
+#include "support/fake_clock.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_serial_port.h"
+#include "widgets/grid.h"
+#include "widgets/numeric_edit.h"
+#include "widgets/strip_chart.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <qcustomplot.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+
+using namespace quadtherm;
+using Kind = test::ScriptedDialogs::Kind;
+
+namespace {
+
+// The meter session and a stand-in for the main window.
+struct Rig {
+    test::FakeClock clock;
+    test::ScriptedSerialPort port{clock};
+    shared::RunState state;
+    test::ScriptedDialogs dialogs;
+    recording::MeterSession session{port, clock, state};
+    QWidget main;
+    graphs::GraphWindows graphs{session, dialogs, main};
+
+    Rig() {
+        main.setGeometry(40, 30, 900, 480);
+        state.live.ProbePresent = {true, true, false, true};
+        state.live.TypeLetter = {"K", "T", "J", ""};
+    }
+    // Channel k's history: cycle i holds °C `c[i - 1]` and °F `f[i - 1]`.
+    void fill(int k, const QList<float>& c, const QList<float>& f) {
+        for (int i = 0; i < c.size(); ++i)
+            state.history.store(k, i + 1, c[i], f[i]);
+        state.recording.HistoryCount = int(c.size());
+    }
+    graphs::PlotWindow& plot() {
+        auto* window = graphs.plotWindow();
+        Q_ASSERT(window);
+        return *window;
+    }
+};
+
+// A plot shown and laid out, so that pixels mean something.
+void layOut(QWidget& window, QCustomPlot& plot) {
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    plot.replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void send(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button,
+          Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), button, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void drag(QCustomPlot* plot, QPoint from, QPoint to) {
+    send(plot, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(plot, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
+    send(plot, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    send(plot, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+}
+
+void wheel(QCustomPlot* plot, QPoint at) {
+    QWheelEvent event(QPointF(at), QPointF(plot->mapToGlobal(at)), QPoint(), QPoint(0, 240),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &event);
+}
+
+QPoint centreOf(QCustomPlot* plot) {
+    return plot->axisRect()->rect().center();
+}
+
+bool sameRange(const QCPRange& a, const QCPRange& b) {
+    return qFuzzyCompare(a.lower + 1e6, b.lower + 1e6) &&
+           qFuzzyCompare(a.upper + 1e6, b.upper + 1e6);
+}
+
+QString pdfText(const QString& path) {
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    tool.waitForFinished(30000);
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+QImage pdfPage(const QString& path, const QString& prefix) {
+    QProcess tool;
+    tool.start(QStringLiteral("pdftoppm"),
+               {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-png"),
+                QStringLiteral("-singlefile"), path, prefix});
+    tool.waitForFinished(30000);
+    return QImage(prefix + QStringLiteral(".png"));
+}
+
+bool near(QRgb pixel, const QColor& colour, int tolerance) {
+    return std::abs(qRed(pixel) - colour.red()) <= tolerance &&
+           std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
+           std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
+}
+
+// Whether column x (±1) of the image shows the cyan of T1's trace, even
+// blended half and half into the dark background by antialiasing.
+bool columnHasCyan(const QImage& image, int x) {
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb p = image.pixel(x + dx, y);
+            if (qBlue(p) - qRed(p) > 50 && qGreen(p) - qRed(p) > 30)
+                return true;
+        }
+    return false;
+}
+
+const recording::SixValues kHeading{"°C", "Date Time", "T1 - K", "T2 - J", "T3 - T", "T4 - E"};
+
+QByteArray fileText(const QList<QByteArray>& records) {
+    QByteArray text = "\xB0"
+                      "C\tDate Time\tT1 - K\tT2 - J\tT3 - T\tT4 - E\t\r\n";
+    for (const QByteArray& record : records)
+        text += record + "\r\n";
+    return text;
+}
+
+} // namespace
+
+class TestGraphWindow : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void chartClickPlotsTheHistoryOnTheTypeScale_data() {
+        QTest::addColumn<bool>("fahrenheit");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::addColumn<float>("third");
+        QTest::newRow("°C panel") << false << "°C"
+                                  << "Celsius" << -200.0 << 1370.0 << 22.5f;
+        QTest::newRow("°F panel") << true << "°F"
+                                  << "Fahrenheit" << -328.0 << 2498.0 << 72.5f;
+    }
+    void chartClickPlotsTheHistoryOnTheTypeScale() {
+        QFETCH(bool, fahrenheit);
+        QFETCH(QString, unit);
+        QFETCH(QString, caption);
+        QFETCH(double, min);
+        QFETCH(double, max);
+        QFETCH(float, third);
+        Rig rig;
+        rig.main.show();
+        rig.fill(0, {21.0f, 22.0f, 22.5f, 23.0f, 24.0f}, {69.8f, 71.6f, 72.5f, 73.4f, 75.2f});
+        rig.graphs.openChannelGraph(0, fahrenheit);
+        graphs::PlotWindow& plot = rig.plot();
+        QVERIFY(plot.isVisible());
+        QCOMPARE(plot.windowTitle(), QStringLiteral("Plot"));
+        QCOMPARE(plot.frameGeometry().topLeft(), rig.main.frameGeometry().topLeft());
+        QCOMPARE(plot.PlotCount, 5);
+        QCOMPARE(plot.PlotTag, QStringLiteral("1") + unit);
+        QCOMPARE(plot.PlotYMin, min);
+        QCOMPARE(plot.PlotYMax, max);
+        QCOMPARE(plot.GraphCaption->text(), QStringLiteral("T1"));
+        QCOMPARE(plot.CWGraph1->xAxis->label(), QStringLiteral("X-Axis"));
+        QCOMPARE(plot.CWGraph1->yAxis->label(), caption);
+        QCOMPARE(plot.LblRangeUnit->text(), unit);
+        QCOMPARE(plot.LblCursorY->text(), unit + QStringLiteral(" ( Y ) :"));
+        QCOMPARE(plot.AxisMin(1)->value(), 1.0);
+        QCOMPARE(plot.AxisMax(1)->value(), 5.0);
+        QCOMPARE(plot.AxisMin(2)->value(), min);
+        QCOMPARE(plot.AxisMax(2)->value(), max);
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(1, 5)));
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(min, max)));
+        // Sample 3 at X = 3.
+        const auto data = plot.CWGraph1->graph(0)->data();
+        QCOMPARE(data->size(), 5);
+        QCOMPARE((data->constBegin() + 2)->key, 3.0);
+        QCOMPARE((data->constBegin() + 2)->value, double(third));
+        QCOMPARE(plot.sample(3), third);
+    }
+
+    void noChartGraphWithoutAProbe() {
+        Rig rig;
+        rig.fill(2, {1, 2, 3}, {1, 2, 3});
+        rig.graphs.openChannelGraph(2, false);
+        QVERIFY(!rig.graphs.plotWindow());
+        QVERIFY(rig.dialogs.callsOf(Kind::Message).isEmpty());
+    }
+
+    void emptyHistoryOpensNothingAndSaysSo() {
+        Rig rig;
+        rig.dialogs.answerMessage(QMessageBox::Ok);
+        rig.graphs.openChannelGraph(0, false);
+        QVERIFY(!rig.graphs.plotWindow());
+        const auto calls = rig.dialogs.callsOf(Kind::Message);
+        QCOMPARE(calls.size(), 1);
+        QVERIFY(calls[0].text.startsWith(QStringLiteral("No data to plot yet")));
+        QCOMPARE(calls[0].icon, widgets::UserDialogs::Icon::Information);
+    }
+
+    void letterOutsideTheTableKeepsTheScaleOfTheGraphBefore() {
+        Rig rig;
+        rig.fill(3, {10, 11, 12}, {50, 51.8f, 53.6f});
+        rig.fill(0, {10, 11, 12}, {50, 51.8f, 53.6f});
+        // T4 has no type letter: at the first load the scale is 0 and 0, and
+        // the axis spans the samples themselves.
+        rig.graphs.openChannelGraph(3, false);
+        QCOMPARE(rig.plot().PlotYMin, 0.0);
+        QCOMPARE(rig.plot().PlotYMax, 0.0);
+        const QCPRange y = rig.plot().CWGraph1->yAxis->range();
+        QVERIFY(y.lower < 10 && y.upper > 12);
+        rig.graphs.openChannelGraph(0, true); // K in °F
+        rig.graphs.openChannelGraph(3, true);
+        QCOMPARE(rig.plot().PlotYMin, -328.0);
+        QCOMPARE(rig.plot().PlotYMax, 2498.0);
+        QCOMPARE(rig.plot().PlotTag, QStringLiteral("4°F"));
+    }
+
+    void laterCyclesLeaveAnOpenGraphAloneAndTheTimersRunOn() {
+        Rig rig;
+        rig.fill(0, {1, 2, 3}, {1, 2, 3});
+        rig.session.Timer1.start();
+        rig.session.Timer2.stop(); // held back after a channel change
+        rig.graphs.openChannelGraph(0, false);
+        QVERIFY(rig.session.Timer1.isActive());
+        QVERIFY(!rig.session.Timer2.isActive());
+        rig.state.history.store(0, 4, 99, 99);
+        rig.state.recording.HistoryCount = 4;
+        QCOMPARE(rig.plot().PlotCount, 3);
+        QCOMPARE(rig.plot().CWGraph1->graph(0)->data()->size(), 3);
+        graphs::PlotWindow* first = rig.graphs.plotWindow();
+        rig.graphs.openChannelGraph(0, false); // a new click reloads the same window
+        QCOMPARE(rig.graphs.plotWindow(), first);
+        QCOMPARE(rig.plot().PlotCount, 4);
+        rig.session.Timer1.stop();
+    }
+
+    void everyTrackModeSaysWhatItDoes() {
+        Rig rig;
+        rig.fill(0, {1, 2, 3}, {1, 2, 3});
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        QCOMPARE(plot.Combo1->count(), 8);
+        QCOMPARE(plot.Combo1->currentIndex(), 0);
+        QCOMPARE(plot.txtDescription->toPlainText(), QStringLiteral("Normal mode"));
+        QCOMPARE(plot.TrackMode(), 1);
+        for (int index = 0; index < 8; ++index) {
+            plot.Combo1_Click(index);
+            QCOMPARE(plot.TrackMode(), index + 1);
+            QCOMPARE(plot.Combo1->itemText(index),
+                     QString::fromLatin1(graphs::kTrackModes[size_t(index)].entry));
+            QCOMPARE(plot.txtDescription->toPlainText(),
+                     QString::fromLatin1(graphs::kTrackModes[size_t(index)].description));
+            QCOMPARE(plot.cursorVisible(1), index == 1);
+            QVERIFY(!plot.cursorVisible(2));
+        }
+        rig.dialogs.answerMessage(QMessageBox::Ok);
+        plot.Combo1_Click(8);
+        QCOMPARE(plot.TrackMode(), 8);
+        const auto calls = rig.dialogs.callsOf(Kind::Message);
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls[0].text, QStringLiteral("Select a valid TrackMode."));
+    }
+
+    void dragWheelAndRectangleMoveOnlyTheModesAxes_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("xMoves");
+        QTest::addColumn<bool>("yMoves");
+        QTest::newRow("Normal") << 0 << false << false;
+        QTest::newRow("Cursor Coordinates") << 1 << false << false;
+        QTest::newRow("PanXY") << 2 << true << true;
+        QTest::newRow("PanX") << 3 << true << false;
+        QTest::newRow("PanY") << 4 << false << true;
+        QTest::newRow("ZoomXY") << 5 << true << true;
+        QTest::newRow("ZoomX") << 6 << true << false;
+        QTest::newRow("ZoomY") << 7 << false << true;
+    }
+    void dragWheelAndRectangleMoveOnlyTheModesAxes() {
+        QFETCH(int, index);
+        QFETCH(bool, xMoves);
+        QFETCH(bool, yMoves);
+        Rig rig;
+        QList<float> values;
+        for (int i = 0; i < 1000; ++i)
+            values.append(float(20 + i % 7));
+        rig.fill(0, values, values);
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        layOut(plot, *plot.CWGraph1);
+        plot.Combo1_Click(index);
+        QCustomPlot* graph = plot.CWGraph1;
+        for (const bool byWheel : {false, true}) {
+            plot.CmdReset_Click();
+            graph->replot(QCustomPlot::rpImmediateRefresh);
+            const QCPRange x = graph->xAxis->range(), y = graph->yAxis->range();
+            const QPoint from = centreOf(graph) - QPoint(60, 40);
+            if (byWheel)
+                wheel(graph, centreOf(graph));
+            else
+                drag(graph, from, from + QPoint(120, 80));
+            const char* how = byWheel ? "wheel" : "drag";
+            QVERIFY2(sameRange(graph->xAxis->range(), x) != xMoves, how);
+            QVERIFY2(sameRange(graph->yAxis->range(), y) != yMoves, how);
+        }
+    }
+
+    void boxesFollowTheAxesAndTheAxesTheBoxes() {
+        Rig rig;
+        rig.fill(0, QList<float>(500, 25.0f), QList<float>(500, 77.0f));
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        plot.CWGraph1->xAxis->setRange(100, 200);
+        plot.CWGraph1->yAxis->setRange(20.5, 30);
+        QCOMPARE(plot.AxisMin(1)->value(), 100.0);
+        QCOMPARE(plot.AxisMax(1)->value(), 200.0);
+        QCOMPARE(plot.AxisMin(2)->value(), 20.5);
+        QCOMPARE(plot.AxisMax(2)->value(), 30.0);
+        plot.AxisMax(1)->setValue(300);
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(100, 300)));
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(20.5, 30)));
+        // The samples in view follow the axis: 201 samples of 25.0.
+        QCOMPARE(plot.inView().count, 201);
+        QCOMPARE(plot.LblInView->text(), QStringLiteral("In view: 201 samples,  min 25.0,  max "
+                                                        "25.0,  mean 25.00 °C"));
+    }
+
+    void minimumAboveMaximumReachesTheGraphInverted() {
+        Rig rig;
+        rig.fill(0, {1, 2, 3}, {1, 2, 3});
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        layOut(plot, *plot.CWGraph1);
+        plot.AxisMin(2)->setValue(1500); // above the maximum of 1370
+        QCPAxis* y = plot.CWGraph1->yAxis;
+        QVERIFY(sameRange(y->range(), QCPRange(1370, 1500)));
+        QVERIFY(y->rangeReversed());
+        plot.CWGraph1->replot(QCustomPlot::rpImmediateRefresh);
+        // 1500, the minimum, sits at the bottom.
+        QVERIFY(y->coordToPixel(1500) > y->coordToPixel(1370));
+        QCOMPARE(plot.AxisMin(2)->value(), 1500.0);
+        QCOMPARE(plot.AxisMax(2)->value(), 1370.0);
+        plot.AxisMin(2)->setValue(-100);
+        QVERIFY(!y->rangeReversed());
+        QVERIFY(sameRange(y->range(), QCPRange(-100, 1370)));
+    }
+
+    void resetScaleAfterAPanBringsBackTheWholeSeries() {
+        Rig rig;
+        QList<float> values;
+        for (int i = 0; i < 300; ++i)
+            values.append(float(i) / 10.0f);
+        rig.fill(1, values, values); // type T: -200 to 400 °C
+        rig.graphs.openChannelGraph(1, false);
+        graphs::PlotWindow& plot = rig.plot();
+        layOut(plot, *plot.CWGraph1);
+        plot.Combo1_Click(2); // PanXY
+        drag(plot.CWGraph1, centreOf(plot.CWGraph1), centreOf(plot.CWGraph1) + QPoint(-150, 90));
+        QVERIFY(!sameRange(plot.CWGraph1->xAxis->range(), QCPRange(1, 300)));
+        QVERIFY(plot.AxisMin(1)->value() > 1);
+        plot.CmdReset->click();
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(1, 300)));
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(-200, 400)));
+        QCOMPARE(plot.AxisMin(1)->value(), 1.0);
+        QCOMPARE(plot.AxisMax(1)->value(), 300.0);
+        QCOMPARE(plot.AxisMin(2)->value(), -200.0);
+        QCOMPARE(plot.AxisMax(2)->value(), 400.0);
+    }
+
+    void cursorAfterAZoomStartsInTheMiddleOfTheZoomedView() {
+        Rig rig;
+        QList<float> values;
+        for (int i = 0; i < 864; ++i)
+            values.append(float(i % 50));
+        rig.fill(0, values, values);
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        layOut(plot, *plot.CWGraph1);
+        plot.Combo1_Click(5); // ZoomXY
+        const QPoint from = centreOf(plot.CWGraph1) + QPoint(-100, -30);
+        drag(plot.CWGraph1, from, from + QPoint(70, 50));
+        const QCPRange x = plot.CWGraph1->xAxis->range(), y = plot.CWGraph1->yAxis->range();
+        QVERIFY(x.size() < 400 && y.size() < 1000);
+        plot.Combo1_Click(1); // Cursor Coordinates
+        QVERIFY(plot.cursorVisible(1));
+        QVERIFY(!plot.cursorVisible(2));
+        QCOMPARE(plot.cursorPosition(1), QPointF(x.center(), y.center()));
+        QVERIFY(std::abs(plot.XPosition->text().toDouble() - x.center()) <= 0.005);
+        QVERIFY(QRegularExpression(QStringLiteral("^-?\\d+\\.\\d$"))
+                    .match(plot.YPosition->text())
+                    .hasMatch());
+        QVERIFY(std::abs(plot.YPosition->text().toDouble() - y.center()) <= 0.05);
+        // The cursor follows a drag; the view stays still.
+        const QPoint to = centreOf(plot.CWGraph1) + QPoint(40, 20);
+        drag(plot.CWGraph1, centreOf(plot.CWGraph1), to);
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), x));
+        QVERIFY(std::abs(plot.cursorPosition(1).x() - plot.CWGraph1->xAxis->pixelToCoord(to.x())) <
+                1e-9);
+        QCOMPARE(plot.XPosition->text(),
+                 graphs::cursorXText(plot.CWGraph1->xAxis->pixelToCoord(to.x())));
+    }
+
+    void secondCursorMeasuresTheDifference() {
+        Rig rig;
+        rig.fill(0, {10, 20, 30, 40, 50}, {10, 20, 30, 40, 50});
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        layOut(plot, *plot.CWGraph1);
+        QVERIFY(!plot.ChkCursor2->isEnabled());
+        plot.Combo1_Click(1);
+        QVERIFY(plot.ChkCursor2->isEnabled());
+        plot.ChkCursor2->click();
+        QVERIFY(plot.cursorVisible(2));
+        plot.moveCursor(1, {2, 20});
+        plot.moveCursor(2, {4.5, 47.5});
+        QVERIFY(plot.LblDelta->isVisibleTo(&plot));
+        QCOMPARE(plot.LblDelta->text(), QStringLiteral("Cursor 2 - cursor 1:  No.s 2.5,  27.5 °C"));
+        QCOMPARE(plot.LblInView->text(),
+                 QStringLiteral("In view: 5 samples,  min 10.0,  max 50.0,  mean 30.00 °C"));
+        // A press nearer the second cursor moves the second cursor.
+        QCPAxis* x = plot.CWGraph1->xAxis;
+        QCPAxis* y = plot.CWGraph1->yAxis;
+        const QPoint nearSecond(int(x->coordToPixel(4.4)), int(y->coordToPixel(45)));
+        drag(plot.CWGraph1, nearSecond, nearSecond + QPoint(-30, 0));
+        QCOMPARE(plot.cursorPosition(1), QPointF(2, 20));
+        QVERIFY(plot.cursorPosition(2).x() < 4.4);
+        // Choosing a mode again hides it.
+        plot.Combo1_Click(1);
+        QVERIFY(!plot.cursorVisible(2));
+        QVERIFY(!plot.ChkCursor2->isChecked());
+        QVERIFY(!plot.LblDelta->isVisibleTo(&plot));
+    }
+
+    void reloadInCursorModeBringsTheCursorIntoTheNewView() {
+        Rig rig;
+        rig.fill(0, {10, 20, 30}, {10, 20, 30});
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        plot.Combo1_Click(1);
+        plot.ChkCursor2_Click(true);
+        plot.moveCursor(1, {2.5, 900});
+        rig.fill(0, QList<float>(101, 20.0f), QList<float>(101, 68.0f));
+        rig.graphs.openChannelGraph(0, false);
+        QCOMPARE(plot.TrackMode(), 2);
+        QCOMPARE(plot.cursorPosition(1), QPointF(51, (-200 + 1370) / 2.0));
+        QVERIFY(!plot.cursorVisible(2));
+        QCOMPARE(plot.XPosition->text(), QStringLiteral("51"));
+    }
+
+    void printedGraphIsBlackOnWhiteWithItsCaptions() {
+        Rig rig;
+        QList<float> values;
+        for (int i = 0; i < 600; ++i)
+            values.append(float(std::sin(i / 40.0) * 30 + 100));
+        rig.fill(0, values, values);
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        layOut(plot, *plot.CWGraph1);
+        const QString pdf = m_dir.filePath(QStringLiteral("graph.pdf"));
+        const QColor screenArea = plot.CWGraph1->axisRect()->backgroundBrush().color();
+        bool plainWhileAsking = false;
+        rig.dialogs.whileOpen = [&](Kind kind) {
+            if (kind == Kind::Print)
+                plainWhileAsking =
+                    !plot.printing() && plot.FrmGraphic->title() == QStringLiteral("Graphic Plot");
+        };
+        rig.dialogs.answerPrint(true, [pdf](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+        });
+        plot.CmdPrint->click();
+        QVERIFY(plainWhileAsking);
+
+        const QString text = pdfText(pdf);
+        for (const char* caption :
+             {"Graph Range", "Min", "Max", "No.s", "Track Mode", "Normal mode",
+              "Cursor Information", "No.s ( X ) :", "°C ( Y ) :", "Reset Scale", "Print Graph",
+              "T1", "Celsius", "X-Axis"})
+            QVERIFY2(text.contains(QString::fromUtf8(caption)), caption);
+        QVERIFY(!text.contains(QStringLiteral("Graphic Plot")));
+        const QImage page = pdfPage(pdf, m_dir.filePath(QStringLiteral("graph")));
+        QVERIFY(!page.isNull());
+        qsizetype white = 0, themed = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QRgb pixel = page.pixel(x, y);
+                white += near(pixel, Qt::white, 8);
+                themed += near(pixel, QColor(0x23, 0x28, 0x2e), 4) ||
+                          near(pixel, QColor(0x15, 0x18, 0x1c), 4);
+            }
+        QVERIFY2(white > qsizetype(page.width()) * page.height() * 8 / 10,
+                 qPrintable(QString::number(white)));
+        QCOMPARE(themed, 0);
+
+        // Everything as it was.
+        QCOMPARE(plot.FrmGraphic->title(), QStringLiteral("Graphic Plot"));
+        QCOMPARE(plot.styleSheet(), QString());
+        QCOMPARE(plot.CWGraph1->axisRect()->backgroundBrush().color(), screenArea);
+        QVERIFY(!plot.printing());
+        QVERIFY(rig.dialogs.unexpectedCalls().isEmpty());
+    }
+
+    void cancelledOrFailedPrintEndsSilentlyWithEverythingRestored() {
+        Rig rig;
+        rig.fill(0, {1, 2, 3}, {1, 2, 3});
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        const QColor screenArea = plot.CWGraph1->axisRect()->backgroundBrush().color();
+        rig.dialogs.answerPrint(false);
+        plot.CmdPrint_Click();
+        const QString unwritable = m_dir.filePath(QStringLiteral("no/such/folder/graph.pdf"));
+        rig.dialogs.answerPrint(true, [unwritable](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(unwritable);
+        });
+        plot.CmdPrint_Click();
+        QVERIFY(!QFile::exists(unwritable));
+        QVERIFY(rig.dialogs.callsOf(Kind::Message).isEmpty());
+        QCOMPARE(plot.FrmGraphic->title(), QStringLiteral("Graphic Plot"));
+        QCOMPARE(plot.CWGraph1->axisRect()->backgroundBrush().color(), screenArea);
+    }
+
+    void graphSavesAsPngOrPdfAndRefusesAPipe() {
+        Rig rig;
+        rig.fill(0, {1, 2, 3}, {1, 2, 3});
+        rig.graphs.openChannelGraph(0, false);
+        graphs::PlotWindow& plot = rig.plot();
+        layOut(plot, *plot.CWGraph1);
+        const QString png = m_dir.filePath(QStringLiteral("graph.png"));
+        const QString pdf = m_dir.filePath(QStringLiteral("graph-saved.pdf"));
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.png"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        rig.dialogs.answerSave(png);
+        rig.dialogs.answerSave(pdf);
+        rig.dialogs.answerSave(fifo);
+        rig.dialogs.answerMessage(QMessageBox::Ok);
+        for (int i = 0; i < 3; ++i)
+            plot.CmdSave->click();
+        const QImage image(png);
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.size() / 2, plot.CWGraph1->size()); // at least twice the pixels
+        QFile saved(pdf);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.read(5) == "%PDF-");
+        QVERIFY(pdfText(pdf).contains(QStringLiteral("Celsius")));
+        const auto calls = rig.dialogs.callsOf(Kind::Message);
+        QCOMPARE(calls.size(), 1);
+        QVERIFY(calls[0].text.contains(QStringLiteral("not a regular file")));
+        QVERIFY(rig.dialogs.callsOf(Kind::Save)[0].filter.startsWith(QStringLiteral("PNG")));
+    }
+
+    void fileColumnPlotsItsLeadingNumbers() {
+        Rig rig;
+        rig.state.windows.ViewUnit = QStringLiteral("°C");
+        recording::FileListWindow files(rig.state, rig.dialogs, {});
+        rig.graphs.attach(files);
+        files.setHeading(kHeading);
+        files.appendRows(
+            {"1\t2026/03/04 09:05:07\t23.4\t1\t2\t3", "2\t2026/03/04 09:05:08\tOver\t1\t2\t3",
+             "3\t2026/03/04 09:05:09\t- - -\t1\t2\t3", "4\t2026/03/04 09:05:10\t-12.5x\t1\t2\t3"});
+        files.GridN_Click(1, 2);
+        graphs::PlotWindow& plot = rig.plot();
+        QCOMPARE(plot.PlotTag, QStringLiteral("1°C"));
+        QCOMPARE(plot.PlotCount, 4);
+        QCOMPARE(plot.PlotYMin, -200.0);
+        QCOMPARE(plot.PlotYMax, 1370.0);
+        for (auto [n, value] :
+             {std::pair{1, 23.4f}, std::pair{2, 0.0f}, std::pair{3, 0.0f}, std::pair{4, -12.5f}})
+            QCOMPARE(plot.sample(n), value);
+        QCOMPARE(plot.CWGraph1->yAxis->label(), QStringLiteral("Celsius"));
+        // The file list and the channel graphs share the last scale.
+        rig.fill(1, {1, 2}, {1, 2});
+        rig.graphs.openChannelGraph(1, true); // T in °F
+        QCOMPARE(files.PlotYMin, -328.0);
+        QCOMPARE(files.PlotYMax, 752.0);
+    }
+
+    void wholeFilePlotDrawsGapsWhereTheCellsAreNoReadings() {
+        // Issue 13: "Over", "Under" and "- - -" are gaps in the line, not zeros.
+        Rig rig;
+        recording::FileListWindow files(rig.state, rig.dialogs, {});
+        rig.graphs.attach(files);
+        QList<QByteArray> records;
+        for (int i = 0; i < 10; ++i) {
+            const QByteArray t1 = i == 4 ? "Over" : i == 5 ? "Under" : "50.0";
+            records.append(QByteArray::number(i + 1) + "\t2026/03/04 09:05:" +
+                           QByteArray::number(10 + i) + "\t" + t1 + "\t- - -\t- - -\t- - -\t");
+        }
+        files.showLines(std::make_shared<recording::DataFileLines>(fileText(records)));
+        files.setWindowTitle(QStringLiteral("run.4ch"));
+        files.Toolbar1_ButtonClick(QStringLiteral("Plot"));
+        graphs::FilePlotWindow* window = rig.graphs.filePlotWindow();
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Whole File - run.4ch"));
+        QCOMPARE(window->Graph->legend->itemCount(), 4);
+        QCOMPARE(window->channelGraph(0)->name(), QStringLiteral("T1 - K"));
+        QCOMPARE(window->channelGraph(1)->name(), QStringLiteral("T2 - J (no readings)"));
+        QCOMPARE(window->Graph->yAxis->label(), QStringLiteral("Celsius"));
+        const auto data = window->channelGraph(0)->data();
+        QCOMPARE(data->size(), 10);
+        QVERIFY(std::isnan((data->constBegin() + 4)->value));
+        QVERIFY(std::isnan((data->constBegin() + 5)->value));
+        QCOMPARE((data->constBegin() + 6)->value, 50.0);
+        // Drawn: a zero would be a line along 0 under the gap.
+        layOut(*window, *window->Graph);
+        QCustomPlot* graph = window->Graph;
+        graph->legend->setVisible(false); // its T1 entry is drawn in the trace colour
+        const double t0 = data->constBegin()->key;
+        graph->xAxis->setRange(t0 - 0.5, t0 + 9.5);
+        graph->yAxis->setRange(-10, 60);
+        graph->replot(QCustomPlot::rpImmediateRefresh);
+        const QImage image = graph->grab().toImage();
+        QCOMPARE(graphs::traceColor(0, graphs::GraphLook::Screen), QColor(0x38, 0xbd, 0xf8));
+        const auto column = [&](double t) {
+            return int(std::lround(graph->xAxis->coordToPixel(t)));
+        };
+        QVERIFY(columnHasCyan(image, column(t0 + 1.5)));
+        QVERIFY(columnHasCyan(image, column(t0 + 7.5)));
+        QVERIFY(!columnHasCyan(image, column(t0 + 4.5)));
+        QVERIFY(!columnHasCyan(image, column(t0 + 3.5)));
+        // The cursor reads the record under it.
+        window->Combo1_Click(1);
+        window->moveCursor(t0 + 4.2);
+        QCOMPARE(window->LblCursor->text(),
+                 QStringLiteral("2026/03/04 09:05:14\nT1:  -\nT2:  -\nT3:  -\nT4:  -"));
+        window->moveCursor(t0 + 0.9);
+        QVERIFY(window->LblCursor->text().startsWith(
+            QStringLiteral("2026/03/04 09:05:11\nT1:  50.0 °C")));
+    }
+
+    void histogramOfTheChosenColumn() {
+        Rig rig;
+        recording::FileListWindow files(rig.state, rig.dialogs, {});
+        rig.graphs.attach(files);
+        files.setHeading({"°F", "Date Time", "T1 - K", "T2 - J", "T3 - T", "T4 - E"});
+        QList<QByteArray> rows;
+        int n = 0;
+        for (const char* cell :
+             {"20.0", "20.1", "Over", "20.1", "20.3", "21.0", "- - -", "19.8", "20.5", "Under"})
+            rows.append(QByteArray::number(++n) + "\t2026/03/04 09:05:07\t1\t" + cell + "\t2\t3");
+        files.appendRows(rows);
+        rig.dialogs.answerMessage(QMessageBox::Ok);
+        files.Toolbar1_ButtonClick(QStringLiteral("Ln")); // no channel column chosen yet
+        QCOMPARE(rig.dialogs.callsOf(Kind::Message).size(), 1);
+        QVERIFY(!rig.graphs.histogramWindow());
+        files.GridN->setCol(3);
+        files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
+        graphs::HistogramWindow* window = rig.graphs.histogramWindow();
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Histogram - T2 - J"));
+        QCOMPARE(window->LblReadings->text(), QStringLiteral("7"));
+        QCOMPARE(window->LblNotReadings->text(), QStringLiteral("3"));
+        QCOMPARE(window->LblMinimum->text(), QStringLiteral("19.8 °F"));
+        QCOMPARE(window->LblMaximum->text(), QStringLiteral("21.0 °F"));
+        QCOMPARE(window->LblMean->text(), QStringLiteral("20.26 °F"));
+        QCOMPARE(window->LblDeviation->text(), QStringLiteral("0.40 °F"));
+        QCOMPARE(window->Graph->xAxis->label(), QStringLiteral("°F"));
+        QCOMPARE(window->Bars->data()->size(), 4);
+        QCOMPARE((window->Bars->data()->constBegin() + 1)->value, 4.0);
+    }
+
+    void panelChartClickAndGraphKeyOpenTheirWindows() {
+        test::FakeClock clock;
+        test::ScriptedSerialPort port(clock);
+        shared::RunState state;
+        test::ScriptedDialogs dialogs;
+        recording::MeterSession session(port, clock, state);
+        main_window::Panel panel(session, dialogs, QStringLiteral("/dev/pts/7"));
+        state.live.ProbePresent = {true, true, true, true};
+        state.live.TypeLetter = {"J", "K", "K", "K"};
+        for (int i = 1; i <= 3; ++i)
+            state.history.store(0, i, 20.0f + float(i), 70.0f + float(i));
+        state.recording.HistoryCount = 3;
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        widgets::StripChart* chart = panel.PicC->CWG[0];
+        chart->plot()->replot(QCustomPlot::rpImmediateRefresh);
+        QTest::mouseClick(chart->plot(), Qt::LeftButton, {}, chart->plot()->rect().center());
+        graphs::PlotWindow* plot = panel.graphWindows().plotWindow();
+        QVERIFY(plot);
+        QCOMPARE(plot->PlotTag, QStringLiteral("1°C"));
+        QCOMPARE(plot->PlotYMax, 1000.0);
+        QCOMPARE(plot->sample(2), 22.0f);
+
+        panel.Toolbar1_ButtonClick(QStringLiteral("Graph"));
+        QVERIFY(state.windows.GraphOpen);
+        QWidget* chartWindow = panel.findChild<QWidget*>(QStringLiteral("RealTimeSLM"));
+        QVERIFY(chartWindow);
+        panel.Toolbar1_ButtonClick(QStringLiteral("Graph"));
+        QCOMPARE(panel.findChildren<QWidget*>(QStringLiteral("RealTimeSLM")).size(), 1);
+        session.stop();
+    }
+};
+
+QTEST_MAIN(TestGraphWindow)
+#include "tst_graph_window.moc"

@@ -1,0 +1,272 @@
+// The real-time chart window on the fake clock: where it opens, the sweep
+// and its wraps, the Limit panel with its bounds, key filters and Enter,
+// closing by the user and by the rebuilt link, printing and saving.
+
+#include "graphs/ui/graph_windows.h"
+#include "graphs/ui/realtime_window.h"
+#include "graphs/ui/sweep_view.h"
+#include "recording/meter_session.h"
+#include "support/fake_clock.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_serial_port.h"
+
+#include <QFrame>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+using namespace quadtherm;
+using Kind = test::ScriptedDialogs::Kind;
+
+namespace {
+
+struct Rig {
+    test::FakeClock clock;
+    test::ScriptedSerialPort port{clock};
+    shared::RunState state;
+    test::ScriptedDialogs dialogs;
+    recording::MeterSession session{port, clock, state};
+    QWidget main;
+    graphs::GraphWindows graphs{session, dialogs, main};
+
+    Rig() { main.setGeometry(20, 40, 700, 400); }
+    // Opened with the "Graph" key and drawn.
+    graphs::RealTimeWindow& open() {
+        graphs.openRealTimeChart();
+        graphs::RealTimeWindow* window = graphs.realTimeWindow();
+        Q_ASSERT(window);
+        if (!QTest::qWaitForWindowExposed(window))
+            qWarning("the chart was not shown");
+        return *window;
+    }
+};
+
+} // namespace
+
+class TestRealTimeChart : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void opensBesideTheMainWindowOnceWhileOpen() {
+        Rig rig;
+        rig.main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.main));
+        graphs::RealTimeWindow& chart = rig.open();
+        QCOMPARE(chart.windowTitle(), QStringLiteral("Real Time Graph"));
+        QCOMPARE(chart.objectName(), QStringLiteral("RealTimeSLM"));
+        QVERIFY(rig.state.windows.GraphOpen);
+        const QRect main = rig.main.frameGeometry();
+        QCOMPARE(chart.frameGeometry().topLeft(), QPoint(main.x() + main.width(), main.y()));
+        rig.graphs.openRealTimeChart(); // a second click does nothing
+        QCOMPARE(rig.graphs.realTimeWindow(), &chart);
+        QCOMPARE(rig.main.findChildren<graphs::RealTimeWindow*>().size(), 1);
+    }
+
+    void frameIsDrawnWithTheScaleAndTheSweepRuns() {
+        Rig rig;
+        graphs::RealTimeWindow& chart = rig.open();
+        QVERIFY(chart.Timer1.isActive());
+        QCOMPARE(chart.chart().ChartMax, 130.0);
+        QCOMPARE(chart.chart().ChartMin, 30.0);
+        QCOMPARE(chart.chart().ChartStep(), 1.0f);
+        QCOMPARE(double(chart.chart().ChartWidth), chart.Surface->plottingArea().width());
+        rig.clock.run(5000);
+        QCOMPARE(chart.chart().ChartX(), 5.0);
+        // Resized: the frame fits the new width and the sweep goes on.
+        chart.resize(chart.width() + 100, chart.height());
+        QCoreApplication::processEvents();
+        QCOMPARE(double(chart.chart().ChartWidth), chart.Surface->plottingArea().width());
+        QVERIFY(chart.Timer1.isActive());
+        QCOMPARE(chart.chart().ChartX(), 5.0);
+    }
+
+    void sixtyCountsWrapOnceAMinuteAndPrintTheTime() {
+        Rig rig;
+        graphs::RealTimeWindow& chart = rig.open();
+        chart.Toolbar1_ButtonClick(QStringLiteral("Limit"));
+        chart.TxtCounts->setText(QStringLiteral("60"));
+        chart.CmdOK->click();
+        QVERIFY(!chart.PMessage->isVisible());
+        QVERIFY(chart.Timer1.isActive());
+        QStringList wrapTimes;
+        for (int minute = 1; minute <= 3; ++minute) {
+            rig.clock.run(59000);
+            QCOMPARE(chart.wraps(), minute - 1);
+            rig.clock.run(1000);
+            QCOMPARE(chart.wraps(), minute);
+            QCOMPARE(chart.Surface->wrapTime(),
+                     rig.clock.now().toString(QStringLiteral("hh:mm:ss")));
+            wrapTimes.append(chart.Surface->wrapTime());
+        }
+        // The fake clock starts at 09:05:07.
+        QCOMPARE(wrapTimes, (QStringList{"09:06:07", "09:07:07", "09:08:07"}));
+    }
+
+    void limitPanelShowsTheSweepAndStopsIt() {
+        Rig rig;
+        graphs::RealTimeWindow& chart = rig.open();
+        chart.Toolbar1_ButtonClick(QStringLiteral("Limit"));
+        QVERIFY(chart.PMessage->isVisible());
+        QVERIFY(!chart.Timer1.isActive());
+        QCOMPARE(chart.TxtMax->text(), QStringLiteral("130"));
+        QCOMPARE(chart.TxtMin->text(), QStringLiteral("30"));
+        QCOMPARE(chart.TxtCounts->text(),
+                 QString::number(std::lround(chart.Surface->plottingArea().width())));
+        const double x = chart.chart().ChartX();
+        rig.clock.run(5000);
+        QCOMPARE(chart.chart().ChartX(), x);
+    }
+
+    void limitPanelBounds_data() {
+        QTest::addColumn<QString>("max");
+        QTest::addColumn<QString>("min");
+        QTest::addColumn<QString>("counts");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<double>("chartMax");
+        QTest::addColumn<double>("chartMin");
+        const QString value = QStringLiteral("30 <= Value <= 130, try again!");
+        const QString counts = QStringLiteral("10 <= Counts <= 864000, try again!");
+        QTest::newRow("30 and 130") << "130"
+                                    << "30"
+                                    << "100" << QString() << 130.0 << 30.0;
+        QTest::newRow("Max 131") << "131"
+                                 << "30"
+                                 << "100" << value << 130.0 << 30.0;
+        QTest::newRow("Min 29") << "130"
+                                << "29"
+                                << "100" << value << 130.0 << 30.0;
+        QTest::newRow("Min = Max") << "70"
+                                   << "70"
+                                   << "100" << value << 130.0 << 30.0;
+        QTest::newRow("Counts 9") << "120"
+                                  << "40"
+                                  << "9" << counts << 120.0 << 40.0;
+        QTest::newRow("Counts 864001") << "120"
+                                       << "40"
+                                       << "864001" << counts << 120.0 << 40.0;
+    }
+    void limitPanelBounds() {
+        QFETCH(QString, max);
+        QFETCH(QString, min);
+        QFETCH(QString, counts);
+        QFETCH(QString, message);
+        QFETCH(double, chartMax);
+        QFETCH(double, chartMin);
+        Rig rig;
+        graphs::RealTimeWindow& chart = rig.open();
+        chart.Toolbar1_ButtonClick(QStringLiteral("Limit"));
+        chart.TxtMax->setText(max);
+        chart.TxtMin->setText(min);
+        chart.TxtCounts->setText(counts);
+        if (!message.isEmpty())
+            rig.dialogs.answerMessage(QMessageBox::Ok);
+        chart.CmdOK_Click();
+        const auto calls = rig.dialogs.callsOf(Kind::Message);
+        QCOMPARE(calls.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty())
+            QCOMPARE(calls[0].text, message);
+        // A refusal leaves the panel open and the sweep stopped.
+        QCOMPARE(chart.PMessage->isVisible(), !message.isEmpty());
+        QCOMPARE(chart.Timer1.isActive(), message.isEmpty());
+        QCOMPARE(chart.chart().ChartMax, chartMax);
+        QCOMPARE(chart.chart().ChartMin, chartMin);
+        if (message.isEmpty())
+            QCOMPARE(chart.chart().counts(), 100);
+        QVERIFY(rig.dialogs.unexpectedCalls().isEmpty());
+    }
+
+    void keyFiltersAndEnterWalkThroughThePanel() {
+        Rig rig;
+        graphs::RealTimeWindow& chart = rig.open();
+        QApplication::setActiveWindow(&chart);
+        chart.Toolbar1_ButtonClick(QStringLiteral("Limit"));
+        for (QLineEdit* box : {chart.TxtMax, chart.TxtMin, chart.TxtCounts})
+            box->clear();
+        QTest::keyClicks(chart.TxtMax, QStringLiteral("1a2 0,"));
+        QCOMPARE(chart.TxtMax->text(), QStringLiteral("120"));
+        QTest::keyClicks(chart.TxtMin, QStringLiteral("-4x.5"));
+        QCOMPARE(chart.TxtMin->text(), QStringLiteral("-4.5"));
+        chart.TxtMin->clear();
+        QTest::keyClicks(chart.TxtMin, QStringLiteral("40"));
+        QTest::keyClicks(chart.TxtCounts, QStringLiteral("6a-.0"));
+        QCOMPARE(chart.TxtCounts->text(), QStringLiteral("60"));
+        chart.TxtCounts->insert(QStringLiteral("1.5")); // pasted: refused whole
+        QCOMPARE(chart.TxtCounts->text(), QStringLiteral("60"));
+        QTest::keyClick(chart.TxtCounts, Qt::Key_Backspace);
+        QCOMPARE(chart.TxtCounts->text(), QStringLiteral("6"));
+        QTest::keyClick(chart.TxtCounts, Qt::Key_0);
+
+        chart.TxtMax->setFocus();
+        QTest::keyClick(chart.TxtMax, Qt::Key_Return);
+        QVERIFY(chart.TxtMin->hasFocus());
+        QTest::keyClick(chart.TxtMin, Qt::Key_Enter);
+        QVERIFY(chart.TxtCounts->hasFocus());
+        QVERIFY(chart.PMessage->isVisible());
+        QTest::keyClick(chart.TxtCounts, Qt::Key_Return); // applies the panel
+        QVERIFY(!chart.PMessage->isVisible());
+        QCOMPARE(chart.chart().ChartMax, 120.0);
+        QCOMPARE(chart.chart().ChartMin, 40.0);
+        QCOMPARE(chart.chart().counts(), 60);
+        QVERIFY(rig.dialogs.callsOf(Kind::Message).isEmpty());
+    }
+
+    void closingClearsGraphOpenAndTheRebuiltLinkClosesIt() {
+        Rig rig;
+        graphs::RealTimeWindow* chart = &rig.open();
+        QPointer<graphs::RealTimeWindow> watched = chart;
+        chart->close();
+        QVERIFY(!rig.state.windows.GraphOpen);
+        QTRY_VERIFY(!watched);
+        rig.graphs.openRealTimeChart();
+        QVERIFY(rig.state.windows.GraphOpen);
+        watched = rig.graphs.realTimeWindow();
+        QVERIFY(watched);
+        Q_EMIT rig.session.liveWindowsClosing();
+        QVERIFY(!rig.state.windows.GraphOpen);
+        QTRY_VERIFY(!watched);
+        rig.graphs.openRealTimeChart(); // and "Graph" opens it again
+        QVERIFY(rig.graphs.realTimeWindow());
+    }
+
+    void printingHidesTheToolbarAndPrintsTheFrame() {
+        QVERIFY(m_dir.isValid());
+        Rig rig;
+        graphs::RealTimeWindow& chart = rig.open();
+        const QString pdf = m_dir.filePath(QStringLiteral("chart.pdf"));
+        bool hiddenWhilePrinting = false;
+        rig.dialogs.whileOpen = [&](Kind kind) {
+            if (kind == Kind::Print)
+                hiddenWhilePrinting = chart.Toolbar1->isHidden();
+        };
+        rig.dialogs.answerPrint(true, [pdf](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+        });
+        const double width = chart.chart().ChartWidth;
+        chart.Toolbar1_ButtonClick(QStringLiteral("Print"));
+        QVERIFY(hiddenWhilePrinting);
+        QVERIFY(!chart.Toolbar1->isHidden());
+        QCOMPARE(double(chart.chart().ChartWidth), width); // no resize on the way
+        QProcess tool;
+        tool.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(tool.waitForFinished(30000));
+        const QString text = QString::fromUtf8(tool.readAllStandardOutput());
+        for (const char* label : {"dB", "130", "30"})
+            QVERIFY2(text.contains(QLatin1String(label)), label);
+
+        const QString png = m_dir.filePath(QStringLiteral("chart.png"));
+        rig.dialogs.answerSave(png);
+        chart.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QVERIFY(!QImage(png).isNull());
+        QVERIFY(rig.dialogs.unexpectedCalls().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRealTimeChart)
+#include "tst_realtime_chart.moc"
