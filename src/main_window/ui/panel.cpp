@@ -6,6 +6,8 @@
 #include "main_window/power_off.h"
 #include "main_window/ui/alarm_range.h"
 #include "main_window/ui/power_off_list.h"
+#include "main_window/ui/recording_commands.h"
+#include "main_window/ui/status_bar.h"
 #include "main_window/ui/unit_panel.h"
 #include "meter_link/port_numbering.h"
 #include "recording/ui/file_list_window.h"
@@ -31,18 +33,6 @@ namespace {
 // Client area 14385 × 7320 twips at 15 twips a pixel.
 constexpr QSize kDefaultSize(959, 488);
 const QString kCaption = QStringLiteral("Panel  V7.4");
-
-class ClickLabel : public QLabel {
-public:
-    ClickLabel(std::function<void()> onClick, QWidget* parent)
-        : QLabel(parent), m_onClick(std::move(onClick)) {}
-
-protected:
-    void mousePressEvent(QMouseEvent*) override { m_onClick(); }
-
-private:
-    std::function<void()> m_onClick;
-};
 
 } // namespace
 
@@ -88,7 +78,13 @@ Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QS
     panels->addWidget(PicC);
     panels->addWidget(PicF);
     column->addLayout(panels, 1);
-    column->addWidget(buildStatusBar(m_central));
+    m_statusBar = new StatusBar(m_central);
+    LblCOM = m_statusBar->LblCOM;
+    LblRec = m_statusBar->LblRec;
+    LblCount = m_statusBar->LblCount;
+    LblFileName = m_statusBar->LblFileName;
+    connect(m_statusBar, &StatusBar::portLabelClicked, this, &Panel::LblCOM_Click);
+    column->addWidget(m_statusBar);
     setCentralWidget(m_central);
 
     std::vector<widgets::ToolbarButton> buttons;
@@ -98,6 +94,8 @@ Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QS
                                        [this](const QString& key) { Toolbar1_ButtonClick(key); });
     gateKeys(Toolbar1);
     addToolBar(Qt::TopToolBarArea, Toolbar1);
+    m_recording = std::make_unique<RecordingCommands>(session, dialogs, this, *m_statusBar,
+                                                      toolbarAction(QStringLiteral("Save")));
 
     // The pop-ups float over the channel cards, as panels of the window.
     PicAlmRange = new AlarmRangePanel(
@@ -125,38 +123,15 @@ Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QS
         setUpDisplays();
     });
     connect(&m_session, &recording::MeterSession::cycleRun, this, &Panel::showCycle);
-    connect(&m_session, &recording::MeterSession::recordingEnded, this, &Panel::recordingEnded);
+    connect(&m_session, &recording::MeterSession::recordingEnded, this,
+            [this](recording::RecordingEnd why, const QString& error) {
+                m_recording->ended(why, error);
+            });
     connectGraphs();
 }
 
 Panel::~Panel() {
     m_session.stop();
-}
-
-QWidget* Panel::buildStatusBar(QWidget* parent) {
-    auto* bar = new QWidget(parent);
-    bar->setObjectName(QStringLiteral("bottomBar"));
-    bar->setAttribute(Qt::WA_StyledBackground);
-    LblCOM = new ClickLabel([this] { LblCOM_Click(); }, bar);
-    LblCOM->setObjectName(QStringLiteral("LblCOM"));
-    LblCOM->setProperty("linkUp", false);
-    LblCOM->setToolTip(tr("Serial port of the meter"));
-    LblRec = new QLabel(QStringLiteral("Rec."), bar);
-    LblRec->setObjectName(QStringLiteral("LblRec"));
-    LblRec->hide();
-    LblCount = new QLabel(bar);
-    LblCount->setObjectName(QStringLiteral("LblCount"));
-    LblFileName = new QLabel(bar);
-    LblFileName->setObjectName(QStringLiteral("LblFileName"));
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(10, 3, 10, 3);
-    row->setSpacing(10);
-    row->addWidget(LblCOM);
-    row->addStretch(1);
-    row->addWidget(LblRec);
-    row->addWidget(LblCount);
-    row->addWidget(LblFileName);
-    return bar;
 }
 
 void Panel::gateKeys(QToolBar* toolbar) {
@@ -214,14 +189,7 @@ void Panel::showCycle(const recording::ShownCycle& shown) {
     PicC->showCycle(shown.c);
     PicF->showCycle(shown.f);
     const auto& recording = m_state.recording;
-    if (recording.RecordingActive) {
-        LblCount->setText(QString::number(recording.RecordedCount));
-        LblRec->setText(QStringLiteral("Rec"));
-    } else {
-        LblFileName->clear();
-        LblCount->clear();
-        LblRec->clear();
-    }
+    m_statusBar->showRecordCount(recording.RecordingActive, recording.RecordedCount);
     if (m_state.windows.ListOpen && m_list) {
         shared::PerChannel<QString> texts;
         for (int k = 0; k < shared::kChannels; ++k)
@@ -250,11 +218,9 @@ void Panel::setUpDisplays() {
 }
 
 void Panel::showLink(bool up) {
-    LblCOM->setText(up ? meter_link::linkLabel(m_state.link.PortNumber, m_deviceLabel)
-                       : QStringLiteral("No COM"));
-    LblCOM->setProperty("linkUp", up);
-    LblCOM->style()->unpolish(LblCOM);
-    LblCOM->style()->polish(LblCOM);
+    m_statusBar->showLink(up ? meter_link::linkLabel(m_state.link.PortNumber, m_deviceLabel)
+                             : QStringLiteral("No COM"),
+                          up);
     if (!up) {
         PicC->clearReadings();
         PicF->clearReadings();
@@ -318,6 +284,10 @@ void Panel::alarmKey() {
     PicAlmRange->setVisible(!PicAlmRange->isVisible());
     PicAlmRange->refill();
     placePopups();
+}
+
+void Panel::saveKey() {
+    m_recording->saveKey();
 }
 
 void Panel::powerOffKey() {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "main_window/ui/recording_commands.h"
 #include "main_window/ui/sampling_commands.h"
 #include "recording/meter_session.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -36,6 +38,7 @@ namespace quadtherm::main_window {
 
 class AlarmRangePanel;
 class PowerOffList;
+class StatusBar;
 class UnitPanel;
 
 // The main window, a view of the meter session: the four channels in a °C
@@ -92,7 +95,6 @@ private:
     };
     static const std::vector<Key>& keys();
 
-    QWidget* buildStatusBar(QWidget* parent);
     void placePopups();
     // Hands the clicks of a window's toolbar to the session's command gate.
     void gateKeys(QToolBar* toolbar);
@@ -103,11 +105,9 @@ private:
     void setUpChannelDisplay(int k);
     void setUpDisplays();
     void showCycle(const recording::ShownCycle& shown);
-    void recordingEnded(recording::RecordingEnd why, const QString& error);
 
     // The toolbar's commands.
     void saveKey();
-    void startRecording();
     void openDataFile();
     void sampling() { m_sampling.run(); }
     void openList();
@@ -131,8 +131,10 @@ private:
     widgets::UserDialogs& m_dialogs;
     QString m_deviceLabel;
     SamplingCommands m_sampling;
+    std::unique_ptr<RecordingCommands> m_recording;
     logger_memory::LoggerCommands* m_logger = nullptr;
     QWidget* m_central = nullptr;
+    StatusBar* m_statusBar = nullptr;
     int m_displaySetUps = 0;
     QPointer<recording::ListWindow> m_list;
     QPointer<recording::FileListWindow> m_fileList;

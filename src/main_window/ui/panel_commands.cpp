@@ -1,5 +1,4 @@
-// The main window's toolbar commands that record, open data files, set the
-// sampling intervals and open the live list.
+// The main window's toolbar commands that open data files and the live list.
 
 #include "main_window/ui/panel.h"
 #include "main_window/ui/unit_panel.h"
@@ -25,48 +24,6 @@ namespace {
 using Icon = widgets::UserDialogs::Icon;
 
 } // namespace
-
-void Panel::saveKey() {
-    if (m_state.recording.RecordingActive)
-        m_session.stopRecording();
-    else
-        startRecording();
-}
-
-void Panel::startRecording() {
-    if (!recording::runSaveDialog(m_dialogs, this, m_state.recording))
-        return;
-    QString error;
-    if (!m_session.startRecording(m_state.recording.SaveFilePath, &error)) {
-        m_dialogs.message(this, error, {}, Icon::Critical);
-        return;
-    }
-    LblFileName->setText(QFileInfo(m_state.recording.SaveFilePath).fileName());
-    if (QAction* save = toolbarAction(QStringLiteral("Save"))) {
-        save->setIcon(widgets::toolbarImage(16));
-        save->setToolTip(QStringLiteral("Stop Recording"));
-    }
-    LblRec->setText(QStringLiteral("Rec."));
-    LblRec->show();
-}
-
-void Panel::recordingEnded(recording::RecordingEnd why, const QString& error) {
-    if (QAction* save = toolbarAction(QStringLiteral("Save"))) {
-        save->setIcon(widgets::toolbarImage(1));
-        save->setToolTip(QStringLiteral("Save As"));
-    }
-    LblRec->hide();
-    LblCount->clear();
-    LblFileName->clear();
-    if (why != recording::RecordingEnd::WriteFailed)
-        return;
-    // The message waits for the cycle to end: a box opened inside it would
-    // hold the live tick the cycle may have interrupted.
-    m_session.later([this, error] {
-        m_dialogs.message(this, QStringLiteral("Recording stopped.\r\n%1").arg(error), {},
-                          Icon::Critical);
-    });
-}
 
 void Panel::openDataFile() {
     if (m_loadingFile)

@@ -1,0 +1,72 @@
+#include "main_window/ui/status_bar.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
+
+namespace quadtherm::main_window {
+
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("bottomBar"));
+    setAttribute(Qt::WA_StyledBackground);
+    LblCOM = new QLabel(this);
+    LblCOM->setObjectName(QStringLiteral("LblCOM"));
+    LblCOM->setProperty("linkUp", false);
+    LblCOM->setToolTip(tr("Serial port of the meter"));
+    LblCOM->installEventFilter(this);
+    LblRec = new QLabel(QStringLiteral("Rec."), this);
+    LblRec->setObjectName(QStringLiteral("LblRec"));
+    LblRec->hide();
+    LblCount = new QLabel(this);
+    LblCount->setObjectName(QStringLiteral("LblCount"));
+    LblFileName = new QLabel(this);
+    LblFileName->setObjectName(QStringLiteral("LblFileName"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(10, 3, 10, 3);
+    row->setSpacing(10);
+    row->addWidget(LblCOM);
+    row->addStretch(1);
+    row->addWidget(LblRec);
+    row->addWidget(LblCount);
+    row->addWidget(LblFileName);
+}
+
+void StatusBar::showLink(const QString& text, bool up) {
+    LblCOM->setText(text);
+    // The style sheet colours the label by this property.
+    LblCOM->setProperty("linkUp", up);
+    LblCOM->style()->unpolish(LblCOM);
+    LblCOM->style()->polish(LblCOM);
+}
+
+void StatusBar::recordingStarted(const QString& fileName) {
+    LblFileName->setText(fileName);
+    LblRec->setText(QStringLiteral("Rec."));
+    LblRec->show();
+}
+
+void StatusBar::recordingEnded() {
+    LblRec->hide();
+    LblCount->clear();
+    LblFileName->clear();
+}
+
+void StatusBar::showRecordCount(bool recording, qint64 count) {
+    if (recording) {
+        LblCount->setText(QString::number(count));
+        LblRec->setText(QStringLiteral("Rec"));
+    } else {
+        LblFileName->clear();
+        LblCount->clear();
+        LblRec->clear();
+    }
+}
+
+bool StatusBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == LblCOM && event->type() == QEvent::MouseButtonPress)
+        Q_EMIT portLabelClicked();
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quadtherm::main_window

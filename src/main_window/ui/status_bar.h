@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+namespace quadtherm::main_window {
+
+// The main window's bottom bar: the port label `LblCOM` (a click on it
+// toggles the window's caption) and the recording indicators `LblRec`,
+// `LblCount` and `LblFileName`.
+class StatusBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatusBar(QWidget* parent = nullptr);
+
+    // The link's label: the port while it is up, "No COM" while it is rebuilt.
+    void showLink(const QString& text, bool up);
+    // A recording to the file started, or ended.
+    void recordingStarted(const QString& fileName);
+    void recordingEnded();
+    // After each recording cycle: the records written so far, or nothing
+    // while no recording runs.
+    void showRecordCount(bool recording, qint64 count);
+
+    QLabel* LblCOM = nullptr;
+    QLabel* LblRec = nullptr;
+    QLabel* LblCount = nullptr;
+    QLabel* LblFileName = nullptr;
+
+Q_SIGNALS:
+    void portLabelClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+} // namespace quadtherm::main_window
