@@ -5,11 +5,14 @@
 #include "logger_memory/memory_download.h"
 #include "sim/simulated_meter.h"
 #include "support/cli_process.h"
+#include "support/test_suite.h"
 
 #include <QDirIterator>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+
+namespace tst_cli {
 
 using namespace quadtherm::test;
 namespace logger_memory = quadtherm::logger_memory;
@@ -267,5 +270,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCli)
+QUADTHERM_TEST_SUITE(TestCli, Core)
+
+} // namespace tst_cli
+
 #include "tst_cli.moc"

@@ -4,11 +4,14 @@
 #include "logger_memory/memory_download.h"
 #include "sim/simulated_meter.h"
 #include "support/cli_process.h"
+#include "support/test_suite.h"
 
 #include <QDirIterator>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+
+namespace tst_cli_blocked_output {
 
 using namespace quadtherm::test;
 namespace logger_memory = quadtherm::logger_memory;
@@ -43,5 +46,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCliBlockedOutput)
+QUADTHERM_TEST_SUITE(TestCliBlockedOutput, Core)
+
+} // namespace tst_cli_blocked_output
+
 #include "tst_cli_blocked_output.moc"

@@ -10,12 +10,15 @@
 #include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+
+namespace tst_clock_window {
 
 using namespace quadtherm;
 using clock_keypad::Setup;
@@ -400,5 +403,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestClockWindow)
+QUADTHERM_TEST_SUITE(TestClockWindow, Gui)
+
+} // namespace tst_clock_window
+
 #include "tst_clock_window.moc"

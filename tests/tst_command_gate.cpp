@@ -1,12 +1,15 @@
 // The gate between the user's commands and the waits of the live tick and
 // of the exchanges with the meter.
 
-#include "recording/command_gate.h"
 #include "meter_link/meter_protocol.h"
+#include "recording/command_gate.h"
 #include "support/fake_clock.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 
 #include <QTest>
+
+namespace tst_command_gate {
 
 using namespace quadtherm;
 using recording::CommandGate;
@@ -92,5 +95,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCommandGate)
+QUADTHERM_TEST_SUITE(TestCommandGate, Core)
+
+} // namespace tst_command_gate
+
 #include "tst_command_gate.moc"

@@ -3,6 +3,7 @@
 
 #include "recording/data_file.h"
 #include "recording/data_file_writer.h"
+#include "support/test_suite.h"
 #include "widgets/grid.h"
 
 #include <QTemporaryDir>
@@ -13,6 +14,8 @@
 #include <csignal>
 
 #include <sys/stat.h>
+
+namespace tst_data_file {
 
 using namespace quadtherm;
 
@@ -311,5 +314,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestDataFile)
+QUADTHERM_TEST_SUITE(TestDataFile, Gui)
+
+} // namespace tst_data_file
+
 #include "tst_data_file.moc"

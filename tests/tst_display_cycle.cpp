@@ -2,8 +2,11 @@
 // channel shows and charts, and the history.
 
 #include "recording/display_cycle.h"
+#include "support/test_suite.h"
 
 #include <QTest>
+
+namespace tst_display_cycle {
 
 using namespace quadtherm;
 using recording::AlarmShow;
@@ -159,5 +162,8 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDisplayCycle)
+QUADTHERM_TEST_SUITE(TestDisplayCycle, Core)
+
+} // namespace tst_display_cycle
+
 #include "tst_display_cycle.moc"

@@ -11,6 +11,7 @@
 #include "graphs/track_mode.h"
 #include "graphs/type_scale.h"
 #include "recording/file_column.h"
+#include "support/test_suite.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -19,12 +20,14 @@
 #include <cmath>
 #include <numeric>
 
+Q_DECLARE_METATYPE(quadtherm::graphs::LimitOutcome)
+Q_DECLARE_METATYPE(quadtherm::graphs::TrackMode)
+
+namespace tst_graph_rules {
+
 using namespace quadtherm;
 using graphs::LimitOutcome;
 using graphs::TrackMode;
-
-Q_DECLARE_METATYPE(graphs::LimitOutcome)
-Q_DECLARE_METATYPE(graphs::TrackMode)
 
 namespace {
 
@@ -579,5 +582,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestGraphRules)
+QUADTHERM_TEST_SUITE(TestGraphRules, Core)
+
+} // namespace tst_graph_rules
+
 #include "tst_graph_rules.moc"

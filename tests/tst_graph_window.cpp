@@ -17,6 +17,7 @@
 #include "support/fake_clock.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 #include "widgets/grid.h"
 #include "widgets/numeric_edit.h"
 #include "widgets/strip_chart.h"
@@ -35,6 +36,8 @@
 #include <sys/stat.h>
 
 #include <cmath>
+
+namespace tst_graph_window {
 
 using namespace quadtherm;
 using Kind = test::ScriptedDialogs::Kind;
@@ -721,5 +724,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestGraphWindow)
+QUADTHERM_TEST_SUITE(TestGraphWindow, Gui)
+
+} // namespace tst_graph_window
+
 #include "tst_graph_window.moc"

@@ -1,3 +1,4 @@
+#include "support/test_suite.h"
 #include "widgets/grid.h"
 #include "widgets/grid_model.h"
 
@@ -6,6 +7,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+
+namespace tst_grid {
 
 using quadtherm::widgets::Grid;
 
@@ -262,5 +265,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestGrid)
+QUADTHERM_TEST_SUITE(TestGrid, Gui)
+
+} // namespace tst_grid
+
 #include "tst_grid.moc"

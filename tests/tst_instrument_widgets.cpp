@@ -1,3 +1,4 @@
+#include "support/test_suite.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/knob_scale.h"
 #include "widgets/numeric_edit.h"
@@ -10,6 +11,8 @@
 
 #include <cmath>
 #include <limits>
+
+namespace tst_instrument_widgets {
 
 using namespace quadtherm::widgets;
 
@@ -353,5 +356,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestInstrumentWidgets)
+QUADTHERM_TEST_SUITE(TestInstrumentWidgets, Gui)
+
+} // namespace tst_instrument_widgets
+
 #include "tst_instrument_widgets.moc"

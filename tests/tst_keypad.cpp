@@ -15,6 +15,7 @@
 #include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 #include "widgets/keypad_images.h"
 
 #include <QApplication>
@@ -22,12 +23,14 @@
 #include <QLabel>
 #include <QTest>
 
+Q_DECLARE_METATYPE(quadtherm::widgets::KeyPicture)
+
+namespace tst_keypad {
+
 using namespace quadtherm;
 using clock_keypad::Buttons;
 using clock_keypad::KeypadKey;
 using widgets::KeyPicture;
-
-Q_DECLARE_METATYPE(widgets::KeyPicture)
 
 namespace {
 
@@ -411,5 +414,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestKeypad)
+QUADTHERM_TEST_SUITE(TestKeypad, Gui)
+
+} // namespace tst_keypad
+
 #include "tst_keypad.moc"

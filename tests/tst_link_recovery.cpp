@@ -1,12 +1,13 @@
 // The live link in real time: against the in-process simulated meter, and
 // through a pseudo-terminal whose adapter is pulled out and plugged back.
 
-#include "recording/live_tick.h"
 #include "meter_link/meter_protocol.h"
 #include "meter_link/qt_serial_port.h"
+#include "recording/live_tick.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/meter_sim_process.h"
+#include "support/test_suite.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -14,6 +15,8 @@
 #include <QTimer>
 
 #include <utility>
+
+namespace tst_link_recovery {
 
 using namespace quadtherm;
 
@@ -113,5 +116,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLinkRecovery)
+QUADTHERM_TEST_SUITE(TestLinkRecovery, Core)
+
+} // namespace tst_link_recovery
+
 #include "tst_link_recovery.moc"

@@ -9,6 +9,7 @@
 #include "shared/clock.h"
 #include "shared/run_state.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_suite.h"
 #include "widgets/grid.h"
 
 #include <QDir>
@@ -16,6 +17,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace tst_list_windows {
 
 using namespace quadtherm;
 using Kind = test::ScriptedDialogs::Kind;
@@ -288,5 +291,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestListWindows)
+QUADTHERM_TEST_SUITE(TestListWindows, Gui)
+
+} // namespace tst_list_windows
+
 #include "tst_list_windows.moc"

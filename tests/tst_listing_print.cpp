@@ -1,11 +1,12 @@
 // The printed listing of a saved file: its line layout, and what reaches
 // paper, printed to PDF and read back character by character.
 
+#include "recording/listing_text.h"
 #include "recording/ui/file_list_window.h"
 #include "recording/ui/listing_printer.h"
-#include "recording/listing_text.h"
 #include "shared/run_state.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_suite.h"
 #include "widgets/grid.h"
 
 #include <QPrinter>
@@ -14,6 +15,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace tst_listing_print {
 
 using namespace quadtherm;
 using Kind = test::ScriptedDialogs::Kind;
@@ -186,5 +189,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestListingPrint)
+QUADTHERM_TEST_SUITE(TestListingPrint, Gui)
+
+} // namespace tst_listing_print
+
 #include "tst_listing_print.moc"

@@ -1,10 +1,13 @@
 #include "meter_link/frame_scanner.h"
 #include "meter_link/live_reading.h"
 #include "shared/reading_text.h"
+#include "support/test_suite.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
+
+namespace tst_live_reading {
 
 using namespace quadtherm;
 using meter_link::DecodeFrame;
@@ -260,5 +263,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLiveReading)
+QUADTHERM_TEST_SUITE(TestLiveReading, Core)
+
+} // namespace tst_live_reading
+
 #include "tst_live_reading.moc"

@@ -13,6 +13,7 @@
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_suite.h"
 #include "widgets/grid.h"
 
 #include <QElapsedTimer>
@@ -27,6 +28,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+namespace tst_logger_windows {
 
 using namespace quadtherm;
 using Kind = test::ScriptedDialogs::Kind;
@@ -693,5 +696,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestLoggerWindows)
+QUADTHERM_TEST_SUITE(TestLoggerWindows, Gui)
+
+} // namespace tst_logger_windows
+
 #include "tst_logger_windows.moc"

@@ -9,8 +9,11 @@
 #include "support/fake_clock.h"
 #include "support/meter_bytes.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 
 #include <QTest>
+
+namespace tst_memory_decoding {
 
 using namespace quadtherm;
 using namespace quadtherm::logger_memory;
@@ -30,7 +33,7 @@ struct SetImage {
 
     // Marker, flags, types, offsets, start, interval, 24-bit count, records.
     QByteArray bytes() const {
-        QByteArray out = ::bytes({0x00, 0x55, 0xAA, 0x00, flags});
+        QByteArray out = test::bytes({0x00, 0x55, 0xAA, 0x00, flags});
         for (int t : types)
             out.append(char(t));
         for (int o : offsets)
@@ -39,7 +42,7 @@ struct SetImage {
             out.append(char(f));
         out.append(char(interval));
         const int n = count >= 0 ? count : int(records.size());
-        out += ::bytes({(n >> 16) & 0xFF, (n >> 8) & 0xFF, n & 0xFF});
+        out += test::bytes({(n >> 16) & 0xFF, (n >> 8) & 0xFF, n & 0xFF});
         for (const QByteArray& r : records)
             out += r;
         return out;
@@ -631,5 +634,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMemoryDecoding)
+QUADTHERM_TEST_SUITE(TestMemoryDecoding, Core)
+
+} // namespace tst_memory_decoding
+
 #include "tst_memory_decoding.moc"

@@ -2,9 +2,12 @@
 #include "support/fake_clock.h"
 #include "support/meter_bytes.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 
 #include <QTest>
 #include <QTimer>
+
+namespace tst_meter_protocol {
 
 using namespace quadtherm;
 using meter_link::MeterProtocol;
@@ -460,5 +463,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMeterProtocol)
+QUADTHERM_TEST_SUITE(TestMeterProtocol, Core)
+
+} // namespace tst_meter_protocol
+
 #include "tst_meter_protocol.moc"

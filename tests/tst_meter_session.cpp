@@ -7,12 +7,15 @@
 #include "support/fake_clock.h"
 #include "support/meter_bytes.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 
 #include <QBuffer>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <map>
+
+namespace tst_meter_session {
 
 using namespace quadtherm;
 using recording::MeterSession;
@@ -156,5 +159,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMeterSession)
+QUADTHERM_TEST_SUITE(TestMeterSession, Core)
+
+} // namespace tst_meter_session
+
 #include "tst_meter_session.moc"

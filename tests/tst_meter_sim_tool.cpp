@@ -1,11 +1,14 @@
 // End to end through a real pseudo-terminal: quadtherm-meter-sim as a user's
 // serial adapter would present it.
 #include "support/meter_sim_process.h"
+#include "support/test_suite.h"
 
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+namespace tst_meter_sim_tool {
 
 using quadtherm::test::MeterSimProcess;
 
@@ -99,5 +102,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMeterSimTool)
+QUADTHERM_TEST_SUITE(TestMeterSimTool, Core)
+
+} // namespace tst_meter_sim_tool
+
 #include "tst_meter_sim_tool.moc"

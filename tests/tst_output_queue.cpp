@@ -2,6 +2,7 @@
 // reading never holds up whoever pushes (issue 9).
 
 #include "shared/output_queue.h"
+#include "support/test_suite.h"
 
 #include <QTest>
 
@@ -9,6 +10,8 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace tst_output_queue {
 
 using quadtherm::shared::OutputQueue;
 
@@ -104,5 +107,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestOutputQueue)
+QUADTHERM_TEST_SUITE(TestOutputQueue, Core)
+
+} // namespace tst_output_queue
+
 #include "tst_output_queue.moc"

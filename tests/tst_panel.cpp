@@ -12,6 +12,7 @@
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_suite.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"
 #include "widgets/strip_chart.h"
@@ -25,6 +26,8 @@
 #include <QTest>
 
 #include <qcustomplot.h>
+
+namespace tst_panel {
 
 using namespace quadtherm;
 
@@ -324,5 +327,8 @@ private slots:
     void cleanupTestCase() { panel().close(); }
 };
 
-QTEST_MAIN(TestPanel)
+QUADTHERM_TEST_SUITE(TestPanel, Gui)
+
+} // namespace tst_panel
+
 #include "tst_panel.moc"

@@ -12,6 +12,7 @@
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_suite.h"
 #include "widgets/grid.h"
 
 #include <QAction>
@@ -24,6 +25,8 @@
 #include <sys/stat.h>
 
 #include <csignal>
+
+namespace tst_panel_commands {
 
 using namespace quadtherm;
 using Kind = test::ScriptedDialogs::Kind;
@@ -389,5 +392,8 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPanelCommands)
+QUADTHERM_TEST_SUITE(TestPanelCommands, Gui)
+
+} // namespace tst_panel_commands
+
 #include "tst_panel_commands.moc"

@@ -11,6 +11,7 @@
 #include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"
 
@@ -19,6 +20,8 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace tst_panel_live {
 
 using namespace quadtherm;
 using Kind = test::ScriptedDialogs::Kind;
@@ -337,5 +340,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestPanelLive)
+QUADTHERM_TEST_SUITE(TestPanelLive, Gui)
+
+} // namespace tst_panel_live
+
 #include "tst_panel_live.moc"

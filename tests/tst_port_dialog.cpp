@@ -1,4 +1,5 @@
 #include "meter_link/ui/port_dialog.h"
+#include "support/test_suite.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+
+namespace tst_port_dialog {
 
 using quadtherm::meter_link::DetectedPort;
 using quadtherm::meter_link::PortDialog;
@@ -160,5 +163,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestPortDialog)
+QUADTHERM_TEST_SUITE(TestPortDialog, Gui)
+
+} // namespace tst_port_dialog
+
 #include "tst_port_dialog.moc"

@@ -1,8 +1,11 @@
 #include "meter_link/port_numbering.h"
+#include "support/test_suite.h"
 
 #include <QTest>
 
 #include <algorithm>
+
+namespace tst_port_numbering {
 
 using quadtherm::meter_link::DetectedPort;
 using quadtherm::meter_link::devicePathForPort;
@@ -140,5 +143,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPortNumbering)
+QUADTHERM_TEST_SUITE(TestPortNumbering, Core)
+
+} // namespace tst_port_numbering
+
 #include "tst_port_numbering.moc"

@@ -1,4 +1,5 @@
 #include "meter_link/qt_serial_port.h"
+#include "support/test_suite.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -7,6 +8,8 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+
+namespace tst_qt_serial_port {
 
 using quadtherm::meter_link::QtSerialPort;
 
@@ -176,5 +179,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestQtSerialPort)
+QUADTHERM_TEST_SUITE(TestQtSerialPort, Core)
+
+} // namespace tst_qt_serial_port
+
 #include "tst_qt_serial_port.moc"

@@ -9,6 +9,7 @@
 #include "support/fake_clock.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
 
 #include <QFrame>
 #include <QLineEdit>
@@ -18,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+
+namespace tst_realtime_chart {
 
 using namespace quadtherm;
 using Kind = test::ScriptedDialogs::Kind;
@@ -268,5 +271,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestRealTimeChart)
+QUADTHERM_TEST_SUITE(TestRealTimeChart, Gui)
+
+} // namespace tst_realtime_chart
+
 #include "tst_realtime_chart.moc"

@@ -2,6 +2,7 @@
 // recording that cannot be written stops and says why.
 
 #include "recording/recorder.h"
+#include "support/test_suite.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -11,6 +12,8 @@
 #include <map>
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+namespace tst_recorder {
 
 using namespace quadtherm;
 using recording::Recorder;
@@ -244,5 +247,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRecorder)
+QUADTHERM_TEST_SUITE(TestRecorder, Core)
+
+} // namespace tst_recorder
+
 #include "tst_recorder.moc"

@@ -1,10 +1,14 @@
 #include "sim/simulated_meter.h"
 #include "sim/simulated_serial_port.h"
+#include "support/meter_bytes.h"
+#include "support/test_suite.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 #include <initializer_list>
+
+namespace tst_simulated_meter {
 
 using quadtherm::sim::ManualReading;
 using quadtherm::sim::MeterMemory;
@@ -12,18 +16,12 @@ using quadtherm::sim::RecordSet;
 using quadtherm::sim::SimulatedMeter;
 using quadtherm::sim::SimulatedSerialPort;
 using quadtherm::sim::StoredRecord;
+using quadtherm::test::bytes;
 
 namespace {
 
 constexpr qint64 kMs = 1000;
 constexpr qint64 kSecond = 1000 * kMs;
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(quint8(v)));
-    return out;
-}
 
 // Where the first of two back-to-back frames starts, or -1.
 qsizetype frameStart(const QByteArray& line) {
@@ -519,5 +517,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSimulatedMeter)
+QUADTHERM_TEST_SUITE(TestSimulatedMeter, Core)
+
+} // namespace tst_simulated_meter
+
 #include "tst_simulated_meter.moc"

@@ -1,8 +1,11 @@
+#include "support/test_suite.h"
 #include "widgets/toolbar_icons.h"
 
 #include <QImage>
 #include <QPixmap>
 #include <QTest>
+
+namespace tst_toolbar_icons {
 
 using quadtherm::widgets::toolbarImage;
 
@@ -94,5 +97,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestToolbarIcons)
+QUADTHERM_TEST_SUITE(TestToolbarIcons, Gui)
+
+} // namespace tst_toolbar_icons
+
 #include "tst_toolbar_icons.moc"

@@ -1,8 +1,11 @@
 #include "support/scripted_dialogs.h"
+#include "support/test_suite.h"
 #include "widgets/user_dialogs.h"
 
 #include <QPrinter>
 #include <QTest>
+
+namespace tst_user_dialogs {
 
 using quadtherm::test::ScriptedDialogs;
 using quadtherm::widgets::UserDialogs;
@@ -74,5 +77,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestUserDialogs)
+QUADTHERM_TEST_SUITE(TestUserDialogs, Gui)
+
+} // namespace tst_user_dialogs
+
 #include "tst_user_dialogs.moc"

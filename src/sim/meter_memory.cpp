@@ -10,10 +10,6 @@ namespace {
 constexpr int kMaxTenths = 0x7FFF * 10 + 9;
 constexpr int kMinTenths = -(0x8000 * 10 + 9);
 
-char byteOf(int value) {
-    return char(quint8(value & 0xFF));
-}
-
 void appendTime(QByteArray& out, const MeterTime& t) {
     for (int field : {t.year, t.month, t.day, t.hour, t.minute, t.second})
         out.append(byteOf(field));

@@ -8,6 +8,11 @@
 
 namespace quadtherm::sim {
 
+// The low eight bits of `value` as one byte on the line.
+inline char byteOf(int value) {
+    return char(quint8(value & 0xFF));
+}
+
 // A date and time as the meter keeps it: the year within the century, every
 // field one binary byte. A clock that was never set has month 0 and day 0.
 struct MeterTime {

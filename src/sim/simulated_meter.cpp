@@ -19,10 +19,6 @@ constexpr qint64 kPartialRequestTimeoutUs = 100000;
 // length (1 to 4 channels) and a gap in the middle of the mask show up.
 constexpr std::array<int, 5> kDemoMasks = {0x0F, 0x05, 0x02, 0x0B, 0x0C};
 
-char byteOf(int value) {
-    return char(quint8(value & 0xFF));
-}
-
 QByteArray shortReply(int value) {
     QByteArray out;
     out.append('\x02');

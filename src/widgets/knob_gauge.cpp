@@ -1,6 +1,8 @@
 #include "widgets/knob_gauge.h"
 
 #include "widgets/knob_scale.h"
+#include "widgets/theme.h"
+#include "widgets/vector_icon.h"
 
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -24,18 +26,6 @@ constexpr int kMaxMajorTicks = 11;
 constexpr double kMargin = 1.5;
 // Closer to the centre than this the mouse angle jumps about with every pixel.
 constexpr double kDeadCentre = 3.0;
-
-QColor mix(const QColor& a, const QColor& b, double weightOfA) {
-    const double w = std::clamp(weightOfA, 0.0, 1.0);
-    return QColor::fromRgbF(static_cast<float>(a.redF() * w + b.redF() * (1 - w)),
-                            static_cast<float>(a.greenF() * w + b.greenF() * (1 - w)),
-                            static_cast<float>(a.blueF() * w + b.blueF() * (1 - w)));
-}
-
-QPointF polar(QPointF centre, double radius, double degrees) {
-    const double rad = degrees * std::numbers::pi / 180.0;
-    return {centre.x() + radius * std::cos(rad), centre.y() - radius * std::sin(rad)};
-}
 
 QRectF square(QPointF centre, double radius) {
     return {centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius};
@@ -251,7 +241,7 @@ void KnobGauge::paintEvent(QPaintEvent*) {
     const QPalette& pal = palette();
     const QColor back = pal.color(QPalette::Window);
     const QColor text = pal.color(QPalette::WindowText);
-    const QColor muted = mix(text, back, 0.6);
+    const QColor muted = theme::mix(text, back, 0.6);
     const QColor accent = isEnabled() ? accentColor() : muted;
     const QPointF centre = geometry.centre;
     const double radius = geometry.tickRadius;
@@ -265,7 +255,7 @@ void KnobGauge::paintEvent(QPaintEvent*) {
         p.drawLine(polar(centre, radius - length, angle), polar(centre, radius, angle));
     };
     const QPen minorPen(muted, std::max(1.0, radius * 0.018), Qt::SolidLine, Qt::FlatCap);
-    const QPen majorPen(mix(text, back, 0.85), std::max(1.4, radius * 0.03), Qt::SolidLine,
+    const QPen majorPen(theme::mix(text, back, 0.85), std::max(1.4, radius * 0.03), Qt::SolidLine,
                         Qt::FlatCap);
     if (radius * kKnobSweep / 180.0 * std::numbers::pi / (geometry.minors.size() + 1) >= 3.0) {
         for (double v : geometry.minors)
@@ -277,7 +267,7 @@ void KnobGauge::paintEvent(QPaintEvent*) {
     tick(m_maximum, geometry.majorLength, majorPen);
 
     p.setFont(labelFont());
-    p.setPen(mix(text, back, 0.9));
+    p.setPen(theme::mix(text, back, 0.9));
     const double baselineDrop = QFontMetricsF(p.font()).capHeight();
     for (const Label& label : geometry.labels)
         p.drawText(QPointF(label.rect.left(), label.rect.top() + baselineDrop), label.text);
@@ -285,7 +275,7 @@ void KnobGauge::paintEvent(QPaintEvent*) {
     const QRectF arcRect = square(centre, geometry.arcRadius);
     const double valueAngle = knobAngleForValue(m_value, m_minimum, m_maximum);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(mix(text, back, 0.16), geometry.arcWidth, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(QPen(theme::mix(text, back, 0.16), geometry.arcWidth, Qt::SolidLine, Qt::RoundCap));
     p.drawArc(arcRect, static_cast<int>(kKnobStartAngle * 16), static_cast<int>(-kKnobSweep * 16));
     const int filled = static_cast<int>(std::round((valueAngle - kKnobStartAngle) * 16));
     if (filled != 0) {
@@ -299,7 +289,7 @@ void KnobGauge::paintEvent(QPaintEvent*) {
     shade.setColorAt(0.0, body.lighter(125));
     shade.setColorAt(1.0, body.darker(115));
     const bool focused = hasFocus();
-    p.setPen(QPen(focused ? pal.color(QPalette::Highlight) : mix(text, body, 0.22),
+    p.setPen(QPen(focused ? pal.color(QPalette::Highlight) : theme::mix(text, body, 0.22),
                   focused ? 1.6 : 1.0));
     p.setBrush(shade);
     p.drawEllipse(centre, knob, knob);

@@ -1,5 +1,7 @@
 #include "widgets/strip_chart.h"
 
+#include "widgets/theme.h"
+
 #include <QApplication>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
@@ -23,13 +25,6 @@ constexpr double kYMargin = 0.08;
 constexpr int kPixelsPerXTick = 70;
 constexpr int kPixelsPerYTick = 36;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-QColor mix(const QColor& a, const QColor& b, double weightOfA) {
-    const double w = std::clamp(weightOfA, 0.0, 1.0);
-    return QColor::fromRgbF(static_cast<float>(a.redF() * w + b.redF() * (1 - w)),
-                            static_cast<float>(a.greenF() * w + b.greenF() * (1 - w)),
-                            static_cast<float>(a.blueF() * w + b.blueF() * (1 - w)));
-}
 
 bool sortedBounds(double& lower, double& upper) {
     if (!std::isfinite(lower) || !std::isfinite(upper))
@@ -216,13 +211,13 @@ void StripChart::applyStyle() {
 
     m_plot->setBackground(back);
     m_plot->axisRect()->setBackground(base);
-    const QPen axisPen(mix(text, back, 0.3), 1);
-    const QPen gridPen(mix(text, base, 0.12), 1);
+    const QPen axisPen(theme::mix(text, back, 0.3), 1);
+    const QPen gridPen(theme::mix(text, base, 0.12), 1);
     for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis}) {
         axis->setBasePen(axisPen);
         axis->setTickPen(axisPen);
-        axis->setTickLabelColor(mix(text, back, 0.7));
-        axis->setLabelColor(mix(text, back, 0.7));
+        axis->setTickLabelColor(theme::mix(text, back, 0.7));
+        axis->setLabelColor(theme::mix(text, back, 0.7));
         axis->setTickLabelFont(tickFont);
         axis->setLabelFont(tickFont);
         axis->grid()->setPen(gridPen);

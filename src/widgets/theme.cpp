@@ -68,4 +68,11 @@ QString mainWindowStyleSheet() {
     return QString::fromUtf8(kStyleSheet);
 }
 
+QColor mix(const QColor& a, const QColor& b, double weightOfA) {
+    const double w = std::clamp(weightOfA, 0.0, 1.0);
+    return QColor::fromRgbF(static_cast<float>(a.redF() * w + b.redF() * (1 - w)),
+                            static_cast<float>(a.greenF() * w + b.greenF() * (1 - w)),
+                            static_cast<float>(a.blueF() * w + b.blueF() * (1 - w)));
+}
+
 } // namespace quadtherm::widgets::theme

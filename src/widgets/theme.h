@@ -26,6 +26,9 @@ inline const std::array<QColor, 4> kChannelColors{kCyan, kGreen, kAmber, kViolet
 // The dark palette for the whole application and the style sheet of the
 // main window (the other windows inherit it as its children).
 void applyToApplication();
+
+// `a` and `b` blended, `weightOfA` (0 to 1) of the way to `a`.
+QColor mix(const QColor& a, const QColor& b, double weightOfA);
 QString mainWindowStyleSheet();
 
 } // namespace theme

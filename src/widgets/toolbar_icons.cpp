@@ -44,11 +44,6 @@ QPen stroke(const QColor& colour) {
     return QPen(colour, kStroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-QPointF polar(QPointF centre, qreal radius, qreal degrees) {
-    const qreal a = degrees * std::numbers::pi / 180.0;
-    return {centre.x() + radius * std::cos(a), centre.y() - radius * std::sin(a)};
-}
-
 QRectF around(QPointF centre, qreal radius) {
     return {centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius};
 }

@@ -5,6 +5,8 @@
 #include <QPixmap>
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace quadtherm::widgets {
 
@@ -54,6 +56,11 @@ private:
 
 QIcon vectorIcon(VectorDrawing draw, const QString& key) {
     return QIcon(new VectorIconEngine(std::move(draw), key));
+}
+
+QPointF polar(QPointF centre, qreal radius, qreal degrees) {
+    const qreal a = degrees * std::numbers::pi / 180.0;
+    return {centre.x() + radius * std::cos(a), centre.y() - radius * std::sin(a)};
 }
 
 } // namespace quadtherm::widgets

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPointF>
 #include <QString>
 
 #include <functional>
@@ -16,5 +17,9 @@ inline constexpr qreal kVectorIconGrid = 24.0;
 // An icon drawn as vectors at whatever size it is shown, so it stays sharp
 // at any size and device pixel ratio. `key` names the family of pictures.
 QIcon vectorIcon(VectorDrawing draw, const QString& key);
+
+// The point `radius` from `centre` at `degrees` counter-clockwise from three
+// o'clock, on screen (y down).
+QPointF polar(QPointF centre, qreal radius, qreal degrees);
 
 } // namespace quadtherm::widgets

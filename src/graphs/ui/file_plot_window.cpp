@@ -23,7 +23,7 @@ namespace quadtherm::graphs {
 
 namespace {
 
-constexpr QSize kDefaultSize(1100, 620);
+constexpr QSize kFilePlotSize(1100, 620);
 // Room on either side of a file whose records all carry one time.
 constexpr double kLoneInstantSpan = 30;
 
@@ -117,7 +117,7 @@ FilePlotWindow::FilePlotWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     row->addWidget(Graph, 1);
     row->addWidget(side);
     applyLook(false);
-    resize(kDefaultSize);
+    resize(kFilePlotSize);
     Combo1->setCurrentIndex(0);
     Combo1_Click(0);
 }

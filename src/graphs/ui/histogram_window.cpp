@@ -18,7 +18,7 @@ namespace quadtherm::graphs {
 
 namespace {
 
-constexpr QSize kDefaultSize(900, 520);
+constexpr QSize kHistogramSize(900, 520);
 
 QLabel* figure(const QString& name, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -88,7 +88,7 @@ HistogramWindow::HistogramWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     row->addWidget(Graph, 1);
     row->addWidget(side);
     applyLook(false);
-    resize(kDefaultSize);
+    resize(kHistogramSize);
 }
 
 void HistogramWindow::load(const QString& heading, const QString& unit, HistogramFigures figures) {

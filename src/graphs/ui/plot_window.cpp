@@ -25,8 +25,8 @@ namespace quadtherm::graphs {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Plot");
-constexpr QSize kDefaultSize(1060, 620);
+const QString kPlotCaption = QStringLiteral("Plot");
+constexpr QSize kPlotSize(1060, 620);
 // The boxes hold any range a zoom or a pan reaches, in tenths.
 constexpr double kBoxLimit = 1e9;
 constexpr double kCursorNearPixels = 1e9;
@@ -65,7 +65,7 @@ int channelOfTag(const QString& tag) {
 PlotWindow::PlotWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("Plot"));
-    setWindowTitle(kCaption);
+    setWindowTitle(kPlotCaption);
 
     FrmGraphic = new QGroupBox(QStringLiteral("Graphic Plot"), this);
     FrmGraphic->setObjectName(QStringLiteral("FrmGraphic"));
@@ -118,7 +118,7 @@ PlotWindow::PlotWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     row->addWidget(buildSidePanel());
 
     applyLook(false);
-    resize(kDefaultSize);
+    resize(kPlotSize);
 
     // Form_Load: the eight track modes, the first chosen.
     for (const auto& entry : kTrackModes)

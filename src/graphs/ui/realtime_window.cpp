@@ -23,8 +23,8 @@ namespace quadtherm::graphs {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Real Time Graph");
-constexpr QSize kDefaultSize(620, 380);
+const QString kRealtimeCaption = QStringLiteral("Real Time Graph");
+constexpr QSize kRealtimeSize(620, 380);
 constexpr int kTickMs = 1000;
 
 // The panel's key filter, for typed and pasted text alike.
@@ -58,7 +58,7 @@ RealTimeWindow::RealTimeWindow(shared::WindowState& windows, shared::Clock& cloc
     : QWidget(parent, Qt::Window), Timer1(clock, kTickMs, [this] { Timer1_Timer(); }),
       m_windows(windows), m_clock(clock), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("RealTimeSLM"));
-    setWindowTitle(kCaption);
+    setWindowTitle(kRealtimeCaption);
     Toolbar1 = widgets::makeKeyToolbar(
         this, {{"Limit", "Limit", 0}, {"Print", "Print", 0}, {"Save", "Save Image", 0}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
@@ -76,7 +76,7 @@ RealTimeWindow::RealTimeWindow(shared::WindowState& windows, shared::Clock& cloc
     column->addWidget(Toolbar1);
     column->addWidget(Surface, 1);
     connect(Surface, &SweepView::resized, this, &RealTimeWindow::Form_Resize);
-    resize(kDefaultSize);
+    resize(kRealtimeSize);
 }
 
 RealTimeWindow::~RealTimeWindow() {

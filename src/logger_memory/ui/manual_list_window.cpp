@@ -23,7 +23,7 @@ namespace quadtherm::logger_memory {
 
 namespace {
 
-constexpr int kShownRows = 12;
+constexpr int kShownManualRows = 12;
 
 } // namespace
 
@@ -62,7 +62,7 @@ void ManualListWindow::Form_Load() {
     }
     Grid->setRows(1);
     resize(width, Toolbar1->sizeHint().height() + Grid->horizontalHeader()->sizeHint().height() +
-                      kShownRows * Grid->verticalHeader()->defaultSectionSize() +
+                      kShownManualRows * Grid->verticalHeader()->defaultSectionSize() +
                       2 * Grid->frameWidth());
 }
 

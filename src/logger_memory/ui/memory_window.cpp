@@ -20,7 +20,7 @@ namespace quadtherm::logger_memory {
 
 namespace {
 
-constexpr int kShownRows = 12;
+constexpr int kShownSetRows = 12;
 
 // A label that answers a click, as the free-memory display does.
 class ClickLabel : public QLabel {
@@ -122,7 +122,7 @@ void MemoryWindow::Form_Load() {
         width += GridSet->columnWidth(col);
     GridSet->setMinimumWidth(width);
     GridSet->setMinimumHeight(GridSet->horizontalHeader()->sizeHint().height() +
-                              kShownRows * GridSet->verticalHeader()->defaultSectionSize() +
+                              kShownSetRows * GridSet->verticalHeader()->defaultSectionSize() +
                               2 * GridSet->frameWidth());
     m_state.windows.MemoryFormOpen = true;
 }

@@ -19,7 +19,7 @@ namespace quadtherm::recording {
 namespace {
 
 // Caption updates and event passes cost more than writing the rows between them.
-constexpr int kProgressEvery = 10000;
+constexpr int kRowsPerProgressStep = 10000;
 
 QByteArray gridLine(const widgets::Grid& grid, int row, int lastColumn) {
     QByteArray line;
@@ -72,7 +72,7 @@ bool writeGrid(const widgets::Grid& grid, int lastColumn, int lastRow, const QSt
     {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         const auto pointer = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-        widgets::CaptionProgress progress(window, options.progressSuffix, kProgressEvery,
+        widgets::CaptionProgress progress(window, options.progressSuffix, kRowsPerProgressStep,
                                           options.letEventsRun
                                               ? widgets::CaptionProgress::Events::WithoutInput
                                               : widgets::CaptionProgress::Events::None);

@@ -19,7 +19,7 @@ namespace quadtherm::recording {
 namespace {
 
 // Rows printed between caption updates and event passes.
-constexpr int kProgressEvery = 1000;
+constexpr int kLinesPerProgressStep = 1000;
 constexpr int kBlankLinesOnTop = 4;
 
 bool printCopy(QPrinter& printer, const widgets::Grid& grid, widgets::CaptionProgress& progress) {
@@ -98,7 +98,7 @@ void printListing(const widgets::Grid& grid, QWidget* window, widgets::UserDialo
         if (timers.start)
             timers.start();
     });
-    widgets::CaptionProgress progress(window, QStringLiteral(" Completed"), kProgressEvery,
+    widgets::CaptionProgress progress(window, QStringLiteral(" Completed"), kLinesPerProgressStep,
                                       widgets::CaptionProgress::Events::WithoutInput);
     QPrinter printer(QPrinter::HighResolution);
     if (!dialogs.print(window, printer))
