@@ -10,6 +10,7 @@
 #include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/session_rig.h"
 #include "support/test_suite.h"
 
 #include <QAction>
@@ -42,12 +43,8 @@ QByteArray clockReply(int yy, int mm, int dd, int hh, int mi, int ss) {
 const QByteArray kStatusReply = bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03});
 const QByteArray kClockRead("X");
 
-struct Rig {
-    test::FakeClock clock; // 2026-03-04 09:05:07
-    test::ScriptedSerialPort port{clock};
-    shared::RunState state;
-    test::ScriptedDialogs dialogs;
-    recording::MeterSession session{port, clock, state};
+// The fake clock reads 2026-03-04 09:05:07.
+struct Rig : test::SessionRig {
     main_window::Panel panel{session, dialogs, QStringLiteral("/dev/pts/7")};
     Setup* window = nullptr;
 

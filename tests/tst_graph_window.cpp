@@ -17,6 +17,7 @@
 #include "support/fake_clock.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/session_rig.h"
 #include "support/test_suite.h"
 #include "widgets/grid.h"
 #include "widgets/numeric_edit.h"
@@ -45,12 +46,7 @@ using Kind = test::ScriptedDialogs::Kind;
 namespace {
 
 // The meter session and a stand-in for the main window.
-struct Rig {
-    test::FakeClock clock;
-    test::ScriptedSerialPort port{clock};
-    shared::RunState state;
-    test::ScriptedDialogs dialogs;
-    recording::MeterSession session{port, clock, state};
+struct Rig : test::SessionRig {
     QWidget main;
     graphs::GraphWindows graphs{session, dialogs, main};
 

@@ -15,6 +15,7 @@
 #include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/session_rig.h"
 #include "support/test_suite.h"
 #include "widgets/keypad_images.h"
 
@@ -56,12 +57,7 @@ struct Seen {
     bool cycleOn = false;
 };
 
-struct Rig {
-    test::FakeClock clock;
-    test::ScriptedSerialPort port{clock};
-    shared::RunState state;
-    test::ScriptedDialogs dialogs;
-    recording::MeterSession session{port, clock, state};
+struct Rig : test::SessionRig {
     main_window::Panel panel{session, dialogs, QStringLiteral("/dev/pts/7")};
     Buttons* window = nullptr;
     QList<Seen> keyFrames;

@@ -11,6 +11,7 @@
 #include "support/meter_bytes.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/session_rig.h"
 #include "support/test_suite.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"
@@ -53,12 +54,7 @@ const QMap<int, Range> kRanges{
 const QByteArray kStatusReply = bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03});
 const QByteArray kClockReply = bytes({0x02, 26, 3, 4, 9, 5, 7, 0x03});
 
-struct Rig {
-    test::FakeClock clock;
-    test::ScriptedSerialPort port{clock};
-    shared::RunState state;
-    test::ScriptedDialogs dialogs;
-    recording::MeterSession session{port, clock, state};
+struct Rig : test::SessionRig {
     meter_link::MeterProtocol& protocol = session.protocol();
     main_window::Panel panel{session, dialogs, QStringLiteral("/dev/pts/7")};
 

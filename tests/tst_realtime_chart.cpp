@@ -9,6 +9,7 @@
 #include "support/fake_clock.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"
+#include "support/session_rig.h"
 #include "support/test_suite.h"
 
 #include <QFrame>
@@ -27,12 +28,7 @@ using Kind = test::ScriptedDialogs::Kind;
 
 namespace {
 
-struct Rig {
-    test::FakeClock clock;
-    test::ScriptedSerialPort port{clock};
-    shared::RunState state;
-    test::ScriptedDialogs dialogs;
-    recording::MeterSession session{port, clock, state};
+struct Rig : test::SessionRig {
     QWidget main;
     graphs::GraphWindows graphs{session, dialogs, main};
 

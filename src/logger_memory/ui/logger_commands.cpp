@@ -236,18 +236,8 @@ void LoggerCommands::GridSet_Click(int setNumber) {
     m_session.Timer2.stop();
     if (m_dataList)
         m_dataList->close();
-    auto& timer1 = m_session.Timer1;
-    auto& timer2 = m_session.Timer2;
     auto* list = new recording::DataListWindow(m_state, m_dialogs,
-                                               {[&timer1, &timer2] {
-                                                    timer1.stop();
-                                                    timer2.stop();
-                                                },
-                                                [&timer1, &timer2] {
-                                                    recording::MeterSession::enable(timer1);
-                                                    recording::MeterSession::enable(timer2);
-                                                }},
-                                               m_window);
+                                               recording::mainTimersOf(m_session), m_window);
     m_dataList = list;
     list->setAttribute(Qt::WA_DeleteOnClose);
     widgets::setKeyRunner(list->Toolbar1, [this](std::function<void()> click) {

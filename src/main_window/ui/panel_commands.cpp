@@ -48,28 +48,17 @@ void Panel::openDataFile() {
         return;
     if (m_fileList)
         m_fileList->deleteLater(); // each file opens in a fresh window
-    auto& timer1 = m_session.Timer1;
-    auto& timer2 = m_session.Timer2;
-    m_fileList = new recording::FileListWindow(m_state, m_dialogs,
-                                               {[&timer1, &timer2] {
-                                                    timer1.stop();
-                                                    timer2.stop();
-                                                },
-                                                [&timer1, &timer2] {
-                                                    recording::MeterSession::enable(timer1);
-                                                    recording::MeterSession::enable(timer2);
-                                                }},
-                                               this);
+    m_fileList =
+        new recording::FileListWindow(m_state, m_dialogs, recording::mainTimersOf(m_session), this);
     gateKeys(m_fileList->Toolbar1);
     connectFileList();
     m_fileList->show();
-    timer1.stop();
-    timer2.stop();
+    const recording::MainTimers timers = recording::mainTimersOf(m_session);
+    timers.stop();
     m_loadingFile = true;
     const auto done = qScopeGuard([&] {
         m_loadingFile = false;
-        recording::MeterSession::enable(timer1);
-        recording::MeterSession::enable(timer2);
+        timers.start();
     });
 
     m_fileList->loadFile(reader, QFileInfo(path).fileName());

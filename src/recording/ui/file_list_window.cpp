@@ -2,6 +2,7 @@
 #include "widgets/key_toolbar.h"
 
 #include "recording/data_file_writer.h"
+#include "recording/meter_session.h"
 #include "recording/ui/list_window.h"
 #include "recording/ui/listing_printer.h"
 #include "shared/run_state.h"
@@ -45,6 +46,19 @@ private:
 constexpr int kLoadBatch = 20000;
 
 } // namespace
+
+MainTimers mainTimersOf(MeterSession& session) {
+    auto& timer1 = session.Timer1;
+    auto& timer2 = session.Timer2;
+    return {[&timer1, &timer2] {
+                timer1.stop();
+                timer2.stop();
+            },
+            [&timer1, &timer2] {
+                MeterSession::enable(timer1);
+                MeterSession::enable(timer2);
+            }};
+}
 
 FileListWindow::FileListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
                                MainTimers timers, QWidget* parent)

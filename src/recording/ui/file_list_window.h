@@ -29,6 +29,10 @@ struct MainTimers {
     std::function<void()> start;
 };
 
+class MeterSession;
+// Pauses and restarts the live tick and the once-a-second cycle of `session`.
+MainTimers mainTimersOf(MeterSession& session);
+
 // One channel column's readings, for the histogram.
 struct ColumnHistogram {
     QString heading; // "T1 - K"
