@@ -1,14 +1,14 @@
-// The graphs' rules without a window: the type scale table, the track modes,
-// the column loader's number rule, what counts as a reading, the histogram's
-// figures, the figures of the samples in view, the real-time chart's sweep
-// and Limit panel, and a data file read as four series against its clock.
+// The graphs' rules without a window: the type scale table, the column
+// loader's number rule, what counts as a reading, the histogram's figures, the
+// figures of the samples in view, the cursor read-out, the real-time chart's
+// sweep and scale labels, and a data file read as four series against its
+// clock. The track modes and the Limit panel are checked on their windows.
 
 #include "graphs/file_series.h"
 #include "graphs/histogram.h"
 #include "graphs/nice_numbers.h"
 #include "graphs/sample_stats.h"
 #include "graphs/sweep_chart.h"
-#include "graphs/track_mode.h"
 #include "graphs/type_scale.h"
 #include "recording/file_column.h"
 #include "support/test_suite.h"
@@ -20,19 +20,11 @@
 #include <cmath>
 #include <numeric>
 
-Q_DECLARE_METATYPE(quadtherm::graphs::LimitOutcome)
-Q_DECLARE_METATYPE(quadtherm::graphs::TrackMode)
-
 namespace tst_graph_rules {
 
 using namespace quadtherm;
-using graphs::LimitOutcome;
-using graphs::TrackMode;
 
 namespace {
-
-constexpr Qt::Orientations kNone;
-constexpr Qt::Orientations kBoth = Qt::Horizontal | Qt::Vertical;
 
 QByteArray dataFile(const QList<QByteArray>& lines) {
     QByteArray text;
@@ -93,82 +85,6 @@ private Q_SLOTS:
         const graphs::PlotScale kept = graphs::typeScale(letter, true, {-328, 2498});
         QCOMPARE(kept.PlotYMin, -328.0);
         QCOMPARE(kept.PlotYMax, 2498.0);
-    }
-
-    void trackModesHaveTheirEntriesAndDescriptions_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("0") << 0 << "Normal" << 1 << "Normal mode";
-        QTest::newRow("1") << 1 << "Cursor Coordinates" << 2
-                           << "Drag the cursor with your mouse to get X (Count) and Y "
-                              "(Temperature) position.";
-        QTest::newRow("2") << 2 << "PanXY" << 3
-                           << "Click anywhere on the plot area and drag to pan the graph both "
-                              "horizontally and vertically.";
-        QTest::newRow("3") << 3 << "PanX" << 4
-                           << "Click anywhere on the plot area and drag to pan the graph "
-                              "horizontally.";
-        QTest::newRow("4") << 4 << "PanY" << 5
-                           << "Click anywhere on the plot area and drag to pan the graph "
-                              "vertically.";
-        QTest::newRow("5") << 5 << "ZoomXY" << 6
-                           << "Select a region on the graph to zoom both horizontally and "
-                              "vertically.";
-        QTest::newRow("6") << 6 << "ZoomX" << 7
-                           << "Select a region on the graph to zoom horizontally.";
-        QTest::newRow("7") << 7 << "ZoomY" << 8
-                           << "Select a region on the graph to zoom vertically.";
-    }
-    void trackModesHaveTheirEntriesAndDescriptions() {
-        QFETCH(int, index);
-        QFETCH(QString, entry);
-        QFETCH(int, value);
-        QFETCH(QString, description);
-        const auto mode = graphs::trackModeAt(index);
-        QVERIFY(mode);
-        QCOMPARE(QString::fromLatin1(mode->entry), entry);
-        QCOMPARE(int(mode->mode), value);
-        QCOMPARE(QString::fromLatin1(mode->description), description);
-    }
-
-    void indexOutsideTheListIsNoTrackMode() {
-        QVERIFY(!graphs::trackModeAt(-1));
-        QVERIFY(!graphs::trackModeAt(8));
-    }
-
-    void eachTrackModeMovesOnlyItsAxes_data() {
-        QTest::addColumn<TrackMode>("mode");
-        QTest::addColumn<Qt::Orientations>("drag");
-        QTest::addColumn<Qt::Orientations>("rectangle");
-        QTest::addColumn<Qt::Orientations>("wheel");
-        QTest::addColumn<bool>("cursor");
-        QTest::newRow("Normal") << TrackMode::Normal << kNone << kNone << kNone << false;
-        QTest::newRow("Cursor Coordinates")
-            << TrackMode::CursorCoordinates << kNone << kNone << kNone << true;
-        QTest::newRow("PanXY") << TrackMode::PanXY << kBoth << kNone << kBoth << false;
-        QTest::newRow("PanX") << TrackMode::PanX << Qt::Orientations(Qt::Horizontal) << kNone
-                              << Qt::Orientations(Qt::Horizontal) << false;
-        QTest::newRow("PanY") << TrackMode::PanY << Qt::Orientations(Qt::Vertical) << kNone
-                              << Qt::Orientations(Qt::Vertical) << false;
-        QTest::newRow("ZoomXY") << TrackMode::ZoomXY << kNone << kBoth << kBoth << false;
-        QTest::newRow("ZoomX") << TrackMode::ZoomX << kNone << Qt::Orientations(Qt::Horizontal)
-                               << Qt::Orientations(Qt::Horizontal) << false;
-        QTest::newRow("ZoomY") << TrackMode::ZoomY << kNone << Qt::Orientations(Qt::Vertical)
-                               << Qt::Orientations(Qt::Vertical) << false;
-    }
-    void eachTrackModeMovesOnlyItsAxes() {
-        QFETCH(TrackMode, mode);
-        QFETCH(Qt::Orientations, drag);
-        QFETCH(Qt::Orientations, rectangle);
-        QFETCH(Qt::Orientations, wheel);
-        QFETCH(bool, cursor);
-        const graphs::TrackRules rules = graphs::trackRules(mode);
-        QCOMPARE(rules.drag, drag);
-        QCOMPARE(rules.rectangleZoom, rectangle);
-        QCOMPARE(rules.wheel, wheel);
-        QCOMPARE(rules.cursor, cursor);
     }
 
     void columnLoaderTakesTheLeadingNumber_data() {
@@ -310,18 +226,15 @@ private Q_SLOTS:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("x");
         QTest::addColumn<QString>("y");
-        QTest::newRow("middle of 1 … 864000") << 432000.5 << "432000.5"
-                                              << "432000.5";
-        QTest::newRow("whole") << 300.0 << "300"
-                               << "300.0";
-        QTest::newRow("rounded") << 12.3456 << "12.35"
-                                 << "12.3";
-        QTest::newRow("negative zero") << -0.001 << "0"
-                                       << "0.0";
-        QTest::newRow("negative") << -12.55 << "-12.55"
-                                  << "-12.6";
-        QTest::newRow("large, no exponent") << 8640000.0 << "8640000"
-                                            << "8640000.0";
+        const auto row = [](const char* name, double value, const char* x, const char* y) {
+            QTest::newRow(name) << value << QString::fromLatin1(x) << QString::fromLatin1(y);
+        };
+        row("middle of 1 … 864000", 432000.5, "432000.5", "432000.5");
+        row("whole", 300.0, "300", "300.0");
+        row("rounded", 12.3456, "12.35", "12.3");
+        row("negative zero", -0.001, "0", "0.0");
+        row("negative", -12.55, "-12.55", "-12.6");
+        row("large, no exponent", 8640000.0, "8640000", "8640000.0");
     }
     void cursorReadoutTexts() {
         QFETCH(double, value);
@@ -379,104 +292,6 @@ private Q_SLOTS:
         while (!chart.advance())
             ++ticks;
         QCOMPARE(ticks + 1, 45); // (600 - 150) / 10
-    }
-
-    void limitPanelBounds_data() {
-        QTest::addColumn<QString>("max");
-        QTest::addColumn<QString>("min");
-        QTest::addColumn<QString>("counts");
-        QTest::addColumn<LimitOutcome>("outcome");
-        QTest::addColumn<double>("chartMax");
-        QTest::addColumn<double>("chartMin");
-        QTest::addColumn<qint64>("chartCounts");
-        QTest::newRow("30 and 130") << "130"
-                                    << "30"
-                                    << "60" << LimitOutcome::Applied << 130.0 << 30.0 << qint64(60);
-        QTest::newRow("fractions") << "99.5"
-                                   << "30.5"
-                                   << "10" << LimitOutcome::Applied << 99.5 << 30.5 << qint64(10);
-        QTest::newRow("most counts")
-            << "130"
-            << "30"
-            << "864000" << LimitOutcome::Applied << 130.0 << 30.0 << qint64(864000);
-        QTest::newRow("Max 131") << "131"
-                                 << "30"
-                                 << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0
-                                 << qint64(500);
-        QTest::newRow("Min 29") << "130"
-                                << "29"
-                                << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0
-                                << qint64(500);
-        QTest::newRow("Min = Max")
-            << "80"
-            << "80"
-            << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0 << qint64(500);
-        QTest::newRow("Min above Max")
-            << "50"
-            << "80"
-            << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0 << qint64(500);
-        QTest::newRow("no number is 0")
-            << "abc"
-            << "30"
-            << "60" << LimitOutcome::ValueRefused << 120.0 << 40.0 << qint64(500);
-        QTest::newRow("Counts 9") << "100"
-                                  << "50"
-                                  << "9" << LimitOutcome::CountsRefused << 100.0 << 50.0
-                                  << qint64(500);
-        QTest::newRow("Counts 864001")
-            << "100"
-            << "50"
-            << "864001" << LimitOutcome::CountsRefused << 100.0 << 50.0 << qint64(500);
-        QTest::newRow("Counts empty")
-            << "100"
-            << "50"
-            << "" << LimitOutcome::CountsRefused << 100.0 << 50.0 << qint64(500);
-    }
-    void limitPanelBounds() {
-        QFETCH(QString, max);
-        QFETCH(QString, min);
-        QFETCH(QString, counts);
-        QFETCH(LimitOutcome, outcome);
-        QFETCH(double, chartMax);
-        QFETCH(double, chartMin);
-        QFETCH(qint64, chartCounts);
-        graphs::SweepChart chart;
-        chart.ChartWidth = 500;
-        chart.ChartMax = 120;
-        chart.ChartMin = 40;
-        QCOMPARE(graphs::applyLimitPanel(chart, max, min, counts), outcome);
-        QCOMPARE(chart.ChartMax, chartMax);
-        QCOMPARE(chart.ChartMin, chartMin);
-        QCOMPARE(chart.counts(), chartCounts);
-    }
-
-    void limitPanelMessages() {
-        QCOMPARE(graphs::limitValueMessage(), QStringLiteral("30 <= Value <= 130, try again!"));
-        QCOMPARE(graphs::limitCountsMessage(),
-                 QStringLiteral("10 <= Counts <= 864000, try again!"));
-    }
-
-    void limitPanelKeyFilters_data() {
-        QTest::addColumn<QChar>("key");
-        QTest::addColumn<bool>("limits");
-        QTest::addColumn<bool>("counts");
-        for (char digit = '0'; digit <= '9'; ++digit)
-            QTest::addRow("%c", digit) << QChar(digit) << true << true;
-        QTest::newRow("minus") << QChar('-') << true << false;
-        QTest::newRow("point") << QChar('.') << true << false;
-        QTest::newRow("letter") << QChar('a') << false << false;
-        QTest::newRow("plus") << QChar('+') << false << false;
-        QTest::newRow("comma") << QChar(',') << false << false;
-        QTest::newRow("blank") << QChar(' ') << false << false;
-        QTest::newRow("Arabic-Indic digit") << QChar(0x0663) << false << false;
-    }
-    void limitPanelKeyFilters() {
-        QFETCH(QChar, key);
-        QFETCH(bool, limits);
-        QFETCH(bool, counts);
-        QCOMPARE(graphs::limitCharPasses(graphs::LimitBox::Max, key), limits);
-        QCOMPARE(graphs::limitCharPasses(graphs::LimitBox::Min, key), limits);
-        QCOMPARE(graphs::limitCharPasses(graphs::LimitBox::Counts, key), counts);
     }
 
     void scaleLabelsBothEndsAndNiceStepsBetween_data() {

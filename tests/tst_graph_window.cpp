@@ -9,14 +9,10 @@
 #include "graphs/ui/graph_windows.h"
 #include "graphs/ui/histogram_window.h"
 #include "graphs/ui/plot_window.h"
-#include "graphs/ui/track_control.h"
 #include "main_window/ui/panel.h"
 #include "main_window/ui/unit_panel.h"
-#include "recording/meter_session.h"
 #include "recording/ui/file_list_window.h"
-#include "support/fake_clock.h"
 #include "support/scripted_dialogs.h"
-#include "support/scripted_serial_port.h"
 #include "support/session_rig.h"
 #include "support/test_suite.h"
 #include "widgets/grid.h"
@@ -45,6 +41,20 @@ using Kind = test::ScriptedDialogs::Kind;
 
 namespace {
 
+// A plot shown and laid out, so that pixels mean something.
+void layOut(QWidget& window, QCustomPlot& plot) {
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    plot.replot(QCustomPlot::rpImmediateRefresh);
+}
+
+template <typename F> QList<float> series(int n, F value) {
+    QList<float> values;
+    for (int i = 0; i < n; ++i)
+        values.append(float(value(i)));
+    return values;
+}
+
 // The meter session and a stand-in for the main window.
 struct Rig : test::SessionRig {
     QWidget main;
@@ -66,14 +76,15 @@ struct Rig : test::SessionRig {
         Q_ASSERT(window);
         return *window;
     }
+    // Channel k's graph in °C of `values`, shown and laid out when asked.
+    graphs::PlotWindow& graph(const QList<float>& values, bool shown = false, int k = 0) {
+        fill(k, values, values);
+        graphs.openChannelGraph(k, false);
+        if (shown)
+            layOut(plot(), *plot().CWGraph1);
+        return plot();
+    }
 };
-
-// A plot shown and laid out, so that pixels mean something.
-void layOut(QWidget& window, QCustomPlot& plot) {
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    plot.replot(QCustomPlot::rpImmediateRefresh);
-}
 
 void send(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button,
           Qt::MouseButtons held) {
@@ -264,59 +275,75 @@ private Q_SLOTS:
         rig.session.Timer1.stop();
     }
 
-    void everyTrackModeSaysWhatItDoes() {
+    void trackModeListStartsAtNormalAndRefusesOtherIndexes() {
         Rig rig;
-        rig.fill(0, {1, 2, 3}, {1, 2, 3});
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
+        graphs::PlotWindow& plot = rig.graph({1, 2, 3});
         QCOMPARE(plot.Combo1->count(), 8);
         QCOMPARE(plot.Combo1->currentIndex(), 0);
         QCOMPARE(plot.txtDescription->toPlainText(), QStringLiteral("Normal mode"));
         QCOMPARE(plot.TrackMode(), 1);
-        for (int index = 0; index < 8; ++index) {
-            plot.Combo1_Click(index);
-            QCOMPARE(plot.TrackMode(), index + 1);
-            QCOMPARE(plot.Combo1->itemText(index),
-                     QString::fromLatin1(graphs::kTrackModes[size_t(index)].entry));
-            QCOMPARE(plot.txtDescription->toPlainText(),
-                     QString::fromLatin1(graphs::kTrackModes[size_t(index)].description));
-            QCOMPARE(plot.cursorVisible(1), index == 1);
-            QVERIFY(!plot.cursorVisible(2));
-        }
+        plot.Combo1_Click(3);
+        rig.dialogs.answerMessage(QMessageBox::Ok);
         rig.dialogs.answerMessage(QMessageBox::Ok);
         plot.Combo1_Click(8);
-        QCOMPARE(plot.TrackMode(), 8);
+        plot.Combo1_Click(-1);
+        QCOMPARE(plot.TrackMode(), 4);
         const auto calls = rig.dialogs.callsOf(Kind::Message);
-        QCOMPARE(calls.size(), 1);
-        QCOMPARE(calls[0].text, QStringLiteral("Select a valid TrackMode."));
+        QCOMPARE(calls.size(), 2);
+        for (const auto& call : calls)
+            QCOMPARE(call.text, QStringLiteral("Select a valid TrackMode."));
     }
 
-    void dragWheelAndRectangleMoveOnlyTheModesAxes_data() {
+    // Each entry of the list, its description, and what a drag and the
+    // wheel then do: a pan moves the view keeping its span, a zoom mode's
+    // drag draws a rectangle that narrows it.
+    void eachTrackModeSaysWhatItDoesAndMovesOnlyItsAxes_data() {
         QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("description");
         QTest::addColumn<bool>("xMoves");
         QTest::addColumn<bool>("yMoves");
-        QTest::newRow("Normal") << 0 << false << false;
-        QTest::newRow("Cursor Coordinates") << 1 << false << false;
-        QTest::newRow("PanXY") << 2 << true << true;
-        QTest::newRow("PanX") << 3 << true << false;
-        QTest::newRow("PanY") << 4 << false << true;
-        QTest::newRow("ZoomXY") << 5 << true << true;
-        QTest::newRow("ZoomX") << 6 << true << false;
-        QTest::newRow("ZoomY") << 7 << false << true;
+        QTest::addColumn<bool>("zooms");
+        int index = 0;
+        const auto row = [&index](const char* entry, const char* description, bool xMoves,
+                                  bool yMoves, bool zooms) {
+            QTest::newRow(entry) << index++ << QString::fromLatin1(entry)
+                                 << QString::fromLatin1(description) << xMoves << yMoves << zooms;
+        };
+        row("Normal", "Normal mode", false, false, false);
+        row("Cursor Coordinates",
+            "Drag the cursor with your mouse to get X (Count) and Y (Temperature) position.", false,
+            false, false);
+        row("PanXY",
+            "Click anywhere on the plot area and drag to pan the graph both horizontally and "
+            "vertically.",
+            true, true, false);
+        row("PanX", "Click anywhere on the plot area and drag to pan the graph horizontally.", true,
+            false, false);
+        row("PanY", "Click anywhere on the plot area and drag to pan the graph vertically.", false,
+            true, false);
+        row("ZoomXY", "Select a region on the graph to zoom both horizontally and vertically.",
+            true, true, true);
+        row("ZoomX", "Select a region on the graph to zoom horizontally.", true, false, true);
+        row("ZoomY", "Select a region on the graph to zoom vertically.", false, true, true);
     }
-    void dragWheelAndRectangleMoveOnlyTheModesAxes() {
+    void eachTrackModeSaysWhatItDoesAndMovesOnlyItsAxes() {
         QFETCH(int, index);
+        QFETCH(QString, entry);
+        QFETCH(QString, description);
         QFETCH(bool, xMoves);
         QFETCH(bool, yMoves);
+        QFETCH(bool, zooms);
         Rig rig;
-        QList<float> values;
-        for (int i = 0; i < 1000; ++i)
-            values.append(float(20 + i % 7));
-        rig.fill(0, values, values);
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
-        layOut(plot, *plot.CWGraph1);
+        graphs::PlotWindow& plot = rig.graph(series(1000, [](int i) { return 20 + i % 7; }), true);
+        plot.Combo1_Click(1); // from the cursor mode: the others hide its cursor
         plot.Combo1_Click(index);
+        QCOMPARE(plot.Combo1->itemText(index), entry);
+        QCOMPARE(plot.Combo1->currentIndex(), index);
+        QCOMPARE(plot.txtDescription->toPlainText(), description);
+        QCOMPARE(plot.TrackMode(), index + 1);
+        QCOMPARE(plot.cursorVisible(1), index == 1);
+        QVERIFY(!plot.cursorVisible(2));
         QCustomPlot* graph = plot.CWGraph1;
         for (const bool byWheel : {false, true}) {
             plot.CmdReset_Click();
@@ -330,14 +357,16 @@ private Q_SLOTS:
             const char* how = byWheel ? "wheel" : "drag";
             QVERIFY2(sameRange(graph->xAxis->range(), x) != xMoves, how);
             QVERIFY2(sameRange(graph->yAxis->range(), y) != yMoves, how);
+            if (!byWheel) {
+                QCOMPARE(graph->xAxis->range().size() < x.size() * 0.99, zooms && xMoves);
+                QCOMPARE(graph->yAxis->range().size() < y.size() * 0.99, zooms && yMoves);
+            }
         }
     }
 
     void boxesFollowTheAxesAndTheAxesTheBoxes() {
         Rig rig;
-        rig.fill(0, QList<float>(500, 25.0f), QList<float>(500, 77.0f));
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
+        graphs::PlotWindow& plot = rig.graph(QList<float>(500, 25.0f));
         plot.CWGraph1->xAxis->setRange(100, 200);
         plot.CWGraph1->yAxis->setRange(20.5, 30);
         QCOMPARE(plot.AxisMin(1)->value(), 100.0);
@@ -355,10 +384,7 @@ private Q_SLOTS:
 
     void minimumAboveMaximumReachesTheGraphInverted() {
         Rig rig;
-        rig.fill(0, {1, 2, 3}, {1, 2, 3});
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
-        layOut(plot, *plot.CWGraph1);
+        graphs::PlotWindow& plot = rig.graph({1, 2, 3}, true);
         plot.AxisMin(2)->setValue(1500); // above the maximum of 1370
         QCPAxis* y = plot.CWGraph1->yAxis;
         QVERIFY(sameRange(y->range(), QCPRange(1370, 1500)));
@@ -374,14 +400,8 @@ private Q_SLOTS:
     }
 
     void resetScaleAfterAPanBringsBackTheWholeSeries() {
-        Rig rig;
-        QList<float> values;
-        for (int i = 0; i < 300; ++i)
-            values.append(float(i) / 10.0f);
-        rig.fill(1, values, values); // type T: -200 to 400 °C
-        rig.graphs.openChannelGraph(1, false);
-        graphs::PlotWindow& plot = rig.plot();
-        layOut(plot, *plot.CWGraph1);
+        Rig rig; // channel 2 has type T: -200 to 400 °C
+        graphs::PlotWindow& plot = rig.graph(series(300, [](int i) { return i / 10.0; }), true, 1);
         plot.Combo1_Click(2); // PanXY
         drag(plot.CWGraph1, centreOf(plot.CWGraph1), centreOf(plot.CWGraph1) + QPoint(-150, 90));
         QVERIFY(!sameRange(plot.CWGraph1->xAxis->range(), QCPRange(1, 300)));
@@ -397,13 +417,7 @@ private Q_SLOTS:
 
     void cursorAfterAZoomStartsInTheMiddleOfTheZoomedView() {
         Rig rig;
-        QList<float> values;
-        for (int i = 0; i < 864; ++i)
-            values.append(float(i % 50));
-        rig.fill(0, values, values);
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
-        layOut(plot, *plot.CWGraph1);
+        graphs::PlotWindow& plot = rig.graph(series(864, [](int i) { return i % 50; }), true);
         plot.Combo1_Click(5); // ZoomXY
         const QPoint from = centreOf(plot.CWGraph1) + QPoint(-100, -30);
         drag(plot.CWGraph1, from, from + QPoint(70, 50));
@@ -430,10 +444,7 @@ private Q_SLOTS:
 
     void secondCursorMeasuresTheDifference() {
         Rig rig;
-        rig.fill(0, {10, 20, 30, 40, 50}, {10, 20, 30, 40, 50});
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
-        layOut(plot, *plot.CWGraph1);
+        graphs::PlotWindow& plot = rig.graph({10, 20, 30, 40, 50}, true);
         QVERIFY(!plot.ChkCursor2->isEnabled());
         plot.Combo1_Click(1);
         QVERIFY(plot.ChkCursor2->isEnabled());
@@ -461,14 +472,11 @@ private Q_SLOTS:
 
     void reloadInCursorModeBringsTheCursorIntoTheNewView() {
         Rig rig;
-        rig.fill(0, {10, 20, 30}, {10, 20, 30});
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
+        graphs::PlotWindow& plot = rig.graph({10, 20, 30});
         plot.Combo1_Click(1);
         plot.ChkCursor2_Click(true);
         plot.moveCursor(1, {2.5, 900});
-        rig.fill(0, QList<float>(101, 20.0f), QList<float>(101, 68.0f));
-        rig.graphs.openChannelGraph(0, false);
+        rig.graph(QList<float>(101, 20.0f)); // reloaded with a new series
         QCOMPARE(plot.TrackMode(), 2);
         QCOMPARE(plot.cursorPosition(1), QPointF(51, (-200 + 1370) / 2.0));
         QVERIFY(!plot.cursorVisible(2));
@@ -477,13 +485,8 @@ private Q_SLOTS:
 
     void printedGraphIsBlackOnWhiteWithItsCaptions() {
         Rig rig;
-        QList<float> values;
-        for (int i = 0; i < 600; ++i)
-            values.append(float(std::sin(i / 40.0) * 30 + 100));
-        rig.fill(0, values, values);
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
-        layOut(plot, *plot.CWGraph1);
+        graphs::PlotWindow& plot =
+            rig.graph(series(600, [](int i) { return std::sin(i / 40.0) * 30 + 100; }), true);
         const QString pdf = m_dir.filePath(QStringLiteral("graph.pdf"));
         const QColor screenArea = plot.CWGraph1->axisRect()->backgroundBrush().color();
         bool plainWhileAsking = false;
@@ -530,9 +533,7 @@ private Q_SLOTS:
 
     void cancelledOrFailedPrintEndsSilentlyWithEverythingRestored() {
         Rig rig;
-        rig.fill(0, {1, 2, 3}, {1, 2, 3});
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
+        graphs::PlotWindow& plot = rig.graph({1, 2, 3});
         const QColor screenArea = plot.CWGraph1->axisRect()->backgroundBrush().color();
         rig.dialogs.answerPrint(false);
         plot.CmdPrint_Click();
@@ -550,10 +551,7 @@ private Q_SLOTS:
 
     void graphSavesAsPngOrPdfAndRefusesAPipe() {
         Rig rig;
-        rig.fill(0, {1, 2, 3}, {1, 2, 3});
-        rig.graphs.openChannelGraph(0, false);
-        graphs::PlotWindow& plot = rig.plot();
-        layOut(plot, *plot.CWGraph1);
+        graphs::PlotWindow& plot = rig.graph({1, 2, 3}, true);
         const QString png = m_dir.filePath(QStringLiteral("graph.png"));
         const QString pdf = m_dir.filePath(QStringLiteral("graph-saved.pdf"));
         const QString fifo = m_dir.filePath(QStringLiteral("fifo.png"));
@@ -688,12 +686,9 @@ private Q_SLOTS:
     }
 
     void panelChartClickAndGraphKeyOpenTheirWindows() {
-        test::FakeClock clock;
-        test::ScriptedSerialPort port(clock);
-        shared::RunState state;
-        test::ScriptedDialogs dialogs;
-        recording::MeterSession session(port, clock, state);
-        main_window::Panel panel(session, dialogs, QStringLiteral("/dev/pts/7"));
+        test::SessionRig rig;
+        shared::RunState& state = rig.state;
+        main_window::Panel panel(rig.session, rig.dialogs, QStringLiteral("/dev/pts/7"));
         state.live.ProbePresent = {true, true, true, true};
         state.live.TypeLetter = {"J", "K", "K", "K"};
         for (int i = 1; i <= 3; ++i)
@@ -716,7 +711,7 @@ private Q_SLOTS:
         QVERIFY(chartWindow);
         panel.Toolbar1_ButtonClick(QStringLiteral("Graph"));
         QCOMPARE(panel.findChildren<QWidget*>(QStringLiteral("RealTimeSLM")).size(), 1);
-        session.stop();
+        rig.session.stop();
     }
 };
 

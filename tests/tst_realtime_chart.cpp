@@ -129,26 +129,29 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<double>("chartMax");
         QTest::addColumn<double>("chartMin");
-        const QString value = QStringLiteral("30 <= Value <= 130, try again!");
-        const QString counts = QStringLiteral("10 <= Counts <= 864000, try again!");
-        QTest::newRow("30 and 130") << "130"
-                                    << "30"
-                                    << "100" << QString() << 130.0 << 30.0;
-        QTest::newRow("Max 131") << "131"
-                                 << "30"
-                                 << "100" << value << 130.0 << 30.0;
-        QTest::newRow("Min 29") << "130"
-                                << "29"
-                                << "100" << value << 130.0 << 30.0;
-        QTest::newRow("Min = Max") << "70"
-                                   << "70"
-                                   << "100" << value << 130.0 << 30.0;
-        QTest::newRow("Counts 9") << "120"
-                                  << "40"
-                                  << "9" << counts << 120.0 << 40.0;
-        QTest::newRow("Counts 864001") << "120"
-                                       << "40"
-                                       << "864001" << counts << 120.0 << 40.0;
+        QTest::addColumn<qint64>("chartCounts");
+        const char* value = "30 <= Value <= 130, try again!";
+        const char* counts = "10 <= Counts <= 864000, try again!";
+        const auto row = [](const char* name, const char* max, const char* min, const char* n,
+                            const char* message, double chartMax, double chartMin,
+                            qint64 chartCounts) {
+            QTest::newRow(name) << QString::fromLatin1(max) << QString::fromLatin1(min)
+                                << QString::fromLatin1(n) << QString::fromLatin1(message)
+                                << chartMax << chartMin << chartCounts;
+        };
+        // The chart starts at 120 / 40 with 500 counts; a refused value
+        // changes nothing, refused counts leave the limits taken.
+        row("30 and 130", "130", "30", "60", "", 130, 30, 60);
+        row("fractions, fewest counts", "99.5", "30.5", "10", "", 99.5, 30.5, 10);
+        row("most counts", "130", "30", "864000", "", 130, 30, 864000);
+        row("Max 131", "131", "30", "60", value, 120, 40, 500);
+        row("Min 29", "130", "29", "60", value, 120, 40, 500);
+        row("Min = Max", "80", "80", "60", value, 120, 40, 500);
+        row("Min above Max", "50", "80", "60", value, 120, 40, 500);
+        row("no number is 0", "abc", "30", "60", value, 120, 40, 500);
+        row("Counts 9", "100", "50", "9", counts, 100, 50, 500);
+        row("Counts 864001", "100", "50", "864001", counts, 100, 50, 500);
+        row("Counts empty", "100", "50", "", counts, 100, 50, 500);
     }
     void limitPanelBounds() {
         QFETCH(QString, max);
@@ -157,8 +160,12 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(double, chartMax);
         QFETCH(double, chartMin);
+        QFETCH(qint64, chartCounts);
         Rig rig;
         graphs::RealTimeWindow& chart = rig.open();
+        chart.chart().ChartMax = 120;
+        chart.chart().ChartMin = 40;
+        chart.chart().setCounts(500);
         chart.Toolbar1_ButtonClick(QStringLiteral("Limit"));
         chart.TxtMax->setText(max);
         chart.TxtMin->setText(min);
@@ -175,8 +182,7 @@ private Q_SLOTS:
         QCOMPARE(chart.Timer1.isActive(), message.isEmpty());
         QCOMPARE(chart.chart().ChartMax, chartMax);
         QCOMPARE(chart.chart().ChartMin, chartMin);
-        if (message.isEmpty())
-            QCOMPARE(chart.chart().counts(), 100);
+        QCOMPARE(chart.chart().counts(), chartCounts);
         QVERIFY(rig.dialogs.unexpectedCalls().isEmpty());
     }
 
@@ -185,16 +191,19 @@ private Q_SLOTS:
         graphs::RealTimeWindow& chart = rig.open();
         QApplication::setActiveWindow(&chart);
         chart.Toolbar1_ButtonClick(QStringLiteral("Limit"));
-        for (QLineEdit* box : {chart.TxtMax, chart.TxtMin, chart.TxtCounts})
+        // Digits, "-" and "." in Max and Min; digits only in Counts. The
+        // refused keys come before the box is full.
+        for (QLineEdit* box : {chart.TxtMax, chart.TxtMin, chart.TxtCounts}) {
             box->clear();
-        QTest::keyClicks(chart.TxtMax, QStringLiteral("1a2 0,"));
-        QCOMPARE(chart.TxtMax->text(), QStringLiteral("120"));
-        QTest::keyClicks(chart.TxtMin, QStringLiteral("-4x.5"));
-        QCOMPARE(chart.TxtMin->text(), QStringLiteral("-4.5"));
-        chart.TxtMin->clear();
+            box->insert(QString(QChar(0x0663))); // an Arabic-Indic digit
+            QTest::keyClicks(box, QStringLiteral("a0+1,2 3-4.56789"));
+            QCOMPARE(box->text(), box == chart.TxtCounts ? QStringLiteral("0123456789")
+                                                         : QStringLiteral("0123-4.56789"));
+            box->clear();
+        }
+        QTest::keyClicks(chart.TxtMax, QStringLiteral("120"));
         QTest::keyClicks(chart.TxtMin, QStringLiteral("40"));
-        QTest::keyClicks(chart.TxtCounts, QStringLiteral("6a-.0"));
-        QCOMPARE(chart.TxtCounts->text(), QStringLiteral("60"));
+        QTest::keyClicks(chart.TxtCounts, QStringLiteral("60"));
         chart.TxtCounts->insert(QStringLiteral("1.5")); // pasted: refused whole
         QCOMPARE(chart.TxtCounts->text(), QStringLiteral("60"));
         QTest::keyClick(chart.TxtCounts, Qt::Key_Backspace);
