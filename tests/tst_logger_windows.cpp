@@ -44,26 +44,22 @@ const StoredReading kAbsent{false, false, false, 0};
 // 72.5 °F, Over, no probe, 32.0 °F. Set 2: °F, T2 only, four records a
 // minute apart, 100.1 °F to 100.4 °F.
 sim::RecordSet celsiusSet() {
-    sim::RecordSet set;
-    set.channelMask = 0x0F;
-    set.typeCodes = {0, 0, 1, 3};
-    set.start = {26, 1, 31, 23, 59, 58};
-    set.intervalSeconds = 1;
-    for (int k = 0; k < 3; ++k)
-        set.records.append(sim::StoredRecord{{{true, false, false, 725},
-                                              {true, true, false, 0},
-                                              kAbsent,
-                                              {true, false, false, 320}}});
-    return set;
+    const sim::StoredRecord r{
+        {{true, false, false, 725}, {true, true, false, 0}, kAbsent, {true, false, false, 320}}};
+    return {.channelMask = 0x0F,
+            .typeCodes = {0, 0, 1, 3},
+            .start = {26, 1, 31, 23, 59, 58},
+            .intervalSeconds = 1,
+            .records = {r, r, r}};
 }
 
 sim::RecordSet fahrenheitSet() {
-    sim::RecordSet set;
-    set.channelMask = 0x02;
-    set.fahrenheit = true;
-    set.typeCodes = {0, 0, 1, 3};
-    set.start = {26, 2, 1, 8, 0, 0};
-    set.intervalSeconds = 60;
+    sim::RecordSet set{.channelMask = 0x02,
+                       .fahrenheit = true,
+                       .typeCodes = {0, 0, 1, 3},
+                       .start = {26, 2, 1, 8, 0, 0},
+                       .intervalSeconds = 60,
+                       .records = {}};
     for (int k = 1; k <= 4; ++k)
         set.records.append(
             sim::StoredRecord{{kAbsent, {true, false, false, 1000 + k}, kAbsent, kAbsent}});
@@ -72,24 +68,22 @@ sim::RecordSet fahrenheitSet() {
 
 // 77.8 °F is 25.4 °C and 66.2 °F is 19.0 °C.
 sim::ManualReading manualCelsius() {
-    sim::ManualReading reading;
-    reading.typeCodes = {0, 0, 1, 0};
-    reading.at = {9, 1, 14, 8, 5, 0};
-    reading.readings = {
-        {{true, false, false, 778}, kAbsent, {true, true, false, 0}, {true, false, false, 662}}};
-    return reading;
+    return {.typeCodes = {0, 0, 1, 0},
+            .at = {9, 1, 14, 8, 5, 0},
+            .readings = {{{true, false, false, 778},
+                          kAbsent,
+                          {true, true, false, 0},
+                          {true, false, false, 662}}}};
 }
 
 sim::ManualReading manualFahrenheit() {
-    sim::ManualReading reading;
-    reading.fahrenheit = true;
-    reading.typeCodes = {0, 1, 2, 3};
-    reading.at = {26, 3, 4, 9, 5, 7};
-    reading.readings = {{{true, false, false, 725},
-                         {true, false, false, -53},
-                         {true, false, false, 1000},
-                         {true, false, true, 0}}};
-    return reading;
+    return {.fahrenheit = true,
+            .typeCodes = {0, 1, 2, 3},
+            .at = {26, 3, 4, 9, 5, 7},
+            .readings = {{{true, false, false, 725},
+                          {true, false, false, -53},
+                          {true, false, false, 1000},
+                          {true, false, true, 0}}}};
 }
 
 const QStringList kManualRow1{"°C",     "2009/01/14 08:05:00", "K: 25.4", "K: - - -", "J: Over",
@@ -193,6 +187,11 @@ private:
         QVERIFY(panel().PicLogger->isVisible());
         (automatic ? logger().OptAuto : logger().OptManual)->setChecked(true);
         logger().CmdLoggerOK->click();
+    }
+    // A download run to its end, with the timers settled.
+    void downloaded(bool automatic) {
+        download(automatic);
+        timersThenSettle();
     }
     struct Timers {
         bool timer1, timer2;
@@ -320,8 +319,7 @@ private Q_SLOTS:
 
     void aSecondAutomaticDownloadWhileTheMemoryWindowIsOpenOnlyHidesThePanel() {
         withTwoSets();
-        download(true);
-        timersThenSettle();
+        downloaded(true);
         auto* first = memory();
         requests();
         download(true);
@@ -332,8 +330,7 @@ private Q_SLOTS:
         // Once the window is closed the next download opens a new one.
         first->close();
         QVERIFY(!state().windows.MemoryFormOpen);
-        download(true);
-        timersThenSettle();
+        downloaded(true);
         QVERIFY(memory() && memory() != first);
         QCOMPARE(memory()->GridSet->Rows(), 3);
     }
@@ -366,8 +363,7 @@ private Q_SLOTS:
         QCOMPARE(requests(), (QStringList{"41", "51"}));
         // A second download replaces the window.
         QPointer<logger_memory::ManualListWindow> first = list;
-        download(false);
-        timersThenSettle();
+        downloaded(false);
         QTRY_VERIFY(!first);
         QVERIFY(logger().manualList());
         QCOMPARE(logger().manualList()->Grid->Rows(), 3);
@@ -376,8 +372,7 @@ private Q_SLOTS:
 
     void manualListPrintsItsFixedPitchLayout() {
         withTwoManualReadings();
-        download(false);
-        timersThenSettle();
+        downloaded(false);
         const QString pdf = m_dir.filePath(QStringLiteral("manual.pdf"));
         printToPdf(dialogs(), pdf);
         session().Timer1.stop();
@@ -404,8 +399,7 @@ private Q_SLOTS:
 
     void setClickFillsTheDataListInBothUnits() {
         withTwoSets();
-        download(true);
-        timersThenSettle();
+        downloaded(true);
         memory()->GridSet_Click(2);
         QCOMPARE(timersThenSettle(), (Timers{true, true}));
         auto* list = logger().dataList();
@@ -452,8 +446,7 @@ private Q_SLOTS:
 
     void dataListPrintsTheTableShownAsTheFileListing() {
         withTwoSets();
-        download(true);
-        timersThenSettle();
+        downloaded(true);
         memory()->GridSet_Click(2);
         timersThenSettle();
         const QString pdf = m_dir.filePath(QStringLiteral("set.pdf"));
@@ -482,8 +475,7 @@ private Q_SLOTS:
             QList<sim::StoredRecord>(25000, sim::StoredRecord{{{true, false, false, 725}}});
         QVERIFY(meter().memory().addRecordSet(set));
         meter().setDumpSpeed(100);
-        download(true);
-        timersThenSettle();
+        downloaded(true);
         CaptionLog captions;
         qApp->installEventFilter(&captions);
         memory()->GridSet_Click(1);
@@ -573,8 +565,7 @@ private Q_SLOTS:
 
     void erasingManualReadingsFromThePanelLeavesTheListOpen() {
         withTwoManualReadings();
-        download(false);
-        timersThenSettle();
+        downloaded(false);
         dialogs().answerMessage(QMessageBox::Ok);
         panel().Toolbar1_ButtonClick(QStringLiteral("Erase"));
         logger().EraseManual->setChecked(true);

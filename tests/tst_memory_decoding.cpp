@@ -74,8 +74,9 @@ QStringList cells(const QByteArray& row) {
 }
 
 // A 29-byte manual record.
-QByteArray manualRecord(int unitFlags, int present, int overUnder, QList<int> types,
-                        QList<int> offsets, QList<int> when, const QList<QByteArray>& readings) {
+QByteArray manualRecord(int unitFlags, int present, int overUnder, QList<int> types = {0, 0, 0, 0},
+                        QList<int> offsets = {0, 0, 0, 0}, QList<int> when = {9, 1, 14, 8, 5, 0},
+                        const QList<QByteArray>& readings = {k72_5, k72_5, k72_5, k72_5}) {
     QByteArray out = bytes({unitFlags, present, overUnder});
     for (int t : types)
         out.append(char(t));
@@ -88,6 +89,24 @@ QByteArray manualRecord(int unitFlags, int present, int overUnder, QList<int> ty
     Q_ASSERT(out.size() == 29);
     return out;
 }
+
+QByteArray statusReply(int pointer) {
+    return bytes({0x02, pointer >> 16, (pointer >> 8) & 0xFF, pointer & 0xFF, 0, 0xFF, 0x03});
+}
+
+// The dump reply: four leading bytes, the data area, one trailing byte.
+QByteArray dumpReply(const QByteArray& area) {
+    return bytes({0x02, 0, 0, 0}) + area + bytes({0x03});
+}
+
+// The protocol over a scripted meter.
+struct ScriptedMeter {
+    test::FakeClock clock;
+    test::ScriptedSerialPort port{clock};
+    shared::RunState state;
+    meter_link::MeterProtocol protocol{port, clock, state};
+    ScriptedMeter() { port.open(); }
+};
 
 } // namespace
 
@@ -119,31 +138,18 @@ private Q_SLOTS:
         QCOMPARE(decoded.headingF[0], QStringLiteral("°F"));
     }
 
-    void dateAndTimeTextsPadAndReadMonthOrDayZeroAsOne_data() {
-        QTest::addColumn<QList<int>>("fields");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("example") << QList{9, 0, 14, 8, 5, 0} << "2009/01/14 08:05:00";
-        QTest::newRow("day 0") << QList{26, 12, 0, 23, 59, 59} << "2026/12/01 23:59:59";
-        QTest::newRow("never set") << QList{0, 0, 0, 0, 0, 0} << "2000/01/01 00:00:00";
-    }
-    void dateAndTimeTextsPadAndReadMonthOrDayZeroAsOne() {
-        QFETCH(QList<int>, fields);
-        QFETCH(QString, text);
-        QByteArray raw;
-        for (int f : fields)
-            raw.append(char(f));
-        QCOMPARE(meterDateTimeText(meterDateTimeAt(raw, 0)), text);
-        SetImage image;
-        image.start = fields;
-        image.flags = 0x01;
-        image.records = {record(1, 0, {k72_5})};
-        QCOMPARE(cells(decodeSet(onlySet(image)).rowsC[0])[1], text);
-    }
-
+    // The start's own text, then one stamp an interval on for each record;
+    // a month or day of 0 reads as 1.
     void recordsAreStampedIntervalsApartAcrossMidnightAndMonthEnds_data() {
         QTest::addColumn<QList<int>>("start");
         QTest::addColumn<int>("interval");
         QTest::addColumn<QStringList>("stamps");
+        QTest::newRow("month 0") << QList{9, 0, 14, 8, 5, 0} << 10
+                                 << QStringList{"2009/01/14 08:05:00"};
+        QTest::newRow("day 0") << QList{26, 12, 0, 23, 59, 59} << 10
+                               << QStringList{"2026/12/01 23:59:59"};
+        QTest::newRow("never set")
+            << QList{0, 0, 0, 0, 0, 0} << 10 << QStringList{"2000/01/01 00:00:00"};
         QTest::newRow("across midnight into a new month")
             << QList{9, 1, 31, 23, 59, 50} << 5
             << QStringList{"2009/01/31 23:59:50", "2009/01/31 23:59:55", "2009/02/01 00:00:00",
@@ -160,6 +166,10 @@ private Q_SLOTS:
         QFETCH(QList<int>, start);
         QFETCH(int, interval);
         QFETCH(QStringList, stamps);
+        QByteArray raw;
+        for (int f : start)
+            raw.append(char(f));
+        QCOMPARE(meterDateTimeText(meterDateTimeAt(raw, 0)), stamps[0]);
         SetImage image;
         image.flags = 0x01;
         image.start = start;
@@ -244,9 +254,7 @@ private Q_SLOTS:
             QCOMPARE(f, shown);
             QCOMPARE(c, shown == "72.5" ? QStringLiteral("22.5") : shown);
         }
-        QByteArray manual = manualRecord(0x00, present, overUnder, {0, 0, 0, 0}, {0, 0, 0, 0},
-                                         {9, 1, 14, 8, 5, 0}, {k72_5, k72_5, k72_5, k72_5});
-        QCOMPARE(manualRecordCells(manual)[2],
+        QCOMPARE(manualRecordCells(manualRecord(0x00, present, overUnder))[2],
                  QStringLiteral("K: ") + (shown == "72.5" ? QStringLiteral("22.5") : shown));
     }
 
@@ -256,27 +264,22 @@ private Q_SLOTS:
         QTest::addColumn<bool>("fahrenheit");
         QTest::addColumn<QString>("textF");
         QTest::addColumn<QString>("textC");
+        const auto row = [](const char* name, const QByteArray& reading, int offsetByte,
+                            bool fahrenheit, const char* textF, const char* textC) {
+            QTest::newRow(name) << reading << offsetByte << fahrenheit << QString(textF)
+                                << QString(textC);
+        };
         // °F sets: the stored text, and °C without the offset.
-        QTest::newRow("°F 72.5") << k72_5 << 0 << true << "72.5"
-                                 << "22.5";
-        QTest::newRow("°F ignores the offset") << k72_5 << 0xF6 << true << "72.5"
-                                               << "22.5";
-        QTest::newRow("°F -5.3") << kMinus5_3 << 0 << true << "-5.3"
-                                 << "-20.7";
-        QTest::newRow("°F negative zero") << bytes({0x00, 0x00, 0x85}) << 0 << true << "-0.5"
-                                          << "-18.0";
+        row("°F 72.5", k72_5, 0, true, "72.5", "22.5");
+        row("°F ignores the offset", k72_5, 0xF6, true, "72.5", "22.5");
+        row("°F -5.3", kMinus5_3, 0, true, "-5.3", "-20.7");
+        row("°F negative zero", bytes({0x00, 0x00, 0x85}), 0, true, "-0.5", "-18.0");
         // °C sets: °C as live (offset off, converted, back on), °F from that.
-        QTest::newRow("°C 72.5") << k72_5 << 0 << false << "72.5"
-                                 << "22.5";
-        QTest::newRow("°C offset -1.0") << k72_5 << 0xF6 << false << "71.6"
-                                        << "22.0";
-        QTest::newRow("°C offset +1.5") << k100_0 << 15 << false << "101.1"
-                                        << "38.4";
-        QTest::newRow("°C just below zero") << bytes({0x00, 0x1F, 0x05}) << 0 << false << "31.6"
-                                            << "-.2";
-        QTest::newRow("°C 32.9 is 0.5, not 0.4")
-            << bytes({0x00, 0x20, 0x09}) << 0 << false << "32.9"
-            << "0.5";
+        row("°C 72.5", k72_5, 0, false, "72.5", "22.5");
+        row("°C offset -1.0", k72_5, 0xF6, false, "71.6", "22.0");
+        row("°C offset +1.5", k100_0, 15, false, "101.1", "38.4");
+        row("°C just below zero", bytes({0x00, 0x1F, 0x05}), 0, false, "31.6", "-.2");
+        row("°C 32.9 is 0.5, not 0.4", bytes({0x00, 0x20, 0x09}), 0, false, "32.9", "0.5");
     }
     void readingTextsFollowTheSetsUnit() {
         QFETCH(QByteArray, reading);
@@ -464,8 +467,7 @@ private Q_SLOTS:
     void aShortManualDumpGivesOnlyItsWholeReadings() {
         QFETCH(int, length);
         QFETCH(int, whole);
-        const QByteArray one = manualRecord(0, 0x0F, 0, {0, 0, 0, 0}, {0, 0, 0, 0},
-                                            {9, 1, 14, 8, 5, 0}, {k72_5, k72_5, k72_5, k72_5});
+        const QByteArray one = manualRecord(0, 0x0F, 0);
         const QByteArray full = bytes({0x02, 3}) + one + one + one + bytes({0x03});
         const QByteArray reply = full.left(length);
         const ManualReadings readings = decodeManualDump(reply, 3);
@@ -480,18 +482,16 @@ private Q_SLOTS:
         QTest::addColumn<bool>("full");
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("free");
-        QTest::newRow("512 K at 60000") << 60000.0 << 8 << false << "512 K"
-                                        << "453.4 K";
-        QTest::newRow("512 K at 9000") << 9000.0 << 8 << false << "512 K"
-                                       << "503.2 K";
-        QTest::newRow("at the limit") << 520185.0 << 8 << false << "512 K"
-                                      << "0.0 K";
-        QTest::newRow("just below it") << 520184.0 << 8 << false << "512 K"
-                                       << "4.0 K";
-        QTest::newRow("memory-full bit") << 9000.0 << 8 << true << "512 K"
-                                         << "0.0 K";
-        QTest::newRow("64 K empty") << 8192.0 << 1 << false << "64 K"
-                                    << "56.0 K";
+        const auto row = [](const char* name, double pointer, int sizeCode, bool full,
+                            const char* size, const char* free) {
+            QTest::newRow(name) << pointer << sizeCode << full << QString(size) << QString(free);
+        };
+        row("512 K at 60000", 60000, 8, false, "512 K", "453.4 K");
+        row("512 K at 9000", 9000, 8, false, "512 K", "503.2 K");
+        row("at the limit", 520185, 8, false, "512 K", "0.0 K");
+        row("just below it", 520184, 8, false, "512 K", "4.0 K");
+        row("memory-full bit", 9000, 8, true, "512 K", "0.0 K");
+        row("64 K empty", 8192, 1, false, "64 K", "56.0 K");
     }
     void memoryFigures() {
         QFETCH(double, pointer);
@@ -521,20 +521,6 @@ private Q_SLOTS:
         QCOMPARE(progressText(done, total), text + QStringLiteral("% Completed"));
     }
 
-    void manualListingLinesRightAlignAfterFiveSpaces() {
-        const QString heading = manualListingLine(manualHeadingCells());
-        QCOMPARE(heading, QStringLiteral("     ") + QString(7, u' ') + QString(8, u' ') +
-                              QStringLiteral("    Date Time") + QString(9, u' ') +
-                              QStringLiteral("T1") + QString(9, u' ') + QStringLiteral("T2") +
-                              QString(9, u' ') + QStringLiteral("T3") + QString(9, u' ') +
-                              QStringLiteral("T4"));
-        QCOMPARE(manualListingLine(
-                     {"°C", "2009/01/14 08:05:00", "K: 25.4", "K: - - -", "J: Over", "K: 19.0"}),
-                 QStringLiteral("          °C  2009/01/14 08:05:00    K: 25.4   K: - - -    "
-                                "J: Over    K: 19.0"));
-        QCOMPARE(manualListingRule(), QStringLiteral("     ") + QString(73, u'-'));
-    }
-
     // The steps over a scripted meter: a pointer above 16 bits announces a
     // reply longer than 64 K, and any size reply but 02 N 03 means 512 K.
     void downloadReadsAPointerAbove16BitsAndTheMemorySize_data() {
@@ -549,11 +535,8 @@ private Q_SLOTS:
     void downloadReadsAPointerAbove16BitsAndTheMemorySize() {
         QFETCH(QByteArray, sizeReply);
         QFETCH(int, sizeCode);
-        test::FakeClock clock;
-        test::ScriptedSerialPort port(clock);
-        shared::RunState state;
-        meter_link::MeterProtocol protocol(port, clock, state);
-        port.open();
+        ScriptedMeter meter;
+        auto& port = meter.port;
         // 4500 records of T1..T4 (14 bytes) and one of T2: 63000 + 23 + 28 bytes.
         SetImage big;
         big.flags = 0x0F;
@@ -564,22 +547,21 @@ private Q_SLOTS:
         const QByteArray area = big.bytes() + small.bytes();
         const int pointer = 8192 + int(area.size());
         QVERIFY(pointer > 0xFFFF);
-        port.answer("A", bytes({0x02, pointer >> 16, (pointer >> 8) & 0xFF, pointer & 0xFF, 0, 0xFF,
-                                0x03}));
+        port.answer("A", statusReply(pointer));
         if (!sizeReply.isEmpty())
             port.answer(QByteArray("Y\0", 2), sizeReply);
-        const QByteArray reply = bytes({0x02, 0, 0, 0}) + area + bytes({0x03});
+        const QByteArray reply = dumpReply(area);
         port.onWrite("R", [&] {
             for (qsizetype at = 0; at < reply.size(); at += 1920)
                 port.arrive(reply.mid(at, 1920), 10 + at / 1920 * 1000);
         });
-        QVERIFY(readMemoryStatus(protocol, state));
-        QCOMPARE(state.recording.MemorySizeCode, sizeCode);
-        QCOMPARE(state.link.MemoryPointer, double(pointer));
-        QVERIFY(holdsRecordSets(state.link));
+        QVERIFY(readMemoryStatus(meter.protocol, meter.state));
+        QCOMPARE(meter.state.recording.MemorySizeCode, sizeCode);
+        QCOMPARE(meter.state.link.MemoryPointer, double(pointer));
+        QVERIFY(holdsRecordSets(meter.state.link));
         QString last;
         const SetsDownload download = downloadRecordSets(
-            protocol, [&](qint64 got, qint64 total) { last = progressText(got, total); });
+            meter.protocol, [&](qint64 got, qint64 total) { last = progressText(got, total); });
         QVERIFY(download.complete());
         QVERIFY(!download.damaged());
         QCOMPARE(download.expected, pointer - 8192 + 5);
@@ -592,38 +574,27 @@ private Q_SLOTS:
         QCOMPARE(port.writes().mid(port.writes().size() - 2), (QList<QByteArray>{"A", "R"}));
     }
 
-    void anEmptyMemoryHoldsNoRecordSets_data() {
-        QTest::addColumn<double>("pointer");
-        QTest::addColumn<bool>("holds");
-        QTest::newRow("at the data area") << 8192.0 << false;
-        QTest::newRow("below it") << 100.0 << false;
-        QTest::newRow("one set") << 8215.0 << true;
-    }
+    // A pointer at the data area's start, or below it, means no record set.
     void anEmptyMemoryHoldsNoRecordSets() {
-        QFETCH(double, pointer);
-        QFETCH(bool, holds);
-        shared::LinkState link;
-        link.MemoryPointer = pointer;
-        QCOMPARE(holdsRecordSets(link), holds);
+        for (double pointer : {8192.0, 100.0}) {
+            shared::LinkState link;
+            link.MemoryPointer = pointer;
+            QVERIFY2(!holdsRecordSets(link), qPrintable(QString::number(pointer)));
+        }
     }
 
     // Issue 11: a dump cut short keeps the sets that arrived whole and
     // reports no damage for the one it stopped in.
     void aStalledDumpKeepsTheWholeSetsAndReportsNoDamage() {
-        test::FakeClock clock;
-        test::ScriptedSerialPort port(clock);
-        shared::RunState state;
-        meter_link::MeterProtocol protocol(port, clock, state);
-        port.open();
+        ScriptedMeter meter;
         SetImage one;
         one.flags = 0x01;
         one.records = {record(1, 0, {k72_5}), record(1, 0, {k72_5})};
         const QByteArray area = one.bytes() + one.bytes() + one.bytes();
         const int pointer = 8192 + int(area.size());
-        port.answer("A", bytes({0x02, 0, pointer >> 8, pointer & 0xFF, 0, 0xFF, 0x03}));
-        const QByteArray reply = bytes({0x02, 0, 0, 0}) + area + bytes({0x03});
-        port.answer("R", reply.left(4 + 2 * int(one.bytes().size()) + 7));
-        const SetsDownload download = downloadRecordSets(protocol, {});
+        meter.port.answer("A", statusReply(pointer));
+        meter.port.answer("R", dumpReply(area).left(4 + 2 * int(one.bytes().size()) + 7));
+        const SetsDownload download = downloadRecordSets(meter.protocol, {});
         QCOMPARE(download.end, DumpEnd::Stalled);
         QCOMPARE(download.walk.sets.size(), 2);
         QCOMPARE(download.walk.damage, SetDamage::None);

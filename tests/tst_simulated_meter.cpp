@@ -11,7 +11,6 @@
 namespace tst_simulated_meter {
 
 using quadtherm::sim::ManualReading;
-using quadtherm::sim::MeterMemory;
 using quadtherm::sim::RecordSet;
 using quadtherm::sim::SimulatedMeter;
 using quadtherm::sim::SimulatedSerialPort;
@@ -30,19 +29,6 @@ qsizetype frameStart(const QByteArray& line) {
             return i;
     }
     return -1;
-}
-
-// The readings of every T1 frame in a run of frames, in tenths (positive values).
-QList<int> t1Tenths(const QByteArray& line) {
-    QList<int> out;
-    for (qsizetype i = frameStart(line); i >= 0 && i + 12 <= line.size(); i += 12) {
-        if (line[i] != 0x02 || line[i + 11] != 0x03)
-            break;
-        if ((line[i + 1] & 0x03) == 0)
-            out.append((quint8(line[i + 4]) * 256 + quint8(line[i + 5])) * 10 +
-                       (line[i + 6] & 0x0F));
-    }
-    return out;
 }
 
 struct Exchange {
@@ -224,23 +210,6 @@ private Q_SLOTS:
         }
     }
 
-    void holdKeyFreezesReadingsUntilPressedAgain() {
-        SimulatedMeter meter;
-        meter.channel(0).driftF = 50.0;
-        qint64 t = 0;
-        QList<int> readings[2];
-        for (QList<int>& values : readings) {
-            exchange(meter, t, bytes({0x57, 0x00, 0x01, 0x00}));
-            meter.transmit(t + kSecond);
-            values = t1Tenths(meter.transmit(t + 20 * kSecond));
-            t += 20 * kSecond;
-        }
-        QVERIFY(readings[0].size() > 500);
-        QCOMPARE(readings[0].count(readings[0].first()), readings[0].size());
-        QVERIFY(readings[1].count(readings[0].first()) < readings[1].size());
-        QVERIFY(!meter.holding());
-    }
-
     void clockSetBySAndTRunsOn_data() {
         QTest::addColumn<QByteArray>("date");
         QTest::addColumn<QByteArray>("time");
@@ -343,19 +312,6 @@ private Q_SLOTS:
         QVERIFY(!plain.memory().recordSets()[0].fahrenheit);
     }
 
-    void damagedSetLosesItsMarkerInTheDumpOnly() {
-        SimulatedMeter meter;
-        QVERIFY(meter.fillDemoData(3, 2, 0));
-        meter.memory().setDamagedSet(2);
-        const QByteArray area = meter.memory().dataArea();
-        const qsizetype second = MeterMemory::setLength(meter.memory().recordSets()[0]);
-        QCOMPARE(area.mid(0, 4), bytes({0x00, 0x55, 0xAA, 0x00}));
-        QCOMPARE(area.mid(second, 4), bytes({0x00, 0x00, 0xAA, 0x00}));
-        QCOMPARE(area.size(), qsizetype(meter.memory().pointer() - 8192));
-        meter.memory().eraseRecordSets();
-        QCOMPARE(meter.memory().damagedSet(), 0);
-    }
-
     void dumpGoesAtItsOwnSpeedAndFramesAtTheLinesAfterIt_data() {
         QTest::addColumn<double>("dumpSpeed");
         QTest::newRow("line rate") << 1.0;
@@ -400,17 +356,6 @@ private Q_SLOTS:
         QVERIFY(meter.violations().isEmpty());
         t += 3 * kSecond;
         QCOMPARE(exchange(meter, t, "A").reply, statusReply(8192 + 23 + 100 * 14, 0));
-    }
-
-    void stalledDumpStopsAfterItsBytesAndTheMeterFallsSilent() {
-        SimulatedMeter meter;
-        QVERIFY(meter.fillDemoData(0, 0, 3));
-        meter.stallNextDumpAfter(40);
-        qint64 t = 0;
-        const Exchange ex = exchange(meter, t, "Q", 100 * kMs);
-        QCOMPARE(ex.reply.size(), 40);
-        QVERIFY(meter.transmit(t + 5 * kSecond).isEmpty());
-        QVERIFY(meter.silent());
     }
 
     void garbageHoldsNoFrameButRepliesStayIntact() {
