@@ -60,13 +60,17 @@ struct Rig : test::SessionRig {
         session.stop();
     }
 
-    // The main window's load, the link up, then "RTC".
-    [[nodiscard]] bool open() {
+    // The main window's load and the link up with the live poll on.
+    [[nodiscard]] bool linkUp() {
         panel.Form_Load();
         if (!clock.runUntil([&] { return !state.link.NeedResync; }, 10000))
             return false;
         clock.run(500);
-        if (!session.Timer1.isActive())
+        return session.Timer1.isActive();
+    }
+    // The link up, then "RTC".
+    [[nodiscard]] bool open() {
+        if (!linkUp())
             return false;
         panel.Toolbar1_ButtonClick(QStringLiteral("RTC"));
         window = panel.findChild<Setup*>();
@@ -74,9 +78,6 @@ struct Rig : test::SessionRig {
     }
     void click(QLabel* label) { QTest::mouseClick(label, Qt::LeftButton); }
     QList<QByteArray> writesSince(qsizetype first) const { return port.writes().mid(first); }
-    QString pcClockNow() const {
-        return clock.now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    }
 };
 
 } // namespace
@@ -88,6 +89,11 @@ private Q_SLOTS:
         Rig rig;
         QVERIFY(rig.open());
         Setup& w = *rig.window;
+        // With both clocks off nothing is written, not even by the live poll.
+        const qsizetype before = rig.port.writes().size();
+        rig.clock.run(3000);
+        QCOMPARE(rig.writesSince(before), QList<QByteArray>());
+        QVERIFY(!rig.session.Timer1.isActive());
         QCOMPARE(w.windowTitle(), QStringLiteral("Setup"));
         QVERIFY(w.isModal());
         QCOMPARE(w.FrameTime->title(), QStringLiteral("Time"));
@@ -95,7 +101,6 @@ private Q_SLOTS:
         QCOMPARE(w.LblPCTime->text(), QStringLiteral("PC System Time"));
         QCOMPARE(w.CmdSetTime->text(), QStringLiteral("Set Meter Time To System Time"));
         QCOMPARE(w.CmdExit->text(), QStringLiteral("Exit"));
-        QVERIFY(!rig.session.Timer1.isActive());
 
         // Open again after Exit: the same window, both clocks off again.
         rig.click(w.LblPCTime);
@@ -112,24 +117,13 @@ private Q_SLOTS:
         QVERIFY(!w.clock().ShowPcTime);
     }
 
-    void withBothClocksOffNothingIsWritten() {
-        Rig rig;
-        QVERIFY(rig.open());
-        const qsizetype before = rig.port.writes().size();
-        rig.clock.run(3000);
-        QCOMPARE(rig.writesSince(before), QList<QByteArray>());
-        QCOMPARE(rig.window->LblMeterTime->text(), QStringLiteral("Meter Time"));
-        QCOMPARE(rig.window->LblPCTime->text(), QStringLiteral("PC System Time"));
-        QVERIFY(!rig.session.Timer1.isActive());
-    }
-
     void eachClickTurnsAClockOnOrOff() {
         Rig rig;
         QVERIFY(rig.open());
         Setup& w = *rig.window;
         rig.click(w.LblPCTime);
         rig.clock.run(1000);
-        QCOMPARE(w.LblPCTime->text(), rig.pcClockNow());
+        QCOMPARE(w.LblPCTime->text(), rig.clock.now().toString(u"yyyy/MM/dd HH:mm:ss"));
         QCOMPARE(w.LblMeterTime->text(), QStringLiteral("Meter Time"));
 
         rig.click(w.LblMeterTime);
@@ -318,31 +312,11 @@ private Q_SLOTS:
         QVERIFY(!rig.session.Timer1.isActive());
     }
 
-    void theWindowClosesWhenTheMeterStartsLogging_data() {
-        QTest::addColumn<bool>("meterClockShown");
-        QTest::newRow("clocks off") << false;
-        QTest::newRow("meter clock shown") << true;
-    }
-    void theWindowClosesWhenTheMeterStartsLogging() {
-        QFETCH(bool, meterClockShown);
-        Rig rig;
-        QVERIFY(rig.open());
-        if (meterClockShown)
-            rig.click(rig.window->LblMeterTime);
-        rig.clock.run(2000);
-        QVERIFY(rig.window->isVisible());
-        QVERIFY(!rig.state.live.MeterRecording);
-        rig.port.stream(fourFrames(true));
-        QVERIFY(rig.clock.runUntil([&] { return !rig.window->isVisible(); }, 2000));
-        QVERIFY(rig.state.live.MeterRecording);
-        QVERIFY(rig.session.Timer1.isActive());
-        QVERIFY(!rig.window->clock().Timer1.isActive());
-    }
-
+    // Exit, the close box, Escape, or by itself when the meter starts logging.
     void everyWayOfClosingTurnsTheLivePollBackOn_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("duringARead");
-        for (const char* how : {"Exit", "close box", "Escape"}) {
+        for (const char* how : {"Exit", "close box", "Escape", "meter logs"}) {
             QTest::addRow("%s", how) << QString::fromLatin1(how) << false;
             QTest::addRow("%s during a read", how) << QString::fromLatin1(how) << true;
         }
@@ -350,16 +324,20 @@ private Q_SLOTS:
     void everyWayOfClosingTurnsTheLivePollBackOn() {
         QFETCH(QString, how);
         QFETCH(bool, duringARead);
+        const bool logs = how == QLatin1String("meter logs");
         Rig rig;
         QVERIFY(rig.open());
+        QVERIFY(!rig.state.live.MeterRecording);
         Setup& w = *rig.window;
         const auto close = [&] {
             if (how == QLatin1String("Exit"))
                 QTest::mouseClick(w.CmdExit, Qt::LeftButton);
             else if (how == QLatin1String("close box"))
                 w.close();
-            else
+            else if (how == QLatin1String("Escape"))
                 QTest::keyClick(&w, Qt::Key_Escape);
+            else
+                rig.port.stream(fourFrames(true));
         };
         if (duringARead) {
             rig.port.answer(kClockRead, clockReply(26, 3, 4, 9, 5, 7), 1200);
@@ -372,9 +350,11 @@ private Q_SLOTS:
             rig.clock.run(100);
             QVERIFY(wasReading);
         } else {
+            rig.clock.run(2000);
             close();
         }
-        QVERIFY(!w.isVisible());
+        // Closed at once, or by the next look at the meter when it logs.
+        QVERIFY(rig.clock.runUntil([&] { return !w.isVisible(); }, logs ? 2000 : 0));
         QVERIFY(!w.clock().Timer1.isActive());
         QVERIFY(rig.session.Timer1.isActive());
         // The live poll goes on; the clock window asks the meter nothing more.
@@ -384,17 +364,18 @@ private Q_SLOTS:
         QCOMPARE(rig.port.countWrites(kClockRead), reads);
         QVERIFY(rig.session.Timer1.isActive());
         QVERIFY(rig.state.link.PollCount != frames);
+        QCOMPARE(rig.state.live.MeterRecording, logs);
     }
 
     void rtcWhileTheMeterLogsOpensNoWindow() {
         Rig rig;
-        rig.panel.Form_Load();
-        QVERIFY(rig.clock.runUntil([&] { return !rig.state.link.NeedResync; }, 10000));
-        rig.clock.run(200);
+        QVERIFY(rig.linkUp());
         rig.state.live.MeterRecording = true;
         rig.dialogs.answerMessage(QMessageBox::Ok);
         rig.panel.Toolbar1_ButtonClick(QStringLiteral("RTC"));
-        QCOMPARE(rig.dialogs.callsOf(test::ScriptedDialogs::Kind::Message).size(), 1);
+        const auto shown = rig.dialogs.callsOf(test::ScriptedDialogs::Kind::Message);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Recording mode, stop record then try again !"));
         QVERIFY(rig.panel.findChildren<Setup*>().isEmpty());
         QVERIFY(rig.session.Timer1.isActive());
     }

@@ -73,7 +73,8 @@ struct Rig : test::SessionRig {
         panel.close();
         session.stop();
     }
-    // The main window's load, the link up with both timers on, then "Buttons".
+    // The main window's load, the link up with both timers on, then
+    // "Buttons"; every key frame is watched from then on.
     [[nodiscard]] bool open() {
         panel.Form_Load();
         if (!clock.runUntil([&] { return !state.link.NeedResync; }, 10000))
@@ -83,6 +84,7 @@ struct Rig : test::SessionRig {
             return false;
         panel.Toolbar1_ButtonClick(QStringLiteral("Buttons"));
         window = panel.findChild<Buttons*>();
+        watchEveryKey();
         return window && window->isVisible();
     }
     KeypadKey* key(const QString& name) const { return window->findChild<KeypadKey*>(name); }
@@ -111,28 +113,21 @@ struct Rig : test::SessionRig {
     }
 };
 
-// Ink of the pixels at the `rows` outermost lines on one side of the drawing.
+// Ink of the pixels in the `rows` outermost lines on one side of the drawing.
 int inkAtEdge(const QImage& image, Qt::Edge edge, int rows) {
-    QRect ink;
+    QRect band;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             if (qAlpha(image.pixel(x, y)) > 0)
-                ink |= QRect(x, y, 1, 1);
-    QRect band = ink;
-    switch (edge) {
-    case Qt::TopEdge:
+                band |= QRect(x, y, 1, 1);
+    if (edge == Qt::TopEdge)
         band.setHeight(rows);
-        break;
-    case Qt::BottomEdge:
-        band.setTop(ink.bottom() - rows + 1);
-        break;
-    case Qt::LeftEdge:
+    else if (edge == Qt::BottomEdge)
+        band.setTop(band.bottom() - rows + 1);
+    else if (edge == Qt::LeftEdge)
         band.setWidth(rows);
-        break;
-    case Qt::RightEdge:
-        band.setLeft(ink.right() - rows + 1);
-        break;
-    }
+    else
+        band.setLeft(band.right() - rows + 1);
     int sum = 0;
     for (int y = band.top(); y <= band.bottom(); ++y)
         for (int x = band.left(); x <= band.right(); ++x)
@@ -170,7 +165,6 @@ private Q_SLOTS:
         QFETCH(bool, pausesCycle);
         Rig rig;
         QVERIFY(rig.open());
-        rig.watchEveryKey();
         const qsizetype before = rig.port.writes().size();
         QTest::mouseClick(rig.key(key), Qt::LeftButton);
         rig.clock.run(100);
@@ -188,7 +182,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("heldMs");
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<bool>("pausesCycle");
-        QTest::newRow("MAX MIN tapped") << "CmdMaxMin" << 0 << keyFrame(0x20, 0, 0) << false;
         QTest::newRow("MAX MIN 2.0 s") << "CmdMaxMin" << 2000 << keyFrame(0x20, 0, 0) << false;
         QTest::newRow("MAX MIN 2.1 s") << "CmdMaxMin" << 2100 << keyFrame(0, 0, 0x04) << false;
         QTest::newRow("MEM 2.0 s") << "CmdMem" << 2000 << keyFrame(0x40, 0, 0) << true;
@@ -202,7 +195,6 @@ private Q_SLOTS:
         QFETCH(bool, pausesCycle);
         Rig rig;
         QVERIFY(rig.open());
-        rig.watchEveryKey();
         QTest::mousePress(rig.key(key), Qt::LeftButton);
         rig.clock.run(heldMs); // the live poll and the cycle go on meanwhile
         QVERIFY(rig.keyFrames.isEmpty());
@@ -216,7 +208,6 @@ private Q_SLOTS:
     void aPressIsTimedFromTheLastPressOfEitherKey() {
         Rig rig;
         QVERIFY(rig.open());
-        rig.watchEveryKey();
         auto& keypad = rig.window->keypad();
         const auto& maxMin = *meter_link::findMeterKey("MAXMIN");
         const auto& mem = *meter_link::findMeterKey("MEM");
@@ -235,7 +226,6 @@ private Q_SLOTS:
     void aReleaseWithNoPressBeforeItCountsAsLong() {
         Rig rig;
         QVERIFY(rig.open());
-        rig.watchEveryKey();
         rig.window->keypad().release(*meter_link::findMeterKey("MAXMIN"));
         rig.clock.run(100);
         QCOMPARE(rig.framesSent(), QList<QByteArray>{keyFrame(0, 0, 0x04)});
@@ -246,7 +236,6 @@ private Q_SLOTS:
     void aLongPressAcrossMidnightStaysLong() {
         Rig rig;
         QVERIFY(rig.open());
-        rig.watchEveryKey();
         // No live tick: a status exchange in the last 20 ms of the day ends
         // its waits at once, and the fake clock would not move on.
         rig.session.Timer1.stop();
@@ -262,7 +251,6 @@ private Q_SLOTS:
     void tabReachesEveryKeyAndSpacePressesIt() {
         Rig rig;
         QVERIFY(rig.open());
-        rig.watchEveryKey();
         QVERIFY(QTest::qWaitForWindowActive(rig.window));
         // The window opens with no key taken: Space presses nothing yet.
         QCOMPARE(QApplication::focusWidget(), rig.window);
@@ -293,7 +281,6 @@ private Q_SLOTS:
     void holdingSpaceOnMemSendsItsLongPress() {
         Rig rig;
         QVERIFY(rig.open());
-        rig.watchEveryKey();
         KeypadKey* mem = rig.window->CmdMem;
         rig.sendKey(mem, QEvent::KeyPress);
         for (int i = 0; i < 21; ++i) {
@@ -332,26 +319,7 @@ private Q_SLOTS:
         QCOMPARE(w.pos(), QPoint(10, 10));
     }
 
-    void theKeyPicturesAreSharpAtAnySize_data() {
-        QTest::addColumn<KeyPicture>("picture");
-        QTest::newRow("up") << KeyPicture::Up;
-        QTest::newRow("left") << KeyPicture::Left;
-        QTest::newRow("enter") << KeyPicture::Enter;
-        QTest::newRow("right") << KeyPicture::Right;
-        QTest::newRow("down") << KeyPicture::Down;
-    }
-    void theKeyPicturesAreSharpAtAnySize() {
-        QFETCH(KeyPicture, picture);
-        const QIcon icon = widgets::keypadImage(picture);
-        QVERIFY(!icon.isNull());
-        const QPixmap sharp = icon.pixmap(QSize(24, 24), 2.0);
-        QCOMPARE(sharp.devicePixelRatio(), 2.0);
-        QImage pixels = sharp.toImage();
-        pixels.setDevicePixelRatio(1.0);
-        QCOMPARE(pixels, icon.pixmap(QSize(48, 48)).toImage());
-    }
-
-    void eachArrowPointsItsWay_data() {
+    void eachKeyPictureIsSharpAtAnySizeAndPointsItsWay_data() {
         QTest::addColumn<KeyPicture>("picture");
         QTest::addColumn<Qt::Edge>("tip");
         QTest::addColumn<Qt::Edge>("base");
@@ -362,15 +330,20 @@ private Q_SLOTS:
         // The return symbol's head points left, its stem rises on the right.
         QTest::newRow("enter") << KeyPicture::Enter << Qt::LeftEdge << Qt::RightEdge;
     }
-    void eachArrowPointsItsWay() {
+    void eachKeyPictureIsSharpAtAnySizeAndPointsItsWay() {
         QFETCH(KeyPicture, picture);
         QFETCH(Qt::Edge, tip);
         QFETCH(Qt::Edge, base);
-        const QImage image = widgets::keypadImage(picture)
-                                 .pixmap(QSize(48, 48))
-                                 .toImage()
-                                 .convertToFormat(QImage::Format_ARGB32);
-        QVERIFY(inkAtEdge(image, tip, 6) * 2 < inkAtEdge(image, base, 6));
+        const QIcon icon = widgets::keypadImage(picture);
+        QVERIFY(!icon.isNull());
+        const QPixmap sharp = icon.pixmap(QSize(24, 24), 2.0);
+        QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        QImage pixels = sharp.toImage();
+        pixels.setDevicePixelRatio(1.0);
+        const QImage image = icon.pixmap(QSize(48, 48)).toImage();
+        QCOMPARE(pixels, image);
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(inkAtEdge(argb, tip, 6) * 2 < inkAtEdge(argb, base, 6));
     }
 
     // On the simulated meter at the real line rate: the main window shows what
