@@ -159,16 +159,7 @@ void configure(const QCommandLineParser& parser, SimulatedMeter& meter) {
     meter.setSilent(parser.isSet(QStringLiteral("silent")));
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    // First thing, so that an early SIGTERM still ends the program cleanly.
-    if (!installSignals())
-        fail(QStringLiteral("cannot install signal handlers"));
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("quadtherm-meter-sim"));
-
-    QCommandLineParser parser;
+void declareOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Simulated four-channel thermocouple meter on a pseudo-terminal.\n"
         "Prints the device path as the first line of standard output. SIGUSR1\n"
@@ -217,6 +208,35 @@ int main(int argc, char* argv[]) {
     option("lax", "Answer requests that come without a status exchange first.");
     option("verbose", "Log every request received to standard error.");
     option("link", "Also keep a symlink at PATH pointing to the device.", "PATH");
+}
+
+// Reports each request the meter received on standard error, as it arrives.
+void logRequests(const SimulatedMeter& meter, QCoreApplication& app) {
+    auto* logTimer = new QTimer(&app);
+    qsizetype reported = 0;
+    QObject::connect(logTimer, &QTimer::timeout, &app, [&meter, reported]() mutable {
+        const auto& log = meter.requestLog();
+        for (; reported < log.size(); ++reported) {
+            const auto& entry = log[reported];
+            std::fprintf(stderr, "%10.3f s  %s%s\n", double(entry.atUs) / 1e6,
+                         entry.bytes.toHex(' ').constData(),
+                         entry.carriedOut ? "" : "  (refused: no status exchange)");
+        }
+    });
+    logTimer->start(100);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // First thing, so that an early SIGTERM still ends the program cleanly.
+    if (!installSignals())
+        fail(QStringLiteral("cannot install signal handlers"));
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quadtherm-meter-sim"));
+
+    QCommandLineParser parser;
+    declareOptions(parser);
     parser.process(app);
 
     bool ok = false;
@@ -261,20 +281,7 @@ int main(int argc, char* argv[]) {
         fail(error);
     announce(server.slavePath());
 
-    if (parser.isSet(QStringLiteral("verbose"))) {
-        // The request log grows as requests arrive; report the new entries.
-        auto* logTimer = new QTimer(&app);
-        qsizetype reported = 0;
-        QObject::connect(logTimer, &QTimer::timeout, &app, [&meter, reported]() mutable {
-            const auto& log = meter.requestLog();
-            for (; reported < log.size(); ++reported) {
-                const auto& entry = log[reported];
-                std::fprintf(stderr, "%10.3f s  %s%s\n", double(entry.atUs) / 1e6,
-                             entry.bytes.toHex(' ').constData(),
-                             entry.carriedOut ? "" : "  (refused: no status exchange)");
-            }
-        });
-        logTimer->start(100);
-    }
+    if (parser.isSet(QStringLiteral("verbose")))
+        logRequests(meter, app);
     return app.exec();
 }
