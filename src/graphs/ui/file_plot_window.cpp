@@ -78,20 +78,8 @@ FilePlotWindow::FilePlotWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     side->setFixedWidth(260);
     auto* column = new QVBoxLayout(side);
     column->setContentsMargins(0, 0, 0, 0);
-    auto* track = new QGroupBox(QStringLiteral("Track Mode"), side);
-    auto* trackColumn = new QVBoxLayout(track);
-    Combo1 = new QComboBox(track);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    for (const auto& entry : kTrackModes)
-        Combo1->addItem(QString::fromLatin1(entry.entry));
+    column->addWidget(trackModeBox(side, Combo1, txtDescription));
     connect(Combo1, &QComboBox::activated, this, &FilePlotWindow::Combo1_Click);
-    txtDescription = new QPlainTextEdit(track);
-    txtDescription->setObjectName(QStringLiteral("txtDescription"));
-    txtDescription->setReadOnly(true);
-    txtDescription->setFixedHeight(txtDescription->fontMetrics().lineSpacing() * 4 + 12);
-    trackColumn->addWidget(Combo1);
-    trackColumn->addWidget(txtDescription);
-    column->addWidget(track);
     auto* cursorBox = new QGroupBox(QStringLiteral("Cursor Information"), side);
     auto* cursorColumn = new QVBoxLayout(cursorBox);
     LblCursor = new QLabel(cursorBox);

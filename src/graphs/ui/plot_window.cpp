@@ -120,9 +120,7 @@ PlotWindow::PlotWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     applyLook(false);
     resize(kPlotSize);
 
-    // Form_Load: the eight track modes, the first chosen.
-    for (const auto& entry : kTrackModes)
-        Combo1->addItem(QString::fromLatin1(entry.entry));
+    // Form_Load: the first of the eight track modes chosen.
     Combo1->setCurrentIndex(0);
     Combo1_Click(0);
 }
@@ -156,18 +154,8 @@ QWidget* PlotWindow::buildSidePanel() {
     }
     column->addWidget(range);
 
-    auto* track = new QGroupBox(QStringLiteral("Track Mode"), side);
-    auto* trackColumn = new QVBoxLayout(track);
-    Combo1 = new QComboBox(track);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
+    column->addWidget(trackModeBox(side, Combo1, txtDescription));
     connect(Combo1, &QComboBox::activated, this, &PlotWindow::Combo1_Click);
-    txtDescription = new QPlainTextEdit(track);
-    txtDescription->setObjectName(QStringLiteral("txtDescription"));
-    txtDescription->setReadOnly(true);
-    txtDescription->setFixedHeight(txtDescription->fontMetrics().lineSpacing() * 4 + 12);
-    trackColumn->addWidget(Combo1);
-    trackColumn->addWidget(txtDescription);
-    column->addWidget(track);
 
     auto* cursorBox = new QGroupBox(QStringLiteral("Cursor Information"), side);
     auto* cursorGrid = new QGridLayout(cursorBox);

@@ -1,8 +1,29 @@
 #include "graphs/ui/track_control.h"
 
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
 #include <qcustomplot.h>
 
 namespace quadtherm::graphs {
+
+QGroupBox* trackModeBox(QWidget* parent, QComboBox*& combo, QPlainTextEdit*& description) {
+    auto* box = new QGroupBox(QStringLiteral("Track Mode"), parent);
+    auto* column = new QVBoxLayout(box);
+    combo = new QComboBox(box);
+    combo->setObjectName(QStringLiteral("Combo1"));
+    for (const auto& entry : kTrackModes)
+        combo->addItem(QString::fromLatin1(entry.entry));
+    description = new QPlainTextEdit(box);
+    description->setObjectName(QStringLiteral("txtDescription"));
+    description->setReadOnly(true);
+    description->setFixedHeight(description->fontMetrics().lineSpacing() * 4 + 12);
+    column->addWidget(combo);
+    column->addWidget(description);
+    return box;
+}
 
 namespace {
 

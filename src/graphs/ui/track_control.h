@@ -5,11 +5,19 @@
 #include <QObject>
 #include <QPointF>
 
+class QComboBox;
 class QCustomPlot;
+class QGroupBox;
 class QMouseEvent;
+class QPlainTextEdit;
 class QRect;
+class QWidget;
 
 namespace quadtherm::graphs {
+
+// The "Track Mode" frame of a plot window: `Combo1` with the eight track
+// modes (none chosen yet) above the read-only `txtDescription`.
+QGroupBox* trackModeBox(QWidget* parent, QComboBox*& combo, QPlainTextEdit*& description);
 
 // A track mode on a plot, through QCustomPlot's own interactions: dragging
 // pans and the wheel zooms only the mode's axes, a dragged rectangle zooms
