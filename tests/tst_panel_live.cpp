@@ -290,7 +290,8 @@ private Q_SLOTS:
                      qPrintable(whileOpen.join(u' ')));
     }
 
-    // Issue 8: the window grew from 959 × 488 to 959 × 663 on the first swap.
+    // Issue 8: the window grew from 959 × 488 to 959 × 663 on the first swap,
+    // and a wide window stretched the alarm boxes.
     void swappingTheUnitPanelsKeepsTheWindowSize() {
         Rig rig({0, 1, 4, 9});
         rig.panel.show();
@@ -310,10 +311,18 @@ private Q_SLOTS:
             rig.tick();
         QVERIFY(rig.panel.PicC->isHidden());
         QCOMPARE(rig.panel.size(), before);
+        const auto shown = [&] {
+            return rig.panel.PicC->isVisible() ? rig.panel.PicC : rig.panel.PicF;
+        };
+        const int editWidth = shown()->CWE[0]->width();
+        const int chartWidth = shown()->CWG[0]->width();
         rig.panel.resize(1600, 700);
         rig.panel.Toolbar1_ButtonClick(QStringLiteral("CF"));
         QCoreApplication::processEvents();
         QCOMPARE(rig.panel.size(), QSize(1600, 700));
+        // The room a wide window gives goes to the charts, not the alarm boxes.
+        QCOMPARE(shown()->CWE[0]->width(), editWidth);
+        QVERIFY(shown()->CWG[0]->width() > chartWidth + 100);
     }
 
     // Issue 8: the dial shrank to make room for wide scale labels.
