@@ -1,0 +1,29 @@
+#pragma once
+
+#include "cli/cli.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace quadtherm::cli {
+
+struct UsageError {
+    QString message;
+};
+
+// A command with its arguments checked, ready to run.
+using Command = std::function<int(Cli&)>;
+
+// The whole --help text, built from the command table.
+QString usage();
+// The line after a usage error.
+QString usageHint();
+// Checks a command's arguments before the port is opened; throws UsageError.
+Command parseCommand(const QString& name, const QStringList& args);
+// A whole number in [low, high]; anything else throws UsageError naming
+// `what` and the range.
+qint64 wholeNumber(const QString& text, const QString& what, qint64 low, qint64 high);
+
+} // namespace quadtherm::cli
