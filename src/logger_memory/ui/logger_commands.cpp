@@ -140,25 +140,7 @@ void LoggerCommands::CmdLoggerOK_Click() {
         manualDownload();
 }
 
-void LoggerCommands::automaticDownload() {
-    auto& windows = m_state.windows;
-    m_picLogger->hide();
-    if (windows.MemoryFormOpen)
-        return;
-    windows.MemoryFormOpen = true;
-    m_session.Timer1.stop();
-    m_session.Timer2.stop();
-    if (!readMemoryStatus(m_protocol, m_state))
-        return; // the program is closing
-    const auto& link = m_state.link;
-    if (!holdsRecordSets(link)) {
-        m_dialogs.message(m_window, QStringLiteral("No Data in Memory"), QString(),
-                          Icon::Information);
-        restartTimers(true);
-        windows.MemoryFormOpen = false;
-        return;
-    }
-
+MemoryWindow* LoggerCommands::openMemoryWindow() {
     if (m_memory)
         m_memory->deleteLater();
     m_sets = {};
@@ -179,11 +161,44 @@ void LoggerCommands::automaticDownload() {
     const int sizeCode = m_state.recording.MemorySizeCode;
     memory->LblSize->setText(memorySizeText(sizeCode));
     memory->LblRemain->setText(
-        freeMemoryText(link.MemoryPointer, sizeCode, m_state.live.MemoryFull));
+        freeMemoryText(m_state.link.MemoryPointer, sizeCode, m_state.live.MemoryFull));
     memory->setDownloading(true);
     memory->show();
+    return memory;
+}
 
-    QPointer<MemoryWindow> window = memory;
+void LoggerCommands::listSets(MemoryWindow& window, const SetsDownload& download) {
+    window.setDownloading(false);
+    QStringList rows;
+    rows.reserve(m_sets.sets.size());
+    for (const RecordSet& set : m_sets.sets)
+        rows.append(setListCells(set).join(u'\t'));
+    window.appendSetRows(rows);
+    if (!download.complete())
+        window.LblMessage->setText(QStringLiteral("Incomplete: stopped at %1%")
+                                       .arg(percentText(download.received, download.expected)));
+}
+
+void LoggerCommands::automaticDownload() {
+    auto& windows = m_state.windows;
+    m_picLogger->hide();
+    if (windows.MemoryFormOpen)
+        return;
+    windows.MemoryFormOpen = true;
+    m_session.Timer1.stop();
+    m_session.Timer2.stop();
+    if (!readMemoryStatus(m_protocol, m_state))
+        return; // the program is closing
+    const auto& link = m_state.link;
+    if (!holdsRecordSets(link)) {
+        m_dialogs.message(m_window, QStringLiteral("No Data in Memory"), QString(),
+                          Icon::Information);
+        restartTimers(true);
+        windows.MemoryFormOpen = false;
+        return;
+    }
+
+    QPointer<MemoryWindow> window = openMemoryWindow();
     const SetsDownload download =
         downloadRecordSets(m_protocol, [window](qint64 received, qint64 total) {
             if (window)
@@ -195,18 +210,8 @@ void LoggerCommands::automaticDownload() {
     // A window the user closed stopped the download; it shows nothing more.
     if (window && !window->isVisible())
         window = nullptr;
-    if (window) {
-        window->setDownloading(false);
-        QStringList rows;
-        rows.reserve(m_sets.sets.size());
-        for (const RecordSet& set : m_sets.sets)
-            rows.append(setListCells(set).join(u'\t'));
-        window->appendSetRows(rows);
-        if (!download.complete())
-            window->LblMessage->setText(
-                QStringLiteral("Incomplete: stopped at %1%")
-                    .arg(percentText(download.received, download.expected)));
-    }
+    if (window)
+        listSets(*window, download);
     m_protocol.readAllWaiting();
     m_protocol.discardInput();
     // The meter still sends the rest of what it started: the link is rebuilt
@@ -216,8 +221,11 @@ void LoggerCommands::automaticDownload() {
     restartTimers(true);
     m_picLogger->hide();
 
-    if (!window)
-        return;
+    if (window)
+        reportDownloadEnd(window, download);
+}
+
+void LoggerCommands::reportDownloadEnd(MemoryWindow* window, const SetsDownload& download) {
     if (!download.complete()) {
         QString text = unfinishedText(download.end, download.received, download.expected);
         if (!m_sets.sets.isEmpty())

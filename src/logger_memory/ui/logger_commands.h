@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logger_memory/memory_download.h"
 #include "logger_memory/memory_dump.h"
 #include "recording/meter_session.h"
 
@@ -66,6 +67,12 @@ private:
     void place(QWidget* popup, const char* key);
 
     void automaticDownload();
+    // A new Memory window showing the memory's size and free space, its
+    // download under way.
+    MemoryWindow* openMemoryWindow();
+    void listSets(MemoryWindow& window, const SetsDownload& download);
+    // What the user must hear about a download that did not end well.
+    void reportDownloadEnd(MemoryWindow* window, const SetsDownload& download);
     void manualDownload();
     void GridSet_Click(int setNumber);
     // The confirmation, then the erase frame; false when the user cancelled.
