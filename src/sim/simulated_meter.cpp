@@ -310,52 +310,21 @@ void SimulatedMeter::handleRequest(const QByteArray& request, qint64 nowUs) {
         else
             m_memory.setSizeCode(p(2));
         break;
-    case 'R': {
-        const quint32 pointer = m_memory.pointer();
-        QByteArray reply;
-        reply.append('\x02');
-        reply.append(byteOf(int(pointer >> 16)));
-        reply.append(byteOf(int(pointer >> 8)));
-        reply.append(byteOf(int(pointer)));
-        reply.append(m_memory.dataArea());
-        reply.append('\x03');
-        queueDump(reply, nowUs);
+    case 'R':
+        queueDump(memoryDumpReply(), nowUs);
         break;
-    }
-    case 'Q': {
-        QByteArray reply;
-        reply.append('\x02');
-        reply.append(byteOf(m_memory.manualCount()));
-        reply.append(m_memory.manualArea());
-        reply.append('\x03');
-        queueDump(reply, nowUs);
+    case 'Q':
+        queueDump(manualDumpReply(), nowUs);
         break;
-    }
-    case 'X': {
-        const MeterTime t = clockAt(nowUs);
-        QByteArray reply;
-        reply.append('\x02');
-        for (int field : {t.year, t.month, t.day, t.hour, t.minute, t.second})
-            reply.append(byteOf(field));
-        reply.append('\x03');
-        queueReply(reply, nowUs);
+    case 'X':
+        queueReply(clockReply(nowUs), nowUs);
         break;
-    }
-    case 'S': {
-        // The time of day runs on, to the same sub-second phase.
-        const MeterTime now = clockAt(nowUs);
-        m_clockRefUs = nowUs - (nowUs - m_clockRefUs) % kMicrosPerSecond;
-        m_clockSecondsAtRef = secondsOfDay(now);
-        m_clockDate = {p(1), p(2), p(3), 0, 0, 0};
+    case 'S':
+        setClockDate(p(1), p(2), p(3), nowUs);
         break;
-    }
-    case 'T': {
-        const MeterTime now = clockAt(nowUs);
-        m_clockDate = {now.year, now.month, now.day, 0, 0, 0};
-        m_clockSecondsAtRef = p(1) * 3600 + p(2) * 60 + p(3);
-        m_clockRefUs = nowUs;
+    case 'T':
+        setClockTime(p(1), p(2), p(3), nowUs);
         break;
-    }
     default:
         break;
     }
@@ -383,6 +352,52 @@ void SimulatedMeter::handleKey(quint8 b1, quint8 b2, quint8 b3, qint64 nowUs) {
     default:
         break; // other keys change nothing the PC can see; the request log has them
     }
+}
+
+QByteArray SimulatedMeter::memoryDumpReply() const {
+    const quint32 pointer = m_memory.pointer();
+    QByteArray reply;
+    reply.append('\x02');
+    reply.append(byteOf(int(pointer >> 16)));
+    reply.append(byteOf(int(pointer >> 8)));
+    reply.append(byteOf(int(pointer)));
+    reply.append(m_memory.dataArea());
+    reply.append('\x03');
+    return reply;
+}
+
+QByteArray SimulatedMeter::manualDumpReply() const {
+    QByteArray reply;
+    reply.append('\x02');
+    reply.append(byteOf(m_memory.manualCount()));
+    reply.append(m_memory.manualArea());
+    reply.append('\x03');
+    return reply;
+}
+
+QByteArray SimulatedMeter::clockReply(qint64 nowUs) const {
+    const MeterTime t = clockAt(nowUs);
+    QByteArray reply;
+    reply.append('\x02');
+    for (int field : {t.year, t.month, t.day, t.hour, t.minute, t.second})
+        reply.append(byteOf(field));
+    reply.append('\x03');
+    return reply;
+}
+
+void SimulatedMeter::setClockDate(int year, int month, int day, qint64 nowUs) {
+    // The time of day runs on, to the same sub-second phase.
+    const MeterTime now = clockAt(nowUs);
+    m_clockRefUs = nowUs - (nowUs - m_clockRefUs) % kMicrosPerSecond;
+    m_clockSecondsAtRef = secondsOfDay(now);
+    m_clockDate = {year, month, day, 0, 0, 0};
+}
+
+void SimulatedMeter::setClockTime(int hour, int minute, int second, qint64 nowUs) {
+    const MeterTime now = clockAt(nowUs);
+    m_clockDate = {now.year, now.month, now.day, 0, 0, 0};
+    m_clockSecondsAtRef = hour * 3600 + minute * 60 + second;
+    m_clockRefUs = nowUs;
 }
 
 QByteArray SimulatedMeter::statusReply() const {

@@ -139,6 +139,11 @@ private:
     void handleKey(quint8 b1, quint8 b2, quint8 b3, qint64 nowUs);
     void noteViolation(const QString& text);
     QByteArray statusReply() const;
+    QByteArray memoryDumpReply() const;
+    QByteArray manualDumpReply() const;
+    QByteArray clockReply(qint64 nowUs) const;
+    void setClockDate(int year, int month, int day, qint64 nowUs);
+    void setClockTime(int hour, int minute, int second, qint64 nowUs);
     quint8 garbageByte();
 
     std::array<ChannelSetup, 4> m_channels;
