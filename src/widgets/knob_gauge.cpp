@@ -41,6 +41,14 @@ QRectF labelBox(QPointF centre, double radius, double degrees, double width, dou
     return {mid.x() - width / 2, mid.y() - height / 2, width, height};
 }
 
+// A label's box at `degrees` outside a scale of `radius`.
+QRectF scaleLabelBox(const QFontMetricsF& metrics, QPointF centre, double radius, double degrees,
+                     double width) {
+    const double textHeight = metrics.capHeight();
+    const double gap = std::max(2.0, textHeight * 0.45);
+    return labelBox(centre, radius + gap, degrees, width, textHeight);
+}
+
 bool overlapsAny(const QRectF& box, const std::vector<QRectF>& taken, double padding) {
     const QRectF padded = box.adjusted(-padding, -padding / 2, padding, padding / 2);
     return std::any_of(taken.begin(), taken.end(),
@@ -135,41 +143,39 @@ QFont KnobGauge::labelFont() const {
     return f;
 }
 
+void KnobGauge::setProportions(Layout& out, double radius) {
+    out.tickRadius = radius;
+    out.majorLength = std::max(3.0, radius * 0.13);
+    out.minorLength = out.majorLength * 0.55;
+    const double gap = std::max(2.0, radius * 0.05);
+    out.arcWidth = std::max(2.5, radius * 0.075);
+    out.arcRadius = radius - out.majorLength - gap - out.arcWidth / 2;
+    out.knobRadius = std::max(2.0, out.arcRadius - out.arcWidth / 2 - gap * 1.2);
+}
+
 KnobGauge::Layout KnobGauge::computeLayout() const {
     const QRectF area = QRectF(rect()).adjusted(kMargin, kMargin, -kMargin, -kMargin);
     const QFontMetricsF metrics(labelFont());
-    const double textHeight = metrics.capHeight();
-    const double lo = std::min(m_minimum, m_maximum);
-    const double hi = std::max(m_minimum, m_maximum);
-    const double labelGap = std::max(2.0, textHeight * 0.45);
-
     Layout out;
-    auto proportions = [&](double radius) {
-        out.tickRadius = radius;
-        out.majorLength = std::max(3.0, radius * 0.13);
-        out.minorLength = out.majorLength * 0.55;
-        const double gap = std::max(2.0, radius * 0.05);
-        out.arcWidth = std::max(2.5, radius * 0.075);
-        out.arcRadius = radius - out.majorLength - gap - out.arcWidth / 2;
-        out.knobRadius = std::max(2.0, out.arcRadius - out.arcWidth / 2 - gap * 1.2);
-    };
-    auto boxAt = [&](QPointF centre, double radius, double degrees, double width) {
-        return labelBox(centre, radius + labelGap, degrees, width, textHeight);
-    };
+    fitDial(out, area, metrics);
+    placeLabels(out, metrics);
+    return out;
+}
 
+void KnobGauge::fitDial(Layout& out, const QRectF& area, const QFontMetricsF& metrics) const {
     // The dial's size leaves room for a four-digit label anywhere along the
     // scale, whatever the labels of this range are: the knobs of a row keep
     // one size, and a knob keeps it when its range changes.
     const double referenceWidth = metrics.horizontalAdvance(QStringLiteral("0000"));
     auto extent = [&](double radius) {
-        proportions(radius);
+        setProportions(out, radius);
         // The bottom quarter is the dead zone: the scale reaches down to the
         // knob body or the end labels only.
         const double bottom = std::max(radius * std::numbers::sqrt2 / 2, out.knobRadius);
         QRectF box(-radius, -radius, 2 * radius, radius + bottom);
         for (double degrees = kKnobStartAngle; degrees >= kKnobStartAngle - kKnobSweep;
              degrees -= 15.0)
-            box |= boxAt({}, radius, degrees, referenceWidth);
+            box |= scaleLabelBox(metrics, {}, radius, degrees, referenceWidth);
         return box;
     };
     double radius = 4.0;
@@ -181,15 +187,22 @@ KnobGauge::Layout KnobGauge::computeLayout() const {
         (box.width() <= area.width() && box.height() <= area.height() ? radius : large) = mid;
     }
     out.centre = area.center() - extent(radius).center();
-    proportions(radius);
+    setProportions(out, radius);
+}
 
+void KnobGauge::placeLabels(Layout& out, const QFontMetricsF& metrics) const {
     // As many round values as fit along the arc without touching, then the
     // ends where they have room beside them; a label that would leave the
     // widget is left out rather than clipped.
+    const double lo = std::min(m_minimum, m_maximum);
+    const double hi = std::max(m_minimum, m_maximum);
+    const double textHeight = metrics.capHeight();
+    const double radius = out.tickRadius;
     auto candidate = [&](double v, double step) {
         const QString text = knobTickLabel(v, step);
-        return Label{text, boxAt(out.centre, radius, knobAngleForValue(v, m_minimum, m_maximum),
-                                 metrics.horizontalAdvance(text))};
+        return Label{text, scaleLabelBox(metrics, out.centre, radius,
+                                         knobAngleForValue(v, m_minimum, m_maximum),
+                                         metrics.horizontalAdvance(text))};
     };
     std::vector<double> endValues{m_minimum};
     if (hi > lo)
@@ -228,7 +241,6 @@ KnobGauge::Layout KnobGauge::computeLayout() const {
         taken.push_back(label.rect);
         out.labels.push_back(label);
     }
-    return out;
 }
 
 double KnobGauge::pointAngle(QPointF pos) const {

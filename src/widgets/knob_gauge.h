@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFontMetricsF>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -76,6 +77,12 @@ private:
     void invalidateLayout();
     const Layout& layout() const;
     Layout computeLayout() const;
+    // The parts of the dial in proportion to the radius of its ticks.
+    static void setProportions(Layout& out, double radius);
+    // The largest dial that fits `area` with its labels, centred.
+    void fitDial(Layout& out, const QRectF& area, const QFontMetricsF& metrics) const;
+    // The major and minor ticks and the labels that fit beside them.
+    void placeLabels(Layout& out, const QFontMetricsF& metrics) const;
     QFont labelFont() const;
     double pointAngle(QPointF pos) const;
 
