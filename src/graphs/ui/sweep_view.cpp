@@ -85,7 +85,15 @@ void SweepView::draw(QPainter& painter, QSizeF size) const {
     painter.fillPath(rounded, kArea);
     painter.setRenderHint(QPainter::Antialiasing, false);
 
-    // The scale: ticks and labels on the left, faint lines across.
+    drawScale(painter, area, metrics, ratio);
+    drawSweep(painter, area, ratio);
+    drawWrapMark(painter, area, metrics, ratio);
+    painter.restore();
+}
+
+// The scale: ticks and labels on the left, faint lines across.
+void SweepView::drawScale(QPainter& painter, const QRectF& area, const QFontMetricsF& metrics,
+                          double ratio) const {
     const double span = m_chart.ChartMax - m_chart.ChartMin;
     const auto yOf = [&](double v) {
         return area.bottom() - (v - m_chart.ChartMin) / span * area.height();
@@ -115,9 +123,11 @@ void SweepView::draw(QPainter& painter, QSizeF size) const {
     painter.setPen(QPen(kFrameLine, 0));
     const double leftEdge = crisp(area.left(), ratio);
     painter.drawLine(QPointF(leftEdge, area.top()), QPointF(leftEdge, area.bottom()));
+}
 
-    // The sweep: what it has covered since the last wrap, its step marks and
-    // the sweep line itself.
+// The sweep: what it has covered since the last wrap, its step marks and
+// the sweep line itself.
+void SweepView::drawSweep(QPainter& painter, const QRectF& area, double ratio) const {
     const QColor accent = widgets::theme::kCyan;
     const double x = std::clamp(m_chart.ChartX(), 0.0, double(m_chart.ChartWidth));
     const double scale = m_chart.ChartWidth > 0 ? area.width() / double(m_chart.ChartWidth) : 1.0;
@@ -146,20 +156,22 @@ void SweepView::draw(QPainter& painter, QSizeF size) const {
     painter.drawPolygon(QPolygonF{QPointF(cx - 5, area.top() - 7), QPointF(cx + 5, area.top() - 7),
                                   QPointF(cx, area.top() - 1)});
     painter.setRenderHint(QPainter::Antialiasing, false);
+}
 
-    // The wrap mark and the time of the last wrap, centred under it.
-    if (!m_wrapTime.isEmpty()) {
-        const QColor amber = widgets::theme::kAmber;
-        const double wx = std::round(area.right() * ratio) / ratio;
-        painter.setPen(QPen(amber, 2));
-        painter.drawLine(QPointF(wx, area.top()), QPointF(wx, area.bottom() + kTickLength));
-        painter.setPen(QPen(amber));
-        const double w = metrics.horizontalAdvance(m_wrapTime) + 4;
-        painter.drawText(
-            QRectF(area.right() - w / 2, area.bottom() + kTickLength + 2, w, metrics.height()),
-            Qt::AlignCenter, m_wrapTime);
-    }
-    painter.restore();
+// The wrap mark and the time of the last wrap, centred under it.
+void SweepView::drawWrapMark(QPainter& painter, const QRectF& area, const QFontMetricsF& metrics,
+                             double ratio) const {
+    if (m_wrapTime.isEmpty())
+        return;
+    const QColor amber = widgets::theme::kAmber;
+    const double wx = std::round(area.right() * ratio) / ratio;
+    painter.setPen(QPen(amber, 2));
+    painter.drawLine(QPointF(wx, area.top()), QPointF(wx, area.bottom() + kTickLength));
+    painter.setPen(QPen(amber));
+    const double w = metrics.horizontalAdvance(m_wrapTime) + 4;
+    painter.drawText(
+        QRectF(area.right() - w / 2, area.bottom() + kTickLength + 2, w, metrics.height()),
+        Qt::AlignCenter, m_wrapTime);
 }
 
 } // namespace quadtherm::graphs

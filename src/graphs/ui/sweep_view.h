@@ -37,6 +37,11 @@ protected:
 
 private:
     QRectF areaFor(QSizeF size) const;
+    void drawScale(QPainter& painter, const QRectF& area, const QFontMetricsF& metrics,
+                   double ratio) const;
+    void drawSweep(QPainter& painter, const QRectF& area, double ratio) const;
+    void drawWrapMark(QPainter& painter, const QRectF& area, const QFontMetricsF& metrics,
+                      double ratio) const;
 
     const SweepChart& m_chart;
     QString m_wrapTime;
