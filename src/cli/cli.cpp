@@ -255,6 +255,17 @@ void Cli::endDumpProgress() {
 // the downloaded-data list saves it. Damaged memory data still gives the
 // sets before the damage; a meter that stops sending in the middle gives no
 // file at all, so that nothing on disk looks complete that is not.
+template <typename Download> bool Cli::arrivedWhole(const Download& download) {
+    if (download.end == logger_memory::DumpEnd::Stopped)
+        fail();
+    if (download.complete())
+        return true;
+    m_console.error(
+        logger_memory::unfinishedText(download.end, download.received, download.expected) +
+        QStringLiteral(" Nothing was written."));
+    return false;
+}
+
 int Cli::downloadRecordSets(const DownloadOptions& options) {
     need(logger_memory::readMemoryStatus(m_protocol, m_state));
     if (!logger_memory::holdsRecordSets(m_state.link)) {
@@ -263,14 +274,8 @@ int Cli::downloadRecordSets(const DownloadOptions& options) {
     }
     const auto download = logger_memory::downloadRecordSets(m_protocol, dumpProgress());
     endDumpProgress();
-    if (download.end == logger_memory::DumpEnd::Stopped)
-        fail();
-    if (!download.complete()) {
-        m_console.error(
-            logger_memory::unfinishedText(download.end, download.received, download.expected) +
-            QStringLiteral(" Nothing was written."));
+    if (!arrivedWhole(download))
         return kExitNoAnswer;
-    }
     const auto& sets = download.walk.sets;
     if (options.set > sets.size() && !download.damaged()) {
         m_console.error(QStringLiteral("there is no record set %1: the memory holds %2")
@@ -311,14 +316,8 @@ int Cli::downloadManualReadings(const QString& path) {
     const auto download =
         logger_memory::downloadManualReadings(m_protocol, m_state, dumpProgress());
     endDumpProgress();
-    if (download.end == logger_memory::DumpEnd::Stopped)
-        fail();
-    if (!download.complete()) {
-        m_console.error(
-            logger_memory::unfinishedText(download.end, download.received, download.expected) +
-            QStringLiteral(" Nothing was written."));
+    if (!arrivedWhole(download))
         return kExitNoAnswer;
-    }
     QString error;
     if (!logger_memory::writeManualFile(download.readings.rows, path, &error)) {
         m_console.error(error);

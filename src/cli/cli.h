@@ -99,6 +99,9 @@ private:
     // is a terminal; at most ten times a second.
     meter_link::MeterProtocol::Progress dumpProgress();
     void endDumpProgress();
+    // Whether a dump arrived whole; a signal fails the command, and a dump
+    // cut short is reported (nothing of it is written).
+    template <typename Download> bool arrivedWhole(const Download& download);
 
     // The live poll until `done` sets an exit status: the session's own
     // timers, every tick with the whole timeout.
