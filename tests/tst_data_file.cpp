@@ -6,6 +6,7 @@
 #include "support/test_suite.h"
 #include "widgets/grid.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,12 +24,19 @@ namespace {
 
 using Texts = shared::PerChannel<QString>;
 
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
 QByteArray fileWith(const QTemporaryDir& dir, const QByteArray& bytes) {
     const QString path = dir.filePath(QStringLiteral("data.4ch"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return path.toUtf8();
+    return writeFile(path, bytes) ? path.toUtf8() : QByteArray();
 }
 
 } // namespace
@@ -288,29 +296,66 @@ private Q_SLOTS:
         QVERIFY(!device.open("/dev/full", &error));
         QCOMPARE(error, QStringLiteral("Cannot write \"/dev/full\": Not a regular file"));
 
+        // Issue 9 and the CLI's download on a full disk: a save that cannot
+        // be written whole leaves the file of that name as it was, and no
+        // part of the new one.
         QTemporaryDir dir;
         const QString path = dir.filePath("small.4ch");
+        QVERIFY(writeFile(path, "old\r\n"));
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit small = saved;
         small.rlim_cur = 100;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        recording::DataFileWriter writer;
-        bool ok = writer.open(path, &error);
-        for (int i = 0; ok && i < 10; ++i)
-            ok = writer.writeLine({"1", "2010/11/26 14:05:09", "23.4", "Over", "- - -", "-.5"},
-                                  &error);
-        ok = ok && writer.close(&error);
+        bool ok = true;
+        {
+            recording::DataFileWriter writer;
+            ok = writer.open(path, &error);
+            for (int i = 0; ok && i < 10; ++i)
+                ok = writer.writeLine({"1", "2010/11/26 14:05:09", "23.4", "Over", "- - -", "-.5"},
+                                      &error);
+            ok = ok && writer.close(&error);
+        }
         setrlimit(RLIMIT_FSIZE, &saved);
         QVERIFY(!ok);
         QVERIFY2(error.startsWith(QStringLiteral("Cannot write \"%1\": ").arg(path)),
                  qPrintable(error));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.size() <= 100);
-        QVERIFY(bytes.isEmpty() || bytes.endsWith("\r\n"));
+        QCOMPARE(readFile(path), QByteArray("old\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"small.4ch"});
+    }
+
+    void aSaveReplacesTheFileOnlyWhenWholeAndNeverTheOneBeingRecorded() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("run.4ch");
+        QString error;
+        recording::DataFileWriter recording(recording::DataFileWriter::Sync::EachLine);
+        QVERIFY(recording.open(path, &error));
+        QVERIFY(recording.writeLine({"1", "a"}));
+        // The live list saved over the recording's own file (a symlink to it
+        // too) rewrote it under the recorder, which went on writing NULs.
+        QVERIFY(QFile::link(path, dir.filePath("link.4ch")));
+        for (const QString& name : {path, dir.filePath("link.4ch")}) {
+            recording::DataFileWriter save;
+            QVERIFY(!save.open(name, &error));
+            QCOMPARE(
+                error,
+                QStringLiteral("Cannot write \"%1\": it is the file being recorded").arg(name));
+        }
+        QVERIFY(recording.writeLine({"2", "b"}));
+        QVERIFY(recording.close());
+        QCOMPARE(readFile(path), QByteArray("1\ta\t\r\n2\tb\t\r\n"));
+
+        // Once the recording is closed the file is an ordinary one; a save
+        // through the link replaces the file it names and keeps the link.
+        recording::DataFileWriter save;
+        QVERIFY(save.open(dir.filePath("link.4ch"), &error));
+        QVERIFY(save.writeLine({"new"}));
+        QCOMPARE(readFile(path), QByteArray("1\ta\t\r\n2\tb\t\r\n")); // not yet in place
+        QVERIFY(save.close(&error));
+        QCOMPARE(readFile(path), QByteArray("new\t\r\n"));
+        QVERIFY(QFileInfo(dir.filePath("link.4ch")).isSymLink());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 2);
     }
 };
 

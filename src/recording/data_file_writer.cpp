@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,6 +17,22 @@ namespace quadtherm::recording {
 namespace {
 
 const char* const kNotRegular = "Not a regular file";
+const char* const kBeingRecorded = "it is the file being recorded";
+
+// The files recordings are writing line by line, by device and inode: a
+// save must not rewrite one under its recorder, nor put another file in its
+// place (the recorder would go on writing to a file no name leads to).
+using FileId = std::pair<quint64, quint64>;
+std::set<FileId>& recordedFiles() {
+    static std::set<FileId> files;
+    return files;
+}
+FileId fileIdOf(const struct stat& info) {
+    return {quint64(info.st_dev), quint64(info.st_ino)};
+}
+bool isRecorded(const struct stat& info) {
+    return recordedFiles().count(fileIdOf(info)) > 0;
+}
 // Lines gathered between two writes when not every line must be on disk.
 constexpr qsizetype kBlockBytes = 1 << 20;
 
@@ -50,6 +68,8 @@ std::unique_ptr<QIODevice> openRegularFile(const QString& path) {
         refusal = systemReason(errno);
     else if (!S_ISREG(info.st_mode))
         refusal = QString::fromLatin1(kNotRegular);
+    else if (isRecorded(info))
+        refusal = QString::fromLatin1(kBeingRecorded);
     else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
              ::ftruncate(fd, 0) != 0)
         refusal = systemReason(errno);
@@ -58,6 +78,60 @@ std::unique_ptr<QIODevice> openRegularFile(const QString& path) {
                                           QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         file->refuse(refusal.isEmpty() ? QStringLiteral("cannot be opened") : refusal);
+    }
+    return file;
+}
+
+// A saved file is written aside, next to its target, and put in its place
+// only once it is whole and on disk: a save that fails (a full disk) leaves
+// the file of that name as it was, and never a part that looks complete.
+// A symbolic link to a file is followed, so that the file it names is
+// replaced. `target` and `aside` say where the file goes.
+std::unique_ptr<QIODevice> openAside(const QString& path, QString& target, QString& aside) {
+    auto file = std::make_unique<RegularFile>(path);
+    target = path;
+    aside.clear();
+    struct stat info {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &info) == 0;
+    if (!exists && errno != ENOENT) {
+        file->refuse(systemReason(errno));
+        return file;
+    }
+    if (exists) {
+        if (!S_ISREG(info.st_mode)) {
+            file->refuse(S_ISDIR(info.st_mode) ? systemReason(EISDIR)
+                                               : QString::fromLatin1(kNotRegular));
+            return file;
+        }
+        if (isRecorded(info)) {
+            file->refuse(QString::fromLatin1(kBeingRecorded));
+            return file;
+        }
+        target = QFileInfo(path).canonicalFilePath();
+    }
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        aside = target + QStringLiteral(".part") +
+                (attempt == 0 ? QString() : QString::number(attempt));
+        fd = ::open(QFile::encodeName(aside).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        file->refuse(systemReason(errno));
+        aside.clear();
+        return file;
+    }
+    // A file replaced keeps what its owner allowed of it.
+    if (exists)
+        ::fchmod(fd, info.st_mode & 07777);
+    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ::unlink(QFile::encodeName(aside).constData());
+        aside.clear();
+        file->refuse(QStringLiteral("cannot be opened"));
     }
     return file;
 }
@@ -102,11 +176,24 @@ QByteArray dataFileLine(const QStringList& cells) {
 }
 
 DataFileWriter::DataFileWriter(Sync sync, DeviceFactory open)
-    : m_sync(sync), m_open(open ? std::move(open) : openRegularFile) {}
+    : m_sync(sync), m_open(std::move(open)) {}
 
 DataFileWriter::~DataFileWriter() {
+    release();
+}
+
+void DataFileWriter::release() {
     if (m_device)
         m_device->close();
+    m_device.reset();
+    // Never put in place: the save did not end well.
+    if (!m_aside.isEmpty())
+        ::unlink(QFile::encodeName(m_aside).constData());
+    m_aside.clear();
+    if (m_recorded) {
+        recordedFiles().erase(*m_recorded);
+        m_recorded.reset();
+    }
 }
 
 bool DataFileWriter::fail(const QString& reason, QString* error) {
@@ -116,19 +203,32 @@ bool DataFileWriter::fail(const QString& reason, QString* error) {
 }
 
 bool DataFileWriter::open(const QString& path, QString* error) {
-    if (m_device)
-        m_device->close();
+    release();
     m_path = path;
+    m_target = path;
     m_block.clear();
     m_wholeBytes = 0;
-    m_device = m_open(path);
+    if (m_open)
+        m_device = m_open(path);
+    else if (m_sync == Sync::AtClose)
+        m_device = openAside(path, m_target, m_aside);
+    else
+        m_device = openRegularFile(path);
     if (!m_device || !m_device->isOpen() || !m_device->isWritable()) {
         const QString reason =
             m_device ? m_device->errorString() : QStringLiteral("cannot be opened");
         m_device.reset();
         return fail(reason, error);
     }
-    if (m_syncEnabled && qobject_cast<QFileDevice*>(m_device.get()))
+    auto* file = qobject_cast<QFileDevice*>(m_device.get());
+    if (!m_open && m_sync == Sync::EachLine && file) {
+        struct stat info {};
+        if (::fstat(file->handle(), &info) == 0) {
+            m_recorded = fileIdOf(info);
+            recordedFiles().insert(*m_recorded);
+        }
+    }
+    if (m_syncEnabled && file && m_aside.isEmpty())
         syncFolderOf(path);
     return true;
 }
@@ -187,19 +287,28 @@ bool DataFileWriter::sync(QString* error) {
 bool DataFileWriter::close(QString* error) {
     if (!m_device)
         return true;
-    const bool ok = writeOut(error) && (m_sync != Sync::AtClose || sync(error));
+    bool ok = writeOut(error) && (m_sync != Sync::AtClose || sync(error));
     m_device->close();
     m_device.reset();
+    if (ok && !m_aside.isEmpty()) {
+        if (::rename(QFile::encodeName(m_aside).constData(),
+                     QFile::encodeName(m_target).constData()) != 0)
+            ok = fail(systemReason(errno), error);
+        else
+            m_aside.clear();
+        if (ok && m_syncEnabled)
+            syncFolderOf(m_target);
+    }
+    release();
     return ok;
 }
 
 void DataFileWriter::discard() {
     const bool real = qobject_cast<QFileDevice*>(m_device.get()) != nullptr;
-    if (m_device)
-        m_device->close();
-    m_device.reset();
+    const bool aside = !m_aside.isEmpty();
     m_block.clear();
-    if (real)
+    release();
+    if (real && !aside)
         QFile::remove(m_path);
 }
 

@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace quadtherm::recording {
 
@@ -17,9 +19,11 @@ namespace quadtherm::recording {
 //   device is refused rather than waited for.
 // - A line the disk cannot take whole is cut off again, so the file always
 //   ends with a whole line.
-// - With `EachLine` every line is on the storage device (fdatasync) before
-//   writeLine returns; otherwise lines are gathered and written in blocks,
-//   and close() syncs the file once.
+// - With `EachLine` (a recording) every line is on the storage device
+//   (fdatasync) before writeLine returns, and no save may write to that file
+//   while it is open. Otherwise (a save) lines are gathered and written in
+//   blocks to a file aside ("NAME.part"), which close() syncs and puts in
+//   the place of NAME: a save that fails leaves NAME as it was.
 // - A failure says "Cannot write "FILE": REASON", REASON being the system's.
 class DataFileWriter {
 public:
@@ -53,6 +57,9 @@ public:
 
 private:
     bool fail(const QString& reason, QString* error);
+    // Closes the device, removes a file aside that was never put in place
+    // and forgets a recorded file.
+    void release();
     bool writeOut(QString* error);
     bool sync(QString* error);
 
@@ -61,6 +68,9 @@ private:
     bool m_syncEnabled = true;
     std::unique_ptr<QIODevice> m_device;
     QString m_path;
+    QString m_target; // where a file written aside goes
+    QString m_aside;  // the file written aside, until it is put in place
+    std::optional<std::pair<quint64, quint64>> m_recorded;
     QByteArray m_block;
     qint64 m_wholeBytes = 0; // the file up to the end of its last whole line
 };
