@@ -246,6 +246,36 @@ private slots:
         QCOMPARE(c->CWE[1]->minimum(), -200.0);
     }
 
+    // Found by use: a limit of many digits came back from the refill as
+    // "1e+17", which OK then read as 1; and its edit box widened the window.
+    void aLongLimitReadsBackThroughTheRefillAndKeepsTheLayout() {
+        auto* range = panel().PicAlmRange;
+        auto* c = panel().PicC;
+        const QSize window = panel().size();
+        const int box = c->CWE[3]->width();
+        panel().Toolbar1_ButtonClick(QStringLiteral("Alarm"));
+        for (const auto& [k, text] : {std::pair{3, "99999999999999752"}, {1, "12345678901234.5"}}) {
+            range->MaxText[k]->setText(QString::fromLatin1(text));
+            QTest::keyClick(range->MaxText[k], Qt::Key_Return);
+        }
+        const double max3 = c->CWE[3]->maximum(), max1 = c->CWE[1]->maximum();
+        QCOMPARE(max3, 99999999999999752.0);
+        QCOMPARE(max1, 12345678901234.5);
+        panel().Toolbar1_ButtonClick(QStringLiteral("Alarm")); // hidden
+        panel().Toolbar1_ButtonClick(QStringLiteral("Alarm")); // refilled
+        QTest::mouseClick(range->CmdAlmOK, Qt::LeftButton);
+        QCOMPARE(c->CWE[3]->maximum(), max3);
+        QCOMPARE(c->CWE[1]->maximum(), max1);
+        QTest::qWait(50); // the layouts settle
+        QCOMPARE(panel().size(), window);
+        QCOMPARE(c->CWE[3]->width(), box);
+
+        panel().Toolbar1_ButtonClick(QStringLiteral("Alarm"));
+        range->MaxText[3]->setText(QStringLiteral("400"));
+        range->MaxText[1]->setText(QStringLiteral("1370"));
+        QTest::mouseClick(range->CmdAlmOK, Qt::LeftButton);
+    }
+
     void overRangeIsChartedAtTheTypeLimit() {
         panel().PicC->CWK[0]->setValue(100);
         meter().channel(0).over = true;

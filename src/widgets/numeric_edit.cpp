@@ -13,6 +13,12 @@ NumericEdit::NumericEdit(int index, QWidget* parent)
     m_spin->setSingleStep(1.0);
     m_spin->setKeyboardTracking(false);
     m_spin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // One width whatever the range: a spin box sizes itself to the longest
+    // of its limits, and a limit of many digits would widen the box and
+    // the window around it. Longer numbers scroll inside it.
+    m_spin->setRange(-999.9, 9999.9); // as wide as the widest scale, "-328.0" or "4190.0"
+    m_spin->setFixedWidth(m_spin->sizeHint().width());
+    m_spin->setRange(0.0, 99.99);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(m_spin);

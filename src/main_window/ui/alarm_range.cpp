@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -32,8 +33,10 @@ LimitKey classifyLimitKey(int key, const QString& text) {
 
 namespace {
 
+// The shortest text that reads back as the same value, without an exponent:
+// a box reads its leading number, so "1e+17" would come back as 1.
 QString limitText(double value) {
-    return QString::number(value, 'g', 12);
+    return QString::number(value, 'f', QLocale::FloatingPointShortest);
 }
 
 } // namespace
