@@ -169,6 +169,8 @@ private Q_SLOTS:
         row("--timeout 4294968 status", "from 1 to 86400, not '4294968'");
         row("--timeout 0 status", "from 1 to 86400, not '0'");
         row("interval 0", "the interval must be a whole number from 1 to 255, not '0'");
+        // Found by use: Qt took this one out of the arguments unseen.
+        row("-qmljsdebugger=port:1 status", "unknown command '-qmljsdebugger=port:1'");
         row("interval 256", "from 1 to 255, not '256'");
         row("interval 2.5", "from 1 to 255, not '2.5'");
         row("memsize 3", "the memory size is 1, 2, 4 or 8, not '3'");
@@ -190,6 +192,22 @@ private Q_SLOTS:
         const Run r = cli(QStringList{"--port", "/dev/quadtherm-no-such-device"} + args.split(' '));
         QVERIFY2(r.exitCode == 1 && r.err.contains(message), qPrintable(describe(r)));
         QVERIFY(!QFile::exists("x.4ch"));
+    }
+
+    // Found by use: a name that is not UTF-8 was read with replacement
+    // characters, so the recording went to another file.
+    void anArgumentThatIsNotTextIsRefused() {
+        QTemporaryDir dir;
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral("/bin/sh"),
+                {"-c", "exec \"$0\" --simulate record --out \"$(printf 'r\\377.4ch')\"",
+                 QStringLiteral(QUADTHERM_CLI_PATH)});
+        QVERIFY(p.waitForFinished(10000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(QStringLiteral("argument 4 is not UTF-8 text")), qPrintable(err));
+        QVERIFY(QDir(dir.path()).isEmpty());
     }
 
     // Issue 9: a stray or garbled reply printed a wrong time, or "unknown

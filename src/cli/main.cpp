@@ -94,11 +94,30 @@ int main(int argc, char* argv[]) {
         std::perror("quadtherm-cli: cannot install the signal handlers");
         return kExitUsage;
     }
+    // Taken before QCoreApplication removes the options it knows from argv
+    // (-qmljsdebugger=...), so that every argument is ours to check.
+    QStringList args;
+    int notText = 0;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        args.append(QString::fromUtf8(bytes));
+        if (notText == 0 && args.last().toUtf8() != bytes)
+            notText = i;
+    }
     QCoreApplication app(argc, argv);
     const SignalWatch signalWatch;
     shared::SystemClock clock;
     Console console(clock, signalWatch);
-    const int status = run(app.arguments().mid(1), console, signalWatch);
+    int status = kExitUsage;
+    if (notText != 0) {
+        // Read with replacement characters it would name another file.
+        console.error(QStringLiteral("argument %1 is not UTF-8 text: '%2'")
+                          .arg(notText)
+                          .arg(args[notText - 1]));
+        console.errorText(usageHint());
+    } else {
+        status = run(args, console, signalWatch);
+    }
     console.finish();
     return status;
 }
