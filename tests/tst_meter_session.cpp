@@ -111,6 +111,20 @@ private Q_SLOTS:
         QVERIFY(file.count("\r\n") >= 1 + 3);
     }
 
+    // Found by use: a one-shot command of quadtherm-cli whose status exchange
+    // rebuilt the link (the adapter replugged) got the live poll of a session
+    // it never started; its ticks read the meter's clock reply away and the
+    // command waited out its whole timeout.
+    void aLinkRebuiltOutsideARunningSessionStartsNoTimers() {
+        Rig rig;
+        QSignalSpy link(&rig.session, &MeterSession::linkShown);
+        QVERIFY(rig.session.protocol().ResyncMeter());
+        QCOMPARE(link.size(), 2);
+        QVERIFY(!rig.session.Timer1.isActive());
+        QVERIFY(!rig.session.Timer2.isActive());
+        QCOMPARE(rig.state.alarms.AlarmSetpointC[2], 1000.0);
+    }
+
     // 320,001 records across a continuation file, the link rebuilt while the
     // history fills, and a unit change at the end, in seconds of test time.
     void aLongRecordingAcrossAContinuationFile() {

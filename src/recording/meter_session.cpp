@@ -28,6 +28,7 @@ MeterSession::~MeterSession() {
 
 void MeterSession::start() {
     m_stopped = false;
+    m_running = true;
     m_state.link.NeedResync = true;
     m_state.windows.ManualListOpen = false;
     m_state.windows.MemoryFormOpen = false;
@@ -40,6 +41,7 @@ void MeterSession::start() {
 
 void MeterSession::stop() {
     m_stopped = true;
+    m_running = false;
     m_protocol.stop();
     Timer1.stop();
     Timer2.stop();
@@ -156,8 +158,10 @@ void MeterSession::onResyncChannelDecoded(int k) {
 
 void MeterSession::onResyncFinished() {
     m_state.recording.HistoryCount = 0;
-    enable(Timer1);
-    enable(Timer2);
+    if (m_running) {
+        enable(Timer1);
+        enable(Timer2);
+    }
     Q_EMIT linkShown(true);
 }
 

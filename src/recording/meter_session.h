@@ -111,6 +111,9 @@ private:
     CommandGate m_gate;
     qint64 m_tickDeadlineMs = -1;
     bool m_stopped = false;
+    // Between start() and stop(): only then does a rebuilt link restart the
+    // timers (a one-shot exchange of the command-line tool has none).
+    bool m_running = false;
     // The link was rebuilt while the recording ran.
     bool m_relinked = false;
 };
