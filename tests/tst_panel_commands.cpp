@@ -170,10 +170,11 @@ private slots:
                          "2\t2010/11/26 14:05:19\t23.5\tOver\t- - -\t-5.1\t\r\n"
             << 3 << "23,4"
             << "data.4ch";
-        // A line that cannot be split abandons the load; the rows before it stay.
+        // A line that cannot be split abandons the load; the rows before it
+        // stay, and the caption says where it stopped (it kept "2 completed").
         QTest::newRow("malformed line") << heading + "1\t2010/11/26 14:05:09\t23.4\t\r\nbroken\r\n"
                                         << 2 << "23.4"
-                                        << "2 completed";
+                                        << "data.4ch (line 3 is not a data line)";
         // Issue 9: lines ended by a CR alone came in as one heading and no row.
         QByteArray oldMac = heading + "1\t2010/11/26 14:05:09\t23.4\t\r\n2\tt\t1\t2\t3\t4\t\r\n";
         oldMac.replace("\r\n", "\r");

@@ -178,10 +178,15 @@ void FileListWindow::loadFile(DataFileReader& reader, const QString& name) {
     if (!window || file.cancelled || !file.error.isEmpty())
         return;
     showLines(file.lines);
+    // The rows before a line that is no data line are shown; the caption
+    // says where the reading stopped rather than keeping the line count,
+    // which looked like a load that had stalled.
     if (!file.malformedLine)
         setWindowTitle(name);
-    else if (file.lines->count() > 0)
-        progress.show(file.lines->count());
+    else
+        setWindowTitle(QStringLiteral("%1 (line %2 is not a data line)")
+                           .arg(name)
+                           .arg(*file.malformedLine + 1));
 }
 
 QVector<float> FileListWindow::loadColumn(int col) {
