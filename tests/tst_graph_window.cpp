@@ -683,6 +683,14 @@ private Q_SLOTS:
         QCOMPARE(window->Graph->xAxis->label(), QStringLiteral("°F"));
         QCOMPARE(window->Bars->data()->size(), 4);
         QCOMPARE((window->Bars->data()->constBegin() + 1)->value, 4.0);
+
+        // Found by use: figures of many digits clipped "Standard deviation".
+        window->load(QStringLiteral("T2 - J"), QStringLiteral("°F"),
+                     graphs::histogramOf({-1234567891234567.1, 9876543212345678.2, 5.5}, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTest::qWait(20);
+        for (const QLabel* label : window->findChildren<QLabel*>())
+            QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(label->text()));
     }
 
     void panelChartClickAndGraphKeyOpenTheirWindows() {

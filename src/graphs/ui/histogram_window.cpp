@@ -55,7 +55,10 @@ HistogramWindow::HistogramWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     Graph->axisRect()->setRangeZoom(Qt::Horizontal);
 
     auto* side = new QWidget(this);
-    side->setFixedWidth(250);
+    // At least 250 px; wider when a figure of many digits needs it, rather
+    // than clipping its label.
+    side->setMinimumWidth(250);
+    side->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* column = new QVBoxLayout(side);
     column->setContentsMargins(0, 0, 0, 0);
     auto* box = new QGroupBox(QStringLiteral("Readings"), side);
