@@ -14,7 +14,9 @@ constexpr qsizetype kOutCapacity = 64 * 1024;
 constexpr qsizetype kErrCapacity = 16 * 1024;
 constexpr int kPollMs = 20;
 constexpr qint64 kStallLimitMs = 1000;
-constexpr qint64 kStallLimitAfterSignalMs = 500;
+// After Ctrl-C the output that still moves is let out, but a reader that
+// has stopped does not hold the program past the promised tenth of a second.
+constexpr qint64 kStallLimitAfterSignalMs = 100;
 
 } // namespace
 
