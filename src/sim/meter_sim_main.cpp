@@ -197,7 +197,7 @@ void declareOptions(QCommandLineParser& parser) {
            "Memory dumps go F times faster than the line; 1 (the default) is the line's own pace.",
            "F", "1");
     option("stall-dump-after",
-           "The first memory or manual dump stops after N bytes and the meter "
+           "The first memory or manual dump longer than N bytes stops after N bytes and the meter "
            "falls silent.",
            "N");
     option("memsize", "Memory size code in units of 64 K (default 8: 512 K).", "N", "8");

@@ -237,7 +237,9 @@ void SimulatedMeter::queueReply(QByteArray reply, qint64 nowUs) {
 }
 
 void SimulatedMeter::queueDump(QByteArray reply, qint64 nowUs) {
-    if (m_stallDumpAfter >= 0) {
+    // Only a dump that reaches the stall point stalls; a shorter one is
+    // sent whole and the stall waits for the next.
+    if (m_stallDumpAfter >= 0 && reply.size() > m_stallDumpAfter) {
         reply.truncate(m_stallDumpAfter);
         m_stallDumpAfter = -1;
         m_silentOnceSent = true;
