@@ -362,6 +362,35 @@ private slots:
         QCOMPARE(dialogs().callsOf(Kind::Message).size(), 1);
     }
 
+    // Found by use: the live list saved over the file being recorded rewrote
+    // it under the recorder, which went on writing after a run of NUL bytes.
+    void theLiveListCannotBeSavedOverTheRecording() {
+        dialogs().answerSave(path("run.4ch"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        panel().Toolbar1_ButtonClick(QStringLiteral("List"));
+        auto* list = panel().listWindow();
+        QVERIFY(list);
+        cycle();
+        cycle();
+        const qsizetype messages = dialogs().callsOf(Kind::Message).size();
+        dialogs().answerSave(path("run.4ch"));
+        dialogs().answerMessage(QMessageBox::Ok);
+        list->Toolbar1_ButtonClick(QStringLiteral("Save"));
+        const auto calls = dialogs().callsOf(Kind::Message);
+        QCOMPARE(calls.size(), messages + 1);
+        QVERIFY2(calls.last().text.endsWith(QStringLiteral("it is the file being recorded")),
+                 qPrintable(calls.last().text));
+        cycle();
+        panel().Toolbar1_ButtonClick(QStringLiteral("Save"));
+        const QByteArray bytes = fileBytes(path("run.4ch"));
+        QVERIFY(!bytes.contains('\0'));
+        const QList<QByteArray> lines = bytes.split('\n');
+        QCOMPARE(lines.size(), 5);
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(lines[i].startsWith(QByteArray::number(i) + '\t'));
+        list->close();
+    }
+
     void listKeyOpensTheLiveListOnceAndEveryCycleFeedsIt() {
         panel().Toolbar1_ButtonClick(QStringLiteral("List"));
         auto* list = panel().listWindow();
