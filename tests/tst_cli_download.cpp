@@ -166,6 +166,12 @@ private Q_SLOTS:
             << "The memory data is damaged after record set 1 (from byte 303 of the record area "
                "on): no record set starts there. The record sets before it are listed."
             << QStringList{"sets/set-001.4ch"};
+        // Found by use: the set asked for lies beyond the damage, and an
+        // empty folder was left for it.
+        QTest::newRow("a set beyond damaged data")
+            << QStringList{"--sets", "3", "--damaged-set", "2"}
+            << QStringList{"auto", "--out", "beyond", "--set", "3"} << 5
+            << "The memory data is damaged after record set 1" << QStringList{};
         QTest::newRow("a file where the folder should be")
             << QStringList{"--sets", "1"} << QStringList{"auto", "--out", "file/sets"} << 3
             << "Cannot write \"file/sets\": cannot make the folder" << QStringList{};
@@ -195,6 +201,7 @@ private Q_SLOTS:
             files.append(QDir(dir.path()).relativeFilePath(it.next()));
         files.removeAll(QStringLiteral("file"));
         QCOMPARE(files, written);
+        QVERIFY(!QFileInfo::exists(QStringLiteral("beyond")));
     }
 };
 

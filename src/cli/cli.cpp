@@ -283,7 +283,10 @@ int Cli::downloadRecordSets(const DownloadOptions& options) {
                             .arg(sets.size()));
         return kExitUsage;
     }
-    if (!QDir().mkpath(options.out)) {
+    // A set asked for that lies beyond damaged data leaves nothing to write:
+    // no folder is made for it.
+    const bool anyToWrite = options.set == 0 ? !sets.isEmpty() : options.set <= sets.size();
+    if (anyToWrite && !QDir().mkpath(options.out)) {
         m_console.error(
             recording::cannotWrite(options.out, QStringLiteral("cannot make the folder")));
         return kExitWriteFailed;
