@@ -294,6 +294,31 @@ private Q_SLOTS:
         QCOMPARE(rig.framesSent(), QList<QByteArray>{keyFrame(0, 0x80, 0)});
     }
 
+    // Found by use: where the window system sends a held key's repeats as
+    // plain releases and presses, each repeat counted as a press of its own:
+    // a held MEM stored a reading at every repeat, for seconds after release.
+    void unmarkedRepeatsOfAHeldSpaceStillMakeOnePress() {
+        Rig rig;
+        QVERIFY(rig.open());
+        for (KeypadKey* key : {rig.window->CmdMem, rig.window->CmdHold}) {
+            rig.sendKey(key, QEvent::KeyPress);
+            rig.clock.run(500);
+            for (int i = 0; i < 50; ++i) { // two seconds of repeats
+                rig.clock.run(40);
+                rig.sendKey(key, QEvent::KeyRelease);
+                rig.sendKey(key, QEvent::KeyPress);
+            }
+            rig.sendKey(key, QEvent::KeyRelease);
+            rig.clock.run(500);
+        }
+        // A tap after them is one short press.
+        rig.sendKey(rig.window->CmdMem, QEvent::KeyPress);
+        rig.sendKey(rig.window->CmdMem, QEvent::KeyRelease);
+        rig.clock.run(500);
+        QCOMPARE(rig.framesSent(), (QList<QByteArray>{keyFrame(0, 0x80, 0), keyFrame(0, 0x01, 0),
+                                                      keyFrame(0x40, 0, 0)}));
+    }
+
     void theKeypadOpensCentredUnderTheMainWindowAndOnlyOnce() {
         Rig rig;
         QVERIFY(rig.open());

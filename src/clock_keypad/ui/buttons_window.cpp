@@ -1,6 +1,7 @@
 #include "clock_keypad/ui/buttons_window.h"
 
 #include "clock_keypad/ui/keypad_key.h"
+#include "recording/meter_session.h"
 #include "widgets/keypad_images.h"
 
 #include <QGridLayout>
@@ -63,7 +64,7 @@ QVBoxLayout* column(std::initializer_list<KeypadKey*> keys) {
 } // namespace
 
 Buttons::Buttons(recording::MeterSession& session, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_keypad(session, this) {
+    : QWidget(parent, Qt::Window), m_clock(session.clock()), m_keypad(session, this) {
     setObjectName(QStringLiteral("Buttons"));
     setWindowTitle(QStringLiteral("Meter Buttons"));
     // The window itself takes the focus when it opens, so that no key is
@@ -106,6 +107,7 @@ KeypadKey* Buttons::makeKey(const char* control, std::string_view meterKey,
 
     auto* button =
         new KeypadKey(QString::fromLatin1(control), picture ? QString() : caption, shape, this);
+    button->holdThroughUnmarkedRepeats(m_clock);
     if (picture) {
         button->setIcon(widgets::keypadImage(*picture));
         button->setAccessibleName(caption);

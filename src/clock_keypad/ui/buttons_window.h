@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clock_keypad/keypad.h"
+#include "shared/clock.h"
 
 #include <QWidget>
 
@@ -48,6 +49,7 @@ private:
     KeypadKey* makeKey(const char* control, std::string_view meterKey, const QString& caption);
     void layOut();
 
+    shared::Clock& m_clock;
     Keypad m_keypad;
 };
 

@@ -2,6 +2,7 @@
 
 #include "widgets/theme.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -14,6 +15,8 @@ constexpr QSize kRoundSize(40, 40);
 constexpr QSize kPlateSize(140, 32);
 constexpr qreal kCornerRadius = 7;
 constexpr qreal kFocusWidth = 2;
+// Longer than the gap between two repeats of a held key (25 to 30 a second).
+constexpr int kRepeatGapMs = 100;
 
 } // namespace
 
@@ -31,6 +34,43 @@ KeypadKey::KeypadKey(const QString& objectName, const QString& caption, Shape sh
     f.setBold(true);
     f.setPointSizeF(shape == Shape::Plate ? 9.5 : 9);
     setFont(f);
+}
+
+void KeypadKey::holdThroughUnmarkedRepeats(shared::Clock& clock) {
+    m_spaceRelease =
+        std::make_unique<shared::ClockTimer>(clock, kRepeatGapMs, [this] { releaseSpace(); });
+}
+
+void KeypadKey::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && m_spaceRelease && isDown()) {
+        // A repeat of the Space still held: the release before it, if any,
+        // was part of the repeat too.
+        m_spaceRelease->stop();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void KeypadKey::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && m_spaceRelease && isDown() && !event->isAutoRepeat()) {
+        m_spaceRelease->start();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyReleaseEvent(event);
+}
+
+void KeypadKey::focusOutEvent(QFocusEvent* event) {
+    if (m_spaceRelease && m_spaceRelease->isActive())
+        releaseSpace();
+    QAbstractButton::focusOutEvent(event);
+}
+
+void KeypadKey::releaseSpace() {
+    m_spaceRelease->stop();
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QAbstractButton::keyReleaseEvent(&up);
 }
 
 QSize KeypadKey::sizeHint() const {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "shared/clock.h"
+
 #include <QAbstractButton>
+
+#include <memory>
 
 namespace quadtherm::clock_keypad {
 
@@ -24,15 +28,27 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
+    // Space held down repeats. Where the window system does not mark the
+    // repeats but sends a release and a press again, each would count as a
+    // new press, and a held MEM would store a reading at every repeat. With
+    // a clock, a Space release counts only when no press follows it within
+    // a tenth of a second.
+    void holdThroughUnmarkedRepeats(shared::Clock& clock);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QRectF bodyRect() const;
     void paintCaption(QPainter& p, const QRectF& face);
+    void releaseSpace();
 
     Shape m_shape;
+    std::unique_ptr<shared::ClockTimer> m_spaceRelease; // a release held back
 };
 
 } // namespace quadtherm::clock_keypad
