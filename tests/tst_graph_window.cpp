@@ -380,6 +380,12 @@ private Q_SLOTS:
         QCOMPARE(plot.inView().count, 201);
         QCOMPARE(plot.LblInView->text(), QStringLiteral("In view: 201 samples,  min 25.0,  max "
                                                         "25.0,  mean 25.00 °C"));
+        // Found by use: a minimum equal to the maximum stayed in its box while
+        // the axis, which cannot show no span, kept its range.
+        plot.AxisMin(1)->setValue(300);
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(100, 300)));
+        QCOMPARE(plot.AxisMin(1)->value(), 100.0);
+        QCOMPARE(plot.inView().count, 201);
     }
 
     void minimumAboveMaximumReachesTheGraphInverted() {

@@ -280,8 +280,11 @@ void PlotWindow::applyAxis(int n) {
     QCPAxis* axis = n == 1 ? CWGraph1->xAxis : CWGraph1->yAxis;
     const double min = AxisMin(n)->value();
     const double max = AxisMax(n)->value();
-    if (min == max)
-        return; // no span to draw; the axis keeps its range
+    if (min == max) {
+        // No span to draw: the axis keeps its range, and the boxes say so.
+        syncBoxes();
+        return;
+    }
     {
         m_syncing = true;
         const auto done = qScopeGuard([this] { m_syncing = false; });
