@@ -130,8 +130,8 @@ void FileListWindow::showHistogram() {
     const int col = GridN->Col();
     if (col < 2 || col >= kDataFileColumns) {
         m_dialogs.message(this,
-                          QStringLiteral("Click a channel column (T1 to T4) first: \"Ln\" shows "
-                                         "the histogram of its readings."),
+                          QStringLiteral("Click a channel column (T1 to T4) first: \"Histogram\" "
+                                         "shows the distribution of its readings."),
                           {}, widgets::UserDialogs::Icon::Information);
         return;
     }
