@@ -7,6 +7,8 @@
 #include "widgets/grid.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -356,6 +358,25 @@ private Q_SLOTS:
         QCOMPARE(readFile(path), QByteArray("new\t\r\n"));
         QVERIFY(QFileInfo(dir.filePath("link.4ch")).isSymLink());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 2);
+    }
+
+    // A folder that takes no new file (here an immutable one) still lets a
+    // save rewrite its file in place, as before saves went aside.
+    void aFolderThatTakesNoNewFileStillLetsItsFileBeRewritten() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("locked/f.4ch");
+        QVERIFY(QDir(dir.path()).mkdir("locked"));
+        QVERIFY(writeFile(path, "old\r\n"));
+        const QString folder = dir.filePath("locked");
+        if (QProcess::execute("chattr", {"+i", folder}) != 0)
+            QSKIP("chattr +i is not available here");
+        const auto unlock = qScopeGuard([&] { QProcess::execute("chattr", {"-i", folder}); });
+        QString error;
+        recording::DataFileWriter save;
+        QVERIFY2(save.open(path, &error), qPrintable(error));
+        QVERIFY(save.writeLine({"new"}));
+        QVERIFY2(save.close(&error), qPrintable(error));
+        QCOMPARE(readFile(path), QByteArray("new\t\r\n"));
     }
 };
 

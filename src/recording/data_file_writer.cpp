@@ -119,8 +119,15 @@ std::unique_ptr<QIODevice> openAside(const QString& path, QString& target, QStri
             break;
     }
     if (fd < 0) {
-        file->refuse(systemReason(errno));
+        const int error = errno;
         aside.clear();
+        // A folder that takes no new file may still let its file be
+        // rewritten: then the file is written in place, as before.
+        if (exists && (error == EACCES || error == EPERM)) {
+            target = path;
+            return openRegularFile(path);
+        }
+        file->refuse(systemReason(error));
         return file;
     }
     // A file replaced keeps what its owner allowed of it.
