@@ -81,6 +81,11 @@ private Q_SLOTS:
         QCOMPARE(cellsOf(*list.GridN, 12),
                  QStringList({"12", "2026/12/06 14:10:19", "23.4", "Over", "- - -", "-12.5"}));
         QCOMPARE(m_state.windows.ListRowCount, qint64(12));
+        // Found by use: a user who scrolled back was thrown forward to the
+        // newest rows at every cycle; each new row moves the view on by one.
+        list.GridN->setTopRow(1);
+        feed(list, 2);
+        QCOMPARE(list.GridN->TopRow(), 3);
     }
 
     void dumpWritesTheListAndTheNumberingCarriesOn() {

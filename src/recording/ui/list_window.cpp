@@ -97,9 +97,11 @@ void ListWindow::setDumpEvery(int rows) {
 void ListWindow::ListFeed(const QString& cycleTimestamp, const shared::PerChannel<QString>& texts) {
     const qint64 number = ++m_state.windows.ListRowCount;
     GridN->AddItem(recordCells(number, cycleTimestamp, texts).join(QLatin1Char('\t')));
-    // The newest row is kept in sight once the first ten have filled the view.
+    // From the eleventh row on every new row moves the view on by one: the
+    // newest row stays in sight, and a user who scrolled back to read
+    // earlier rows is not thrown forward to the newest ones.
     if (number > 10)
-        GridN->setTopRow(GridN->Rows() - 10);
+        GridN->setTopRow(GridN->TopRow() + 1);
     if (number % m_dumpEvery == 0)
         dump();
 }
