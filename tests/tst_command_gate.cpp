@@ -24,6 +24,8 @@ struct Rig {
     CommandGate gate{protocol};
     QStringList ran;
 
+    Rig() { clock.guardAgainstHangs([this] { protocol.stop(); }); }
+
     std::function<void()> note(const QString& what) {
         return [this, what] { ran << what; };
     }

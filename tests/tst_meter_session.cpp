@@ -47,6 +47,7 @@ struct Rig {
                          }};
 
     Rig() {
+        clock.guardAgainstHangs([this] { session.stop(); });
         port.open();
         port.pauseStreamOnWrite(100);
         port.answer("A", bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03}));

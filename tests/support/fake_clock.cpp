@@ -1,6 +1,7 @@
 #include "support/fake_clock.h"
 
 #include <QCoreApplication>
+#include <QTest>
 
 namespace quadtherm::test {
 
@@ -115,8 +116,29 @@ bool FakeClock::runUntil(const std::function<bool()>& done, qint64 limitMs) {
     return true;
 }
 
+void FakeClock::guardAgainstHangs(std::function<void()> stopWaits, qint64 realMs) {
+    m_stopWaits = std::move(stopWaits);
+    m_hangLimitMs = realMs;
+    m_hung = false;
+    m_realTime.start();
+}
+
+void FakeClock::checkHang() {
+    if (m_hung || m_hangLimitMs < 0 || m_realTime.elapsed() <= m_hangLimitMs)
+        return;
+    m_hung = true;
+    const QByteArray message = "A wait went on for " + QByteArray::number(m_hangLimitMs / 1000) +
+                               " s of real time (" + QByteArray::number(m_elapsedMs / 1000) +
+                               " s on the fake clock): an exchange that never ends?";
+    QTest::qFail(message.constData(), __FILE__, __LINE__);
+    if (!m_stopWaits)
+        qFatal("%s", message.constData());
+    m_stopWaits();
+}
+
 void FakeClock::sleep(int ms, const QObject* source, QMetaMethod, UserInput input) {
     ++m_sleeps;
+    checkHang();
     if (input == UserInput::Hold)
         ++m_heldInputSleeps;
     qint64 target = m_elapsedMs + qMax(0, ms);

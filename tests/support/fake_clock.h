@@ -2,6 +2,8 @@
 
 #include "shared/clock.h"
 
+#include <QElapsedTimer>
+
 #include <functional>
 #include <optional>
 #include <vector>
@@ -39,12 +41,25 @@ public:
     // Runs `action` inside the first sleep that reaches `elapsedMs`.
     void at(qint64 elapsedMs, std::function<void()> action);
 
+    // A fault that makes a wait go on for ever would spin through fake time
+    // until ctest gives up minutes later. Once a sleep comes more than
+    // `realMs` of real time after this call, the test fails and `stopWaits`
+    // runs (it stops the protocol, so every wait returns); without one the
+    // suite aborts.
+    void guardAgainstHangs(std::function<void()> stopWaits, qint64 realMs = kHangLimitMs);
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr qint64 kHangLimitMs = 60000;
+#else
+    static constexpr qint64 kHangLimitMs = 20000;
+#endif
+
     class Timer;
 
 private:
     // The next timer or action due at or before `limit`, made to happen;
     // false when there is none.
     bool fireNextDue(qint64 limit);
+    void checkHang();
 
     QDateTime m_start;
     qint64 m_elapsedMs = 0;
@@ -54,6 +69,10 @@ private:
     std::vector<std::function<std::optional<qint64>()>> m_wakeSources;
     std::vector<std::pair<qint64, std::function<void()>>> m_actions;
     std::vector<Timer*> m_timers;
+    QElapsedTimer m_realTime;
+    qint64 m_hangLimitMs = -1;
+    std::function<void()> m_stopWaits;
+    bool m_hung = false;
 };
 
 } // namespace quadtherm::test

@@ -19,6 +19,10 @@ struct SessionRig {
     shared::RunState state;
     ScriptedDialogs dialogs;
     recording::MeterSession session{port, clock, state};
+
+    SessionRig() {
+        clock.guardAgainstHangs([this] { session.stop(); });
+    }
 };
 
 } // namespace quadtherm::test
