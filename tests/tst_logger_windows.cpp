@@ -678,7 +678,11 @@ private Q_SLOTS:
         download(true);
         QCOMPARE(timersThenSettle(), (Timers{true, true}));
         QCOMPARE(memory()->GridSet->Rows(), 2);
-        QCOMPARE(memory()->LblMessage->text(), QStringLiteral("100.0% Completed"));
+        // #18: the footer said "100.0% Completed" beside the damage message.
+        const qint64 data = qint64(state().link.MemoryPointer) - 8192;
+        QCOMPARE(memory()->LblMessage->text(),
+                 QStringLiteral("Damaged after set 1: stopped at %1%")
+                     .arg(QString::number(65.0 / double(data) * 100, 'f', 1)));
         const auto messages = dialogs().callsOf(Kind::Message);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].text,

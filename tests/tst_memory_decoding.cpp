@@ -408,6 +408,11 @@ private Q_SLOTS:
         QVERIFY(nothing.sets.isEmpty());
         QCOMPARE(nothing.damagedAt, 0);
         QVERIFY(damageText(nothing).contains(QStringLiteral("No record set could be read.")));
+        // #18: the progress line says where the listing stopped.
+        QCOMPARE(damageFooter(walk, 4 * head.size()),
+                 QStringLiteral("Damaged after set 2: stopped at 25.0%"));
+        QCOMPARE(damageFooter(nothing, tail.size()),
+                 QStringLiteral("Damaged from the start: stopped at 0.0%"));
     }
 
     void aSetClaimingMoreRecordsThanItHoldsDecodesOnlyWhatItHolds() {

@@ -4,6 +4,8 @@
 #include "meter_link/meter_protocol.h"
 #include "shared/run_state.h"
 
+#include <algorithm>
+
 namespace quadtherm::logger_memory {
 
 using DumpEnd = meter_link::MeterProtocol::DumpReply::End;
@@ -26,6 +28,8 @@ struct SetsDownload {
     SetWalk walk;
     bool complete() const { return end == DumpEnd::Complete; }
     bool damaged() const { return complete() && walk.damage != SetDamage::None; }
+    // The data area's length: the reply without its four leading and one trailing byte.
+    qint64 dataBytes() const { return std::max<qint64>(expected - 5, 0); }
 };
 // The status exchange, "R", 0.2 s, the dump, and the walk over its data area.
 SetsDownload downloadRecordSets(meter_link::MeterProtocol& protocol,

@@ -1,5 +1,6 @@
 #include "logger_memory/memory_dump.h"
 
+#include "logger_memory/memory_figures.h"
 #include "shared/reading_text.h"
 
 #include <QDate>
@@ -151,6 +152,14 @@ SetWalk walkSets(QByteArrayView area) {
 QStringList setListCells(const RecordSet& set) {
     return {QString::number(set.number), meterDateTimeText(set.header.start),
             QString::number(set.header.intervalSeconds), QString::number(set.header.recordCount)};
+}
+
+QString damageFooter(const SetWalk& walk, qint64 dataBytes) {
+    const QString where = walk.sets.isEmpty() ? QStringLiteral("Damaged from the start")
+                                              : QStringLiteral("Damaged after set %1")
+                                                    .arg(walk.sets.size());
+    return QStringLiteral("%1: stopped at %2%")
+        .arg(where, percentText(std::max<qint64>(walk.damagedAt, 0), dataBytes));
 }
 
 QString damageText(const SetWalk& walk) {

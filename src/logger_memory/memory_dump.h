@@ -78,6 +78,9 @@ SetWalk walkSets(QByteArrayView dataArea);
 QStringList setListCells(const RecordSet& set);
 // "The memory data is damaged ..." for a walk that found damage.
 QString damageText(const SetWalk& walk);
+// The progress line after such a walk, saying where the listing stopped in
+// a data area of `dataBytes`: "Damaged after set 2: stopped at 40.5%".
+QString damageFooter(const SetWalk& walk, qint64 dataBytes);
 
 // A stored reading as both units show it.
 struct ReadingTexts {

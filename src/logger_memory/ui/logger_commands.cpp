@@ -177,6 +177,8 @@ void LoggerCommands::listSets(MemoryWindow& window, const SetsDownload& download
     if (!download.complete())
         window.LblMessage->setText(QStringLiteral("Incomplete: stopped at %1%")
                                        .arg(percentText(download.received, download.expected)));
+    else if (download.damaged())
+        window.LblMessage->setText(damageFooter(m_sets, download.dataBytes()));
 }
 
 void LoggerCommands::automaticDownload() {
