@@ -335,12 +335,21 @@ private Q_SLOTS:
         QCOMPARE(memory()->GridSet->Rows(), 3);
     }
 
+    // #18: the panels opened with "Automatically Recorded Data" chosen, so
+    // an OK without a choice downloaded, or erased, the record sets.
+    void bothPanelsOpenWithNeitherOptionChosen() {
+        panel().Toolbar1_ButtonClick(QStringLiteral("Memory"));
+        QVERIFY(!logger().OptAuto->isChecked());
+        QVERIFY(!logger().OptManual->isChecked());
+        panel().Toolbar1_ButtonClick(QStringLiteral("Erase"));
+        QVERIFY(!logger().EraseAuto->isChecked());
+        QVERIFY(!logger().EraseManual->isChecked());
+    }
+
     void neitherOptionRunsTheManualDownload() {
+        withTwoSets();
         withTwoManualReadings();
         panel().Toolbar1_ButtonClick(QStringLiteral("Memory"));
-        logger().OptAuto->setAutoExclusive(false);
-        logger().OptAuto->setChecked(false);
-        logger().OptManual->setChecked(false);
         logger().CmdLoggerOK->click();
         timersThenSettle();
         QVERIFY(logger().manualList());
@@ -527,9 +536,10 @@ private Q_SLOTS:
         if (place == "panel") {
             panel().Toolbar1_ButtonClick(QStringLiteral("Erase"));
             QVERIFY(panel().PicErase->isVisible());
-            logger().EraseAuto->setAutoExclusive(false);
-            logger().EraseAuto->setChecked(option == "EraseAuto");
-            logger().EraseManual->setChecked(option == "EraseManual");
+            if (option == "EraseAuto")
+                logger().EraseAuto->setChecked(true);
+            else if (option == "EraseManual")
+                logger().EraseManual->setChecked(true);
             logger().CmdEraseOK->click();
         } else if (place == "manual list") {
             logger().manualList()->Toolbar1_ButtonClick(QStringLiteral("Erase"));

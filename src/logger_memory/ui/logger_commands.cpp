@@ -41,7 +41,8 @@ QGroupBox* optionFrame(const QString& title, QWidget* popup, QRadioButton*& firs
     second = new QRadioButton(kManualData, frame);
     first->setObjectName(QLatin1String(firstName));
     second->setObjectName(QLatin1String(secondName));
-    first->setChecked(true);
+    // Neither is chosen at first: OK then means the manual readings, so an
+    // OK without a choice never downloads, or erases, the record sets.
     auto* options = new QVBoxLayout(frame);
     options->setContentsMargins(10, 8, 10, 8);
     options->addWidget(first);
