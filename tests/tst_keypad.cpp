@@ -205,6 +205,43 @@ private Q_SLOTS:
         QVERIFY(rig.session.Timer2.isActive());
     }
 
+    // #18: the keys acted on the press and release signals, which a press
+    // dragged off the key and back gives twice: two frames, two readings
+    // stored by MEM. A key acts on a click, pressed and released on it.
+    void aKeyActsOnlyOnAPressAndReleaseOnIt_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("back");
+        QTest::addColumn<QByteArray>("frame");
+        for (const auto& [key, frame] : {std::pair{"CmdMem", keyFrame(0x40, 0, 0)},
+                                         std::pair{"CmdMaxMin", keyFrame(0x20, 0, 0)},
+                                         std::pair{"CmdHold", keyFrame(0, 0x01, 0)}}) {
+            QTest::addRow("%s off and back", key) << QString(key) << true << frame;
+            QTest::addRow("%s off", key) << QString(key) << false << frame;
+        }
+    }
+    void aKeyActsOnlyOnAPressAndReleaseOnIt() {
+        QFETCH(QString, key);
+        QFETCH(bool, back);
+        QFETCH(QByteArray, frame);
+        Rig rig;
+        QVERIFY(rig.open());
+        KeypadKey* button = rig.key(key);
+        const QPoint on = button->rect().center();
+        const QPoint off = on + QPoint(button->width() * 2, 0);
+        QTest::mousePress(button, Qt::LeftButton, {}, on);
+        rig.clock.run(300);
+        QTest::mouseMove(button, off);
+        rig.clock.run(300);
+        QVERIFY(rig.keyFrames.isEmpty()); // nothing goes out as it leaves
+        if (back) {
+            QTest::mouseMove(button, on);
+            rig.clock.run(300);
+        }
+        QTest::mouseRelease(button, Qt::LeftButton, {}, back ? on : off);
+        rig.clock.run(300);
+        QCOMPARE(rig.framesSent(), back ? QList<QByteArray>{frame} : QList<QByteArray>{});
+    }
+
     void aPressIsTimedFromTheLastPressOfEitherKey() {
         Rig rig;
         QVERIFY(rig.open());

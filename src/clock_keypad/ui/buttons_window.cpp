@@ -115,8 +115,9 @@ KeypadKey* Buttons::makeKey(const char* control, std::string_view meterKey,
     }
     if (key->longPress) {
         button->setToolTip(tr("Hold for more than 2 seconds for the key's second function"));
-        connect(button, &QAbstractButton::pressed, this, [this] { m_keypad.press(); });
-        connect(button, &QAbstractButton::released, this, [this, key] { m_keypad.release(*key); });
+        // Timed from the press to the click that ends it.
+        connect(button, &KeypadKey::pressStarted, this, [this] { m_keypad.press(); });
+        connect(button, &QAbstractButton::clicked, this, [this, key] { m_keypad.release(*key); });
     } else {
         connect(button, &QAbstractButton::clicked, this, [this, key] { m_keypad.click(*key); });
     }

@@ -3,6 +3,7 @@
 #include "widgets/theme.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -41,6 +42,12 @@ void KeypadKey::holdThroughUnmarkedRepeats(shared::Clock& clock) {
         std::make_unique<shared::ClockTimer>(clock, kRepeatGapMs, [this] { releaseSpace(); });
 }
 
+void KeypadKey::mousePressEvent(QMouseEvent* event) {
+    QAbstractButton::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && isDown())
+        Q_EMIT pressStarted();
+}
+
 void KeypadKey::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && m_spaceRelease && isDown()) {
         // A repeat of the Space still held: the release before it, if any,
@@ -49,7 +56,10 @@ void KeypadKey::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    const bool wasDown = isDown();
     QAbstractButton::keyPressEvent(event);
+    if (event->key() == Qt::Key_Space && !wasDown && isDown())
+        Q_EMIT pressStarted();
 }
 
 void KeypadKey::keyReleaseEvent(QKeyEvent* event) {

@@ -10,8 +10,10 @@ namespace quadtherm::clock_keypad {
 
 // One key of the on-screen front panel, painted like the meter's moulded
 // keys. A button underneath: Tab reaches it, Space presses it (and holds it
-// down for as long as Space is held), and pressed() / released() / clicked()
-// come alike from the mouse and the keyboard.
+// down for as long as Space is held). A key acts on clicked(): pressed and
+// released on the key, by the mouse or by Space. pressStarted() marks where
+// its press began; pressed() and released() are not used, as a press dragged
+// off the key and back gives one of each on the way.
 class KeypadKey : public QAbstractButton {
     Q_OBJECT
 public:
@@ -35,7 +37,12 @@ public:
     // a tenth of a second.
     void holdThroughUnmarkedRepeats(shared::Clock& clock);
 
+Q_SIGNALS:
+    // A press began on the key: the mouse went down on it, or Space did.
+    void pressStarted();
+
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
     void keyPressEvent(QKeyEvent* event) override;
