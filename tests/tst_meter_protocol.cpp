@@ -462,6 +462,47 @@ private Q_SLOTS:
         QCOMPARE(dump.end, MeterProtocol::DumpReply::End::Complete);
     }
 
+    // #18: after a cancelled or stalled dump the rest is drained, so the link
+    // holds instead of being rebuilt while the meter still sends.
+    void theRestOfADumpIsDrainedUntilTheReadingsComeAgain_data() {
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<int>("atLeastMs");
+        QTest::addColumn<int>("atMostMs");
+        const auto Frames = int(MeterProtocol::DrainEnd::Frames);
+        const auto Quiet = int(MeterProtocol::DrainEnd::Quiet);
+        const auto Garbage = int(MeterProtocol::DrainEnd::Garbage);
+        // 2000 bytes left at the line's pace take about a second.
+        QTest::newRow("the rest, then the readings")
+            << QByteArray(2000, '\x55') + fourFrames() + fourFrames() << Frames << 1000 << 1500;
+        QTest::newRow("the rest, then silence") << QByteArray(2000, '\x55') << Quiet << 2500 << 3000;
+        QTest::newRow("silence at once") << QByteArray() << Quiet << 1500 << 1600;
+        QTest::newRow("more than was left") << QByteArray(60000, '\x55') << Garbage << 1000 << 20000;
+    }
+    void theRestOfADumpIsDrainedUntilTheReadingsComeAgain() {
+        QFETCH(QByteArray, after);
+        QFETCH(int, end);
+        QFETCH(int, atLeastMs);
+        QFETCH(int, atMostMs);
+        Rig rig;
+        // In chunks of 96 bytes every 50 ms, about the line's pace.
+        for (qsizetype at = 0; at < after.size(); at += 96)
+            rig.port.arrive(after.mid(at, 96), at / 96 * 50);
+        const qint64 start = rig.clock.elapsedMs();
+        QCOMPARE(int(rig.protocol.drainDump(2000)), end);
+        const qint64 took = rig.clock.elapsedMs() - start;
+        QVERIFY2(took >= atLeastMs && took <= atMostMs, qPrintable(QString::number(took)));
+        QVERIFY(rig.port.writes().isEmpty()); // a byte written would hold the meter's stream
+    }
+
+    void stopEndsADrain() {
+        Rig rig;
+        rig.port.stream(QByteArray(64, '\x55'));
+        rig.clock.at(300, [&] { rig.protocol.stop(); });
+        QCOMPARE(rig.protocol.drainDump(1 << 20), MeterProtocol::DrainEnd::Stopped);
+        QVERIFY(rig.clock.elapsedMs() < 500);
+    }
+
     void stopEndsADumpAsStopped() {
         Rig rig;
         rig.clock.at(100, [&] { rig.protocol.stop(); });

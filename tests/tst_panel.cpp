@@ -124,6 +124,7 @@ private slots:
         m_state.recording.RecordingActive = true;
         panel().LblRec->show();
         const int setUps = panel().displaySetUps();
+        m_dialogs.answerMessage(QMessageBox::Ok); // the recording ended: told
 
         meter().setFahrenheit(true);
         QVERIFY(tickUntil([&] { return panel().displaySetUps() > setUps; }));
@@ -137,6 +138,7 @@ private slots:
         QVERIFY(!m_state.recording.RecordingActive);
         QVERIFY(panel().LblRec->isHidden());
         QCOMPARE(m_state.recording.HistoryCount, 0);
+        QTRY_COMPARE(m_dialogs.pendingAnswers(), 0);
 
         panel().session().Timer1_Timer();
         QVERIFY(panel().session().Timer2.isActive());

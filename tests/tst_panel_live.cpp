@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -228,6 +229,61 @@ private Q_SLOTS:
     // "Recording Mode!" box clicked open during a tick stays open for six
     // seconds while the meter's reading climbs; every record made meanwhile
     // shows the climb, none repeats the one before.
+    // #18: a recording ended by a rebuilt link (or by a change on the meter)
+    // only put its "Rec" tag out: nothing told the user.
+    void aRecordingTheMeterEndedIsToldInTheBottomBarAndInAMessage_data() {
+        QTest::addColumn<bool>("rebuilt");
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("link rebuilt")
+            << true << "link to the meter rebuilt"
+            << "Recording stopped: the meter stopped answering and the link to it was rebuilt";
+        QTest::newRow("type changed") << false << "a probe, a type or the unit changed"
+                                      << "Recording stopped: a probe was plugged or pulled";
+    }
+    void aRecordingTheMeterEndedIsToldInTheBottomBarAndInAMessage() {
+        QFETCH(bool, rebuilt);
+        QFETCH(QString, note);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        Rig rig({0, 0, 0, 0});
+        rig.startUp();
+        rig.dialogs.answerSave(dir.filePath(QStringLiteral("run.4ch")));
+        rig.panel.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        for (int i = 0; i < 2; ++i) {
+            rig.state.recording.PcSamplingTick = rig.state.recording.PcSamplingSeconds;
+            rig.session.Timer2_Timer();
+        }
+        if (rebuilt) {
+            rig.port.stream({});
+            rig.clock.at(rig.clock.elapsedMs() + 5000,
+                         [&] { rig.port.stream(fourFrames({0, 0, 0, 0})); });
+        } else {
+            rig.port.stream(fourFrames({1, 0, 0, 0}));
+        }
+        rig.dialogs.answerMessage(QMessageBox::Ok);
+        for (int i = 0; i < 8 && rig.state.recording.RecordingActive; ++i)
+            rig.tick();
+        QVERIFY(!rig.state.recording.RecordingActive);
+        QVERIFY(rig.panel.LblRec->isHidden());
+        const QString shown = rig.panel.findChild<QLabel*>(QStringLiteral("LblNote"))->text();
+        QVERIFY2(QRegularExpression(QStringLiteral("^Recording ended \\d\\d:\\d\\d:\\d\\d "
+                                                   "after 2 records: ") +
+                                    QRegularExpression::escape(note) + u'$')
+                     .match(shown)
+                     .hasMatch(),
+                 qPrintable(shown));
+        const auto told = rig.dialogs.callsOf(Kind::Message);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].text.startsWith(message), qPrintable(told[0].text));
+        QVERIFY2(told[0].text.endsWith(QStringLiteral("2 records are in \"run.4ch\".")),
+                 qPrintable(told[0].text));
+        // The note stays until the next recording starts.
+        rig.dialogs.answerSave(dir.filePath(QStringLiteral("next.4ch")));
+        rig.panel.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        QVERIFY(rig.panel.findChild<QLabel*>(QStringLiteral("LblNote"))->text().isEmpty());
+    }
+
     void recordsKeepFollowingTheMeterWhileABoxStaysOpen() {
         QTemporaryDir dir;
         sim::SimulatedSerialPort port;

@@ -45,6 +45,28 @@ ManualDownload downloadManualReadings(meter_link::MeterProtocol& protocol, share
     return out;
 }
 
+bool settleAfterDump(meter_link::MeterProtocol& protocol, shared::RunState& state, DumpEnd end,
+                     qint64 received, qint64 expected) {
+    using Drain = meter_link::MeterProtocol::DrainEnd;
+    if (end == DumpEnd::Stopped)
+        return false;
+    if (end != DumpEnd::Complete) {
+        switch (protocol.drainDump(expected - received)) {
+        case Drain::Stopped:
+            return false;
+        case Drain::Garbage:
+            state.link.NeedResync = true;
+            break;
+        case Drain::Frames:
+        case Drain::Quiet:
+            break;
+        }
+    }
+    protocol.readAllWaiting();
+    protocol.discardInput();
+    return true;
+}
+
 bool writeSetFile(const RecordSet& set, const QString& path, QString* error) {
     const DecodedSet decoded = decodeSet(set);
     const bool f = set.header.fahrenheit;

@@ -46,6 +46,15 @@ struct ManualDownload {
 ManualDownload downloadManualReadings(meter_link::MeterProtocol& protocol, shared::RunState& state,
                                       const meter_link::MeterProtocol::Progress& progress);
 
+// After a dump: what arrived beyond it is dropped. A dump that ended early
+// (Cancel, a stall) may still be on its way: its rest is drained until the
+// line is quiet or the readings come again, so the link holds without a
+// re-synchronisation while the meter is there. Only a line that keeps
+// sending something else is rebuilt (NeedResync). False when the program is
+// closing.
+bool settleAfterDump(meter_link::MeterProtocol& protocol, shared::RunState& state, DumpEnd end,
+                     qint64 received, qint64 expected);
+
 // A set as a data file, as the downloaded-data list saves it in the set's
 // own unit: the heading row, then one line per record. Written through the
 // one data-file writer; false with its message when the file cannot be.

@@ -429,6 +429,34 @@ MeterProtocol::DumpReply MeterProtocol::receiveExactly(qint64 total, const Progr
     }
 }
 
+MeterProtocol::DrainEnd MeterProtocol::drainDump(qint64 leftBytes) {
+    // Beyond what the dump had left: a few frame cycles' worth of garbage.
+    const qint64 limit = std::max<qint64>(leftBytes, 0) + 16 * kScanWindow;
+    qint64 drained = 0;
+    QByteArray tail; // the last bytes read, where frames are looked for
+    qint64 lastByteMs = m_clock.elapsedMs();
+    for (;;) {
+        if (m_stopped)
+            return DrainEnd::Stopped;
+        const QByteArray chunk = m_port.readAll();
+        if (!chunk.isEmpty()) {
+            lastByteMs = m_clock.elapsedMs();
+            drained += chunk.size();
+            tail += chunk;
+            if (lastFrameRun(findAlignedFrames(tail), shared::kChannels) >= 0)
+                return DrainEnd::Frames;
+            if (tail.size() > kScanWindow)
+                tail.remove(0, tail.size() - kScanWindow);
+            if (drained > limit)
+                return DrainEnd::Garbage;
+        }
+        const qint64 quietMs = m_clock.elapsedMs() - lastByteMs;
+        if (quietMs >= kDrainQuietMs || !m_port.isOpen())
+            return DrainEnd::Quiet;
+        waitForBytes(static_cast<int>(kDrainQuietMs - quietMs));
+    }
+}
+
 MeterProtocol::DumpReply MeterProtocol::dumpMemory(const Progress& progress) {
     if (!QueryStatus())
         return {};

@@ -153,6 +153,21 @@ public:
     // sending what it started.
     void cancelDump() { m_dumpCancelled = true; }
 
+    // A line this long without a byte after a dump ended early: the meter
+    // has stopped sending.
+    static constexpr int kDrainQuietMs = 1500;
+    enum class DrainEnd {
+        Frames,  // the meter streams its readings again: the link holds
+        Quiet,   // nothing more came; the next frame read tells whether the meter is there
+        Garbage, // more came than the dump had left, and no readings: the link is rebuilt
+        Stopped, // the program is closing
+    };
+    // After a dump that ended early (Cancel, a stall) the meter may still be
+    // sending the rest of it. Reads and drops what comes until the line is
+    // quiet or reading frames come again, at most `leftBytes` and a little
+    // more; the frames that ended it are dropped too.
+    DrainEnd drainDump(qint64 leftBytes);
+
 Q_SIGNALS:
     // The link is being rebuilt: the live state is cleared and nothing is
     // read until resyncFinished.

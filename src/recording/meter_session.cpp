@@ -134,7 +134,7 @@ void MeterSession::stopRecording() {
 
 void MeterSession::endRecording(RecordingEnd why, const QString& error) {
     m_recorder.stop();
-    Q_EMIT recordingEnded(why, error);
+    Q_EMIT recordingEnded(why, error, m_recorder.lastRecordWritten());
 }
 
 void MeterSession::onResyncStarted() {

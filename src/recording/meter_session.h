@@ -4,6 +4,7 @@
 #include "recording/command_gate.h"
 #include "recording/display_cycle.h"
 #include "recording/recorder.h"
+#include "recording/recording_end.h"
 #include "shared/clock.h"
 #include "shared/run_state.h"
 
@@ -12,14 +13,6 @@
 #include <functional>
 
 namespace quadtherm::recording {
-
-// Why a recording ended.
-enum class RecordingEnd {
-    Stopped,              // the user (or the command-line tool) stopped it
-    ConfigurationChanged, // a probe plugged or pulled, a type or the unit changed
-    LinkRebuilt,          // the link was rebuilt: the channels may differ from the heading
-    WriteFailed,          // a record could not be written
-};
 
 // One meter session: the live poll (Timer1, one reading frame every 50 ms),
 // the once-a-second cycle (Timer2: display values, history, record lines),
@@ -94,7 +87,8 @@ Q_SIGNALS:
     void cycleRun(const recording::ShownCycle& shown);
     void recordWritten(qint64 number, const QString& timestamp,
                        const shared::PerChannel<QString>& texts);
-    void recordingEnded(RecordingEnd why, const QString& error);
+    // `records` were written to it, across its continuation files.
+    void recordingEnded(RecordingEnd why, const QString& error, qint64 records);
     // A live tick ran out of its deadline.
     void meterSilent();
 

@@ -215,12 +215,8 @@ void LoggerCommands::automaticDownload() {
         window = nullptr;
     if (window)
         listSets(*window, download);
-    m_protocol.readAllWaiting();
-    m_protocol.discardInput();
-    // The meter still sends the rest of what it started: the link is rebuilt
-    // once it streams its readings again.
-    if (download.end == DumpEnd::Cancelled)
-        m_state.link.NeedResync = true;
+    if (!settleAfterDump(m_protocol, m_state, download.end, download.received, download.expected))
+        return; // the program is closing
     restartTimers(true);
     m_picLogger->hide();
 
@@ -359,9 +355,8 @@ void LoggerCommands::manualDownload() {
     }
     if (window)
         window->setWindowTitle(caption);
-    m_protocol.readAllWaiting();
-    if (download.end == DumpEnd::Cancelled)
-        m_state.link.NeedResync = true;
+    if (!settleAfterDump(m_protocol, m_state, download.end, download.received, download.expected))
+        return;
     restartTimers(false);
     m_picLogger->hide();
     if (!download.complete() && window)

@@ -124,8 +124,8 @@ Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QS
     });
     connect(&m_session, &recording::MeterSession::cycleRun, this, &Panel::showCycle);
     connect(&m_session, &recording::MeterSession::recordingEnded, this,
-            [this](recording::RecordingEnd why, const QString& error) {
-                m_recording->ended(why, error);
+            [this](recording::RecordingEnd why, const QString& error, qint64 records) {
+                m_recording->ended(why, error, records);
             });
     connectGraphs();
 }

@@ -32,23 +32,25 @@ void RecordingCommands::start() {
         m_dialogs.message(m_window, error, {}, widgets::UserDialogs::Icon::Critical);
         return;
     }
-    m_statusBar.recordingStarted(QFileInfo(recording.SaveFilePath).fileName());
+    m_fileName = QFileInfo(recording.SaveFilePath).fileName();
+    m_statusBar.recordingStarted(m_fileName);
     m_saveKey->setIcon(widgets::toolbarImage(16));
     m_saveKey->setToolTip(QStringLiteral("Stop Recording"));
 }
 
-void RecordingCommands::ended(recording::RecordingEnd why, const QString& error) {
+void RecordingCommands::ended(recording::RecordingEnd why, const QString& error, qint64 records) {
     m_saveKey->setIcon(widgets::toolbarImage(1));
     m_saveKey->setToolTip(QStringLiteral("Save As"));
-    m_statusBar.recordingEnded();
-    if (why != recording::RecordingEnd::WriteFailed)
+    m_statusBar.recordingEnded(recording::recordingEndNote(why, m_session.clock().now(), records));
+    const QString message = recording::recordingEndMessage(why, error, records, m_fileName);
+    if (message.isEmpty())
         return;
     // The message waits for the cycle to end: a box opened inside it would
     // hold the live tick the cycle may have interrupted.
-    m_session.later([this, error] {
-        m_dialogs.message(m_window, QStringLiteral("Recording stopped.\r\n%1").arg(error), {},
-                          widgets::UserDialogs::Icon::Critical);
-    });
+    const auto icon = why == recording::RecordingEnd::WriteFailed
+                          ? widgets::UserDialogs::Icon::Critical
+                          : widgets::UserDialogs::Icon::Exclamation;
+    m_session.later([this, message, icon] { m_dialogs.message(m_window, message, {}, icon); });
 }
 
 } // namespace quadtherm::main_window

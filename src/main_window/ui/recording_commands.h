@@ -22,7 +22,9 @@ public:
                       QWidget* window, StatusBar& statusBar, QAction* saveKey);
 
     void saveKey();
-    void ended(recording::RecordingEnd why, const QString& error);
+    // The bottom bar says how it ended; a recording the user did not stop is
+    // told in a message as well.
+    void ended(recording::RecordingEnd why, const QString& error, qint64 records);
 
 private:
     void start();
@@ -32,6 +34,7 @@ private:
     QWidget* m_window;
     StatusBar& m_statusBar;
     QAction* m_saveKey;
+    QString m_fileName;
 };
 
 } // namespace quadtherm::main_window

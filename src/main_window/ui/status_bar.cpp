@@ -22,10 +22,13 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     LblCount->setObjectName(QStringLiteral("LblCount"));
     LblFileName = new QLabel(this);
     LblFileName->setObjectName(QStringLiteral("LblFileName"));
+    LblNote = new QLabel(this);
+    LblNote->setObjectName(QStringLiteral("LblNote"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 3, 10, 3);
     row->setSpacing(10);
     row->addWidget(LblCOM);
+    row->addWidget(LblNote);
     row->addStretch(1);
     row->addWidget(LblRec);
     row->addWidget(LblCount);
@@ -41,12 +44,14 @@ void StatusBar::showLink(const QString& text, bool up) {
 }
 
 void StatusBar::recordingStarted(const QString& fileName) {
+    LblNote->clear();
     LblFileName->setText(fileName);
     LblRec->setText(QStringLiteral("Rec."));
     LblRec->show();
 }
 
-void StatusBar::recordingEnded() {
+void StatusBar::recordingEnded(const QString& note) {
+    LblNote->setText(note);
     LblRec->hide();
     LblCount->clear();
     LblFileName->clear();

@@ -16,9 +16,10 @@ public:
 
     // The link's label: the port while it is up, "No COM" while it is rebuilt.
     void showLink(const QString& text, bool up);
-    // A recording to the file started, or ended.
+    // A recording to the file started, or ended; how it ended stays in
+    // `LblNote` until the next one starts.
     void recordingStarted(const QString& fileName);
-    void recordingEnded();
+    void recordingEnded(const QString& note);
     // After each recording cycle: the records written so far, or nothing
     // while no recording runs.
     void showRecordCount(bool recording, qint64 count);
@@ -27,6 +28,7 @@ public:
     QLabel* LblRec = nullptr;
     QLabel* LblCount = nullptr;
     QLabel* LblFileName = nullptr;
+    QLabel* LblNote = nullptr;
 
 Q_SIGNALS:
     void portLabelClicked();
