@@ -10,8 +10,8 @@
 #include "graphs/ui/plot_window.h"
 #include "recording/data_file.h"
 #include "recording/data_file_writer.h"
-#include "recording/meter_session.h"
 #include "recording/ui/file_list_window.h"
+#include "session/meter_session.h"
 #include "shared/clock.h"
 #include "shared/reading_text.h"
 #include "sim/simulated_serial_port.h"
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     state.recording.HistoryCount = kSamples;
     sim::SimulatedSerialPort port;
     shared::SystemClock clock;
-    recording::MeterSession session(port, clock, state);
+    session::MeterSession session(port, clock, state);
     widgets::QtUserDialogs dialogs;
     QWidget main;
     main.setGeometry(0, 0, 960, 480);

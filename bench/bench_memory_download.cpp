@@ -119,7 +119,7 @@ Figures measure(int mask) {
     shared::RunState state;
     state.link.NeedResync = false;
     NoDialogs dialogs;
-    recording::MeterSession session(port, clock, state);
+    session::MeterSession session(port, clock, state);
     main_window::Panel panel(session, dialogs, QStringLiteral("bench"));
     panel.show();
     panel.logger().OptAuto->setChecked(true);

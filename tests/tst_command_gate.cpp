@@ -2,7 +2,7 @@
 // of the exchanges with the meter.
 
 #include "meter_link/meter_protocol.h"
-#include "recording/command_gate.h"
+#include "session/command_gate.h"
 #include "support/fake_clock.h"
 #include "support/scripted_serial_port.h"
 #include "support/test_suite.h"
@@ -12,7 +12,7 @@
 namespace tst_command_gate {
 
 using namespace quadtherm;
-using recording::CommandGate;
+using session::CommandGate;
 
 namespace {
 
@@ -24,7 +24,9 @@ struct Rig {
     CommandGate gate{protocol};
     QStringList ran;
 
-    Rig() { clock.guardAgainstHangs([this] { protocol.stop(); }); }
+    Rig() {
+        clock.guardAgainstHangs([this] { protocol.stop(); });
+    }
 
     std::function<void()> note(const QString& what) {
         return [this, what] { ran << what; };

@@ -1,7 +1,7 @@
 // The once-a-second cycle's display half: the interval gate, what each
 // channel shows and charts, and the history.
 
-#include "recording/display_cycle.h"
+#include "session/display_cycle.h"
 #include "support/test_suite.h"
 
 #include <QTest>
@@ -9,7 +9,7 @@
 namespace tst_display_cycle {
 
 using namespace quadtherm;
-using recording::AlarmShow;
+using session::AlarmShow;
 
 namespace {
 
@@ -58,9 +58,9 @@ private slots:
         state.recording.PcSamplingTick = startTick;
         QList<int> ran;
         for (int tick = 1; ran.size() < cycleTicks.size() && tick < 100; ++tick) {
-            if (recording::RunDisplayCycle(state)) {
+            if (session::RunDisplayCycle(state)) {
                 ran << tick;
-                recording::FinishCycle(state.recording);
+                session::FinishCycle(state.recording);
             }
         }
         QCOMPARE(ran, cycleTicks);
@@ -106,7 +106,7 @@ private slots:
         state.live.OverRange[2] = over;
         state.live.UnderRange[2] = under;
         state.alarms.AlarmSetpointC[2] = setpointC;
-        const auto shown = recording::ShowChannels(state.live, state.alarms);
+        const auto shown = session::ShowChannels(state.live, state.alarms);
         QCOMPARE(shown.c[2].text, text);
         QCOMPARE(shown.c[2].point.has_value(), charted);
         QCOMPARE(shown.c[2].alarm == AlarmShow::Toggle, alarm);
@@ -122,7 +122,7 @@ private slots:
     void theFahrenheitAlarmComparesTheFahrenheitSetpoint() {
         shared::RunState state = readingState();
         state.alarms.AlarmSetpointF[0] = 200;
-        const auto shown = recording::ShowChannels(state.live, state.alarms);
+        const auto shown = session::ShowChannels(state.live, state.alarms);
         QVERIFY(shown.f[0].alarm == AlarmShow::Toggle);
         QVERIFY(shown.c[0].alarm == AlarmShow::Hide);
     }
@@ -134,8 +134,8 @@ private slots:
         for (int cycle = 1; cycle <= 3; ++cycle) {
             state.live.LiveValueC[0] = cycle;
             state.live.LiveValueF[0] = 30 + cycle;
-            QVERIFY(recording::RunDisplayCycle(state));
-            recording::FinishCycle(state.recording);
+            QVERIFY(session::RunDisplayCycle(state));
+            session::FinishCycle(state.recording);
         }
         QCOMPARE(state.history.HistoryC(0, 2), 2.0f);
         QCOMPARE(state.history.HistoryF(0, 3), 33.0f);
@@ -149,12 +149,12 @@ private slots:
         state.recording.HistoryCount = capacity - 1;
         state.recording.PcSamplingTick = 1;
         state.live.LiveValueC[1] = 7;
-        QVERIFY(recording::RunDisplayCycle(state));
+        QVERIFY(session::RunDisplayCycle(state));
         QCOMPARE(state.recording.HistoryCount, capacity);
         QCOMPARE(state.history.HistoryC(1, capacity), 7.0f);
         state.live.LiveValueC[1] = 8;
         state.live.LiveTextC[1] = QStringLiteral("8.0");
-        const auto shown = recording::RunDisplayCycle(state);
+        const auto shown = session::RunDisplayCycle(state);
         QVERIFY(shown);
         QCOMPARE(shown->c[1].text, QStringLiteral("8.0"));
         QCOMPARE(state.recording.HistoryCount, capacity);

@@ -420,7 +420,7 @@ private Q_SLOTS:
         shared::SystemClock clock;
         shared::RunState state;
         test::ScriptedDialogs dialogs;
-        recording::MeterSession session(port, clock, state);
+        session::MeterSession session(port, clock, state);
         main_window::Panel panel(session, dialogs, QStringLiteral("SIM"));
         panel.Form_Load();
         QTRY_VERIFY_WITH_TIMEOUT(panel.displaySetUps() > 0 && session.Timer2.isActive(), 15000);

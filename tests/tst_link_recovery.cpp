@@ -3,7 +3,7 @@
 
 #include "meter_link/meter_protocol.h"
 #include "meter_link/qt_serial_port.h"
-#include "recording/live_tick.h"
+#include "session/live_tick.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/meter_sim_process.h"
@@ -30,11 +30,11 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this, &protocol, &state] {
             if (std::exchange(m_busy, true))
                 return; // a tick still waiting for the meter
-            const auto outcome = recording::LiveTick(protocol, state);
-            if (outcome == recording::TickOutcome::Changed)
-                recording::AcceptConfiguration(state);
-            if (onFrame && (outcome == recording::TickOutcome::Changed ||
-                            outcome == recording::TickOutcome::Stable))
+            const auto outcome = session::LiveTick(protocol, state);
+            if (outcome == session::TickOutcome::Changed)
+                session::AcceptConfiguration(state);
+            if (onFrame && (outcome == session::TickOutcome::Changed ||
+                            outcome == session::TickOutcome::Stable))
                 onFrame(state.live.CurrentChannel);
             m_busy = false;
         });

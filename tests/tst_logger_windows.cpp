@@ -24,9 +24,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -163,7 +163,7 @@ private:
     shared::SystemClock m_clock;
     std::unique_ptr<shared::RunState> m_state;
     std::unique_ptr<test::ScriptedDialogs> m_dialogs;
-    std::unique_ptr<recording::MeterSession> m_session;
+    std::unique_ptr<session::MeterSession> m_session;
     std::unique_ptr<main_window::Panel> m_panel;
     QTemporaryDir m_dir;
 
@@ -172,7 +172,7 @@ private:
     sim::SimulatedMeter& meter() { return m_port->meter(); }
     shared::RunState& state() { return *m_state; }
     test::ScriptedDialogs& dialogs() { return *m_dialogs; }
-    recording::MeterSession& session() { return *m_session; }
+    session::MeterSession& session() { return *m_session; }
 
     void withTwoSets() {
         QVERIFY(meter().memory().addRecordSet(celsiusSet()));
@@ -235,7 +235,7 @@ private Q_SLOTS:
         m_state = std::make_unique<shared::RunState>();
         m_state->link.NeedResync = false;
         m_dialogs = std::make_unique<test::ScriptedDialogs>();
-        m_session = std::make_unique<recording::MeterSession>(*m_port, m_clock, *m_state);
+        m_session = std::make_unique<session::MeterSession>(*m_port, m_clock, *m_state);
         m_panel =
             std::make_unique<main_window::Panel>(*m_session, *m_dialogs, QStringLiteral("SIM"));
         m_panel->show();
@@ -602,7 +602,7 @@ private Q_SLOTS:
         sim::RecordSet big = fahrenheitSet();
         big.records = QList<sim::StoredRecord>(1600, big.records.first()); // 8 KB, 4 s
         QVERIFY(meter().memory().addRecordSet(big));
-        QSignalSpy link(&session(), &recording::MeterSession::linkShown);
+        QSignalSpy link(&session(), &session::MeterSession::linkShown);
         bool cancelShown = false;
         QTimer::singleShot(800, this, [&] {
             QVERIFY(memory());

@@ -3,7 +3,7 @@
 // so a re-synchronisation, a unit change and a recording of hundreds of
 // thousands of records take seconds of test time.
 
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 #include "support/fake_clock.h"
 #include "support/meter_bytes.h"
 #include "support/scripted_serial_port.h"
@@ -18,8 +18,8 @@
 namespace tst_meter_session {
 
 using namespace quadtherm;
-using recording::MeterSession;
 using recording::RecordingEnd;
+using session::MeterSession;
 
 namespace {
 
@@ -86,7 +86,7 @@ private Q_SLOTS:
         rig.clock.run(10000);
         QVERIFY2(cycles.size() >= 9 && cycles.size() <= 11,
                  qPrintable(QString::number(cycles.size())));
-        const auto shown = cycles.last()[0].value<recording::ShownCycle>();
+        const auto shown = cycles.last()[0].value<session::ShownCycle>();
         QCOMPARE(shown.c[0].text, QStringLiteral("22.5"));
         QCOMPARE(shown.f[3].text, QStringLiteral("72.5"));
         QCOMPARE(changes.size(), 1);

@@ -47,7 +47,7 @@ private:
     shared::SystemClock m_clock;
     shared::RunState m_state;
     test::ScriptedDialogs m_dialogs;
-    std::unique_ptr<recording::MeterSession> m_session;
+    std::unique_ptr<session::MeterSession> m_session;
     std::unique_ptr<main_window::Panel> m_panel;
 
     sim::SimulatedMeter& meter() { return m_port.meter(); }
@@ -78,7 +78,7 @@ private slots:
         QVERIFY(m_port.setSettings(QStringLiteral("19200,n,8,1")));
         QVERIFY(m_port.open());
         m_state.link.PortNumber = 3;
-        m_session = std::make_unique<recording::MeterSession>(m_port, m_clock, m_state);
+        m_session = std::make_unique<session::MeterSession>(m_port, m_clock, m_state);
         m_panel =
             std::make_unique<main_window::Panel>(*m_session, m_dialogs, QStringLiteral("SIM"));
     }

@@ -38,7 +38,7 @@ private:
     shared::SystemClock m_clock;
     std::unique_ptr<shared::RunState> m_state;
     std::unique_ptr<test::ScriptedDialogs> m_dialogs;
-    std::unique_ptr<recording::MeterSession> m_session;
+    std::unique_ptr<session::MeterSession> m_session;
     std::unique_ptr<main_window::Panel> m_panel;
     QTemporaryDir m_dir;
 
@@ -81,7 +81,7 @@ private slots:
         QVERIFY(m_port->open());
         m_state = std::make_unique<shared::RunState>();
         m_dialogs = std::make_unique<test::ScriptedDialogs>();
-        m_session = std::make_unique<recording::MeterSession>(*m_port, m_clock, *m_state);
+        m_session = std::make_unique<session::MeterSession>(*m_port, m_clock, *m_state);
         m_panel =
             std::make_unique<main_window::Panel>(*m_session, *m_dialogs, QStringLiteral("SIM"));
         setLiveChannels(false);

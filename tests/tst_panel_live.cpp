@@ -256,8 +256,9 @@ private Q_SLOTS:
         }
         if (rebuilt) {
             rig.port.stream({});
-            rig.clock.at(rig.clock.elapsedMs() + 5000,
-                         [&] { rig.port.stream(fourFrames({0, 0, 0, 0})); });
+            rig.clock.at(rig.clock.elapsedMs() + 5000, [&] {
+                rig.port.stream(fourFrames({0, 0, 0, 0}));
+            });
         } else {
             rig.port.stream(fourFrames({1, 0, 0, 0}));
         }
@@ -298,7 +299,7 @@ private Q_SLOTS:
         shared::SystemClock clock;
         shared::RunState state;
         test::ScriptedDialogs dialogs;
-        recording::MeterSession session(port, clock, state);
+        session::MeterSession session(port, clock, state);
         main_window::Panel panel(session, dialogs, QStringLiteral("SIM"));
         panel.Form_Load();
         // Up, and the first tick after the link came up has set up the displays.

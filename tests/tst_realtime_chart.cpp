@@ -5,7 +5,7 @@
 #include "graphs/ui/graph_windows.h"
 #include "graphs/ui/realtime_window.h"
 #include "graphs/ui/sweep_view.h"
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 #include "support/fake_clock.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_serial_port.h"

@@ -16,8 +16,8 @@
 namespace quadtherm::cli {
 
 using meter_link::MeterProtocol;
-using recording::MeterSession;
 using recording::RecordingEnd;
+using session::MeterSession;
 
 int Cli::status() {
     need(m_protocol.QueryStatus());

@@ -5,7 +5,7 @@
 #include "meter_link/meter_keys.h"
 #include "meter_link/meter_protocol.h"
 #include "recording/data_file.h"
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 #include "shared/clock.h"
 #include "shared/run_state.h"
 
@@ -109,7 +109,7 @@ private:
 
     shared::SystemClock m_clock;
     shared::RunState m_state;
-    recording::MeterSession m_session;
+    session::MeterSession m_session;
     meter_link::MeterProtocol& m_protocol;
     qint64 m_timeoutMs;
     Console& m_console;

@@ -4,7 +4,7 @@
 #include "meter_link/live_reading.h"
 #include "meter_link/meter_protocol.h"
 #include "recording/data_file.h"
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 
 #include <QPointer>
 #include <QScopeGuard>
@@ -27,7 +27,7 @@ std::optional<bool> loggingBitOf(const QByteArray& bytes) {
     return (static_cast<quint8>(bytes[frames.last() + 1]) & kLoggingBit) != 0;
 }
 
-ClockSetup::ClockSetup(recording::MeterSession& session, QObject* parent)
+ClockSetup::ClockSetup(session::MeterSession& session, QObject* parent)
     : QObject(parent), Timer1(session.clock(), kClockRefreshMs, [this] { Timer1_Timer(); }),
       m_session(session), m_protocol(session.protocol()), m_clock(session.clock()) {}
 
@@ -52,7 +52,7 @@ void ClockSetup::Form_Unload() {
     Timer1.stop();
     // Not while the program closes: its session has stopped for good.
     if (!m_protocol.stopped() || m_protocol.interrupted())
-        recording::MeterSession::enable(m_session.Timer1);
+        session::MeterSession::enable(m_session.Timer1);
 }
 
 void ClockSetup::LblMeterTime_Click() {

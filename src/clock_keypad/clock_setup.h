@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 class MeterSession;
 }
 namespace quadtherm::meter_link {
@@ -36,7 +36,7 @@ std::optional<bool> loggingBitOf(const QByteArray& bytes);
 class ClockSetup : public QObject {
     Q_OBJECT
 public:
-    explicit ClockSetup(recording::MeterSession& session, QObject* parent = nullptr);
+    explicit ClockSetup(session::MeterSession& session, QObject* parent = nullptr);
     ~ClockSetup() override;
 
     bool ShowMeterTime = false;
@@ -66,7 +66,7 @@ private:
     void refresh(int setCount);
     void setMeterClock();
 
-    recording::MeterSession& m_session;
+    session::MeterSession& m_session;
     meter_link::MeterProtocol& m_protocol;
     shared::Clock& m_clock;
     bool m_open = false;

@@ -1,6 +1,6 @@
 #include "clock_keypad/keypad.h"
 
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 
 namespace quadtherm::clock_keypad {
 
@@ -8,7 +8,7 @@ bool pausesRecordingCycle(const meter_link::MeterKey& key) {
     return key.name == "MEM";
 }
 
-Keypad::Keypad(recording::MeterSession& session, QObject* parent)
+Keypad::Keypad(session::MeterSession& session, QObject* parent)
     : QObject(parent), m_session(session) {}
 
 void Keypad::click(const meter_link::MeterKey& key) {
@@ -36,9 +36,9 @@ void Keypad::send(meter_link::KeyCode code, bool pauseCycle) {
         protocol.pressKey(code);
         if (protocol.stopped())
             return;
-        recording::MeterSession::enable(session.Timer1);
+        session::MeterSession::enable(session.Timer1);
         if (pauseCycle)
-            recording::MeterSession::enable(session.Timer2);
+            session::MeterSession::enable(session.Timer2);
     });
 }
 

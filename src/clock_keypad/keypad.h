@@ -6,7 +6,7 @@
 
 #include <optional>
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 class MeterSession;
 }
 
@@ -39,7 +39,7 @@ bool pausesRecordingCycle(const meter_link::MeterKey& key);
 class Keypad : public QObject {
     Q_OBJECT
 public:
-    explicit Keypad(recording::MeterSession& session, QObject* parent = nullptr);
+    explicit Keypad(session::MeterSession& session, QObject* parent = nullptr);
 
     // A key that acts on a click: its one frame.
     void click(const meter_link::MeterKey& key);
@@ -50,7 +50,7 @@ public:
 private:
     void send(meter_link::KeyCode code, bool pauseCycle);
 
-    recording::MeterSession& m_session;
+    session::MeterSession& m_session;
     PressTime m_pressTime;
 };
 

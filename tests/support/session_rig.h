@@ -5,7 +5,7 @@
 // dialogs and the session over them. A suite's rig derives from it and adds
 // its windows, which are destroyed before the session.
 
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 #include "shared/run_state.h"
 #include "support/fake_clock.h"
 #include "support/scripted_dialogs.h"
@@ -18,7 +18,7 @@ struct SessionRig {
     ScriptedSerialPort port{clock};
     shared::RunState state;
     ScriptedDialogs dialogs;
-    recording::MeterSession session{port, clock, state};
+    session::MeterSession session{port, clock, state};
 
     SessionRig() {
         clock.guardAgainstHangs([this] { session.stop(); });

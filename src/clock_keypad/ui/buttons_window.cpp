@@ -1,7 +1,7 @@
 #include "clock_keypad/ui/buttons_window.h"
 
 #include "clock_keypad/ui/keypad_key.h"
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 #include "widgets/keypad_images.h"
 
 #include <QGridLayout>
@@ -63,7 +63,7 @@ QVBoxLayout* column(std::initializer_list<KeypadKey*> keys) {
 
 } // namespace
 
-Buttons::Buttons(recording::MeterSession& session, QWidget* parent)
+Buttons::Buttons(session::MeterSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), m_clock(session.clock()), m_keypad(session, this) {
     setObjectName(QStringLiteral("Buttons"));
     setWindowTitle(QStringLiteral("Meter Buttons"));

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 class MeterSession;
 }
 
@@ -19,7 +19,7 @@ class KeypadKey;
 class Buttons : public QWidget {
     Q_OBJECT
 public:
-    Buttons(recording::MeterSession& session, QWidget* parent = nullptr);
+    Buttons(session::MeterSession& session, QWidget* parent = nullptr);
 
     // Shown horizontally centred under `main`; when it is open already, only
     // brought forward.

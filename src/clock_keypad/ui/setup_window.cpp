@@ -56,8 +56,7 @@ private:
 
 } // namespace
 
-Setup::Setup(recording::MeterSession& session, QWidget* parent)
-    : QDialog(parent), m_clock(session) {
+Setup::Setup(session::MeterSession& session, QWidget* parent) : QDialog(parent), m_clock(session) {
     setObjectName(QStringLiteral("Setup"));
     setWindowTitle(QStringLiteral("Setup"));
     setModal(true);

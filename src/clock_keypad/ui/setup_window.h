@@ -8,7 +8,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 class MeterSession;
 }
 
@@ -21,7 +21,7 @@ namespace quadtherm::clock_keypad {
 class Setup : public QDialog {
     Q_OBJECT
 public:
-    Setup(recording::MeterSession& session, QWidget* parent = nullptr);
+    Setup(session::MeterSession& session, QWidget* parent = nullptr);
 
     // Stops the live poll and shows the window 1500 × 1000 twips from the
     // top left corner of `main`.

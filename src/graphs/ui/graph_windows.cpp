@@ -5,8 +5,8 @@
 #include "graphs/ui/histogram_window.h"
 #include "graphs/ui/plot_window.h"
 #include "graphs/ui/realtime_window.h"
-#include "recording/meter_session.h"
 #include "recording/ui/file_list_window.h"
+#include "session/meter_session.h"
 #include "widgets/key_toolbar.h"
 #include "widgets/user_dialogs.h"
 
@@ -26,7 +26,7 @@ public:
     }
     ~Paused() {
         if (m_was)
-            recording::MeterSession::enable(m_timer);
+            session::MeterSession::enable(m_timer);
     }
     Paused(const Paused&) = delete;
     Paused& operator=(const Paused&) = delete;
@@ -38,10 +38,10 @@ private:
 
 } // namespace
 
-GraphWindows::GraphWindows(recording::MeterSession& session, widgets::UserDialogs& dialogs,
+GraphWindows::GraphWindows(session::MeterSession& session, widgets::UserDialogs& dialogs,
                            QWidget& mainWindow)
     : QObject(&mainWindow), m_session(session), m_dialogs(dialogs), m_main(mainWindow) {
-    connect(&m_session, &recording::MeterSession::liveWindowsClosing, this,
+    connect(&m_session, &session::MeterSession::liveWindowsClosing, this,
             &GraphWindows::closeRealTimeChart);
 }
 

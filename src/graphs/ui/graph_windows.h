@@ -8,9 +8,11 @@
 
 #include <memory>
 
+namespace quadtherm::session {
+class MeterSession;
+}
 namespace quadtherm::recording {
 class FileListWindow;
-class MeterSession;
 struct ColumnHistogram;
 struct PlotRequest;
 } // namespace quadtherm::recording
@@ -33,7 +35,7 @@ class RealTimeWindow;
 class GraphWindows : public QObject {
     Q_OBJECT
 public:
-    GraphWindows(recording::MeterSession& session, widgets::UserDialogs& dialogs,
+    GraphWindows(session::MeterSession& session, widgets::UserDialogs& dialogs,
                  QWidget& mainWindow);
     ~GraphWindows() override;
 
@@ -64,7 +66,7 @@ private:
     void load(const QString& plotTag, PlotScale scale, QVector<float> values);
     void noData(const QString& text);
 
-    recording::MeterSession& m_session;
+    session::MeterSession& m_session;
     widgets::UserDialogs& m_dialogs;
     QWidget& m_main;
     PlotScale m_scale;

@@ -59,7 +59,7 @@ QGroupBox* optionFrame(const QString& title, QWidget* popup, QRadioButton*& firs
 
 } // namespace
 
-LoggerCommands::LoggerCommands(recording::MeterSession& session, widgets::UserDialogs& dialogs,
+LoggerCommands::LoggerCommands(session::MeterSession& session, widgets::UserDialogs& dialogs,
                                QWidget* window, QWidget* picLogger, QWidget* picErase)
     : QObject(window), m_session(session), m_state(session.state()), m_protocol(session.protocol()),
       m_dialogs(dialogs), m_window(window), m_picLogger(picLogger), m_picErase(picErase) {
@@ -122,9 +122,9 @@ void LoggerCommands::place(QWidget* popup, const char* key) {
 }
 
 void LoggerCommands::restartTimers(bool both) {
-    recording::MeterSession::enable(m_session.Timer1);
+    session::MeterSession::enable(m_session.Timer1);
     if (both)
-        recording::MeterSession::enable(m_session.Timer2);
+        session::MeterSession::enable(m_session.Timer2);
 }
 
 void LoggerCommands::tellLater(QWidget* parent, const QString& text) {
@@ -316,7 +316,7 @@ void LoggerCommands::manualDownload() {
     auto& timer1 = m_session.Timer1;
     auto* manual = new ManualListWindow(
         m_state, m_dialogs,
-        {[&timer1] { timer1.stop(); }, [&timer1] { recording::MeterSession::enable(timer1); }},
+        {[&timer1] { timer1.stop(); }, [&timer1] { session::MeterSession::enable(timer1); }},
         m_window);
     m_manual = manual;
     manual->setAttribute(Qt::WA_DeleteOnClose);

@@ -2,7 +2,7 @@
 
 #include "logger_memory/memory_download.h"
 #include "logger_memory/memory_dump.h"
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 
 #include <QObject>
 #include <QPointer>
@@ -34,7 +34,7 @@ class LoggerCommands : public QObject {
 public:
     // `picLogger` and `picErase` are the main window's empty pop-up frames;
     // they are filled here.
-    LoggerCommands(recording::MeterSession& session, widgets::UserDialogs& dialogs, QWidget* window,
+    LoggerCommands(session::MeterSession& session, widgets::UserDialogs& dialogs, QWidget* window,
                    QWidget* picLogger, QWidget* picErase);
     ~LoggerCommands() override;
 
@@ -81,7 +81,7 @@ private:
     // Told once the exchange in progress has ended and the timers run again.
     void tellLater(QWidget* parent, const QString& text);
 
-    recording::MeterSession& m_session;
+    session::MeterSession& m_session;
     shared::RunState& m_state;
     meter_link::MeterProtocol& m_protocol;
     widgets::UserDialogs& m_dialogs;

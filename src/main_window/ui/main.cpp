@@ -74,7 +74,7 @@ int main(int argc, char* argv[]) {
     if (!port->setSettings(QString::fromLatin1(meter_link::kMeterSettings)) || !port->open())
         return noDevice(dialogs);
 
-    recording::MeterSession session(*port, clock, state);
+    session::MeterSession session(*port, clock, state);
     main_window::Panel panel(session, dialogs, deviceLabel);
     panel.Form_Load();
     panel.show();

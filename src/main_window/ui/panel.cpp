@@ -55,7 +55,7 @@ const std::vector<Panel::Key>& Panel::keys() {
     return table;
 }
 
-Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
+Panel::Panel(session::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
              QWidget* parent)
     : QMainWindow(parent), m_session(session), m_state(session.state()),
       m_protocol(session.protocol()), m_dialogs(dialogs), m_deviceLabel(std::move(deviceLabel)),
@@ -115,15 +115,15 @@ Panel::Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QS
     setStyleSheet(widgets::theme::mainWindowStyleSheet());
     resize(kDefaultSize);
 
-    connect(&m_session, &recording::MeterSession::linkShown, this, &Panel::showLink);
-    connect(&m_session, &recording::MeterSession::liveWindowsClosing, this, &Panel::closeList);
-    connect(&m_session, &recording::MeterSession::channelSetUp, this, &Panel::setUpChannelDisplay);
-    connect(&m_session, &recording::MeterSession::channelsChanged, this, [this] {
+    connect(&m_session, &session::MeterSession::linkShown, this, &Panel::showLink);
+    connect(&m_session, &session::MeterSession::liveWindowsClosing, this, &Panel::closeList);
+    connect(&m_session, &session::MeterSession::channelSetUp, this, &Panel::setUpChannelDisplay);
+    connect(&m_session, &session::MeterSession::channelsChanged, this, [this] {
         showUnitPanel(m_state.live.MeterFahrenheit);
         setUpDisplays();
     });
-    connect(&m_session, &recording::MeterSession::cycleRun, this, &Panel::showCycle);
-    connect(&m_session, &recording::MeterSession::recordingEnded, this,
+    connect(&m_session, &session::MeterSession::cycleRun, this, &Panel::showCycle);
+    connect(&m_session, &session::MeterSession::recordingEnded, this,
             [this](recording::RecordingEnd why, const QString& error, qint64 records) {
                 m_recording->ended(why, error, records);
             });
@@ -185,7 +185,7 @@ void Panel::placePopups() {
         popup->raise();
 }
 
-void Panel::showCycle(const recording::ShownCycle& shown) {
+void Panel::showCycle(const session::ShownCycle& shown) {
     PicC->showCycle(shown.c);
     PicF->showCycle(shown.f);
     const auto& recording = m_state.recording;

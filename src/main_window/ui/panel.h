@@ -2,7 +2,7 @@
 
 #include "main_window/ui/recording_commands.h"
 #include "main_window/ui/sampling_commands.h"
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -47,7 +47,7 @@ class UnitPanel;
 class Panel : public QMainWindow {
     Q_OBJECT
 public:
-    Panel(recording::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
+    Panel(session::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
           QWidget* parent = nullptr);
     ~Panel() override;
 
@@ -70,7 +70,7 @@ public:
     QLabel* LblCount = nullptr;
     QLabel* LblFileName = nullptr;
 
-    recording::MeterSession& session() { return m_session; }
+    session::MeterSession& session() { return m_session; }
     // Display set-ups run so far (each rebuilds every channel of both panels).
     int displaySetUps() const { return m_displaySetUps; }
     QAction* toolbarAction(const QString& key) const;
@@ -104,7 +104,7 @@ private:
     void showUnitPanel(bool fahrenheit);
     void setUpChannelDisplay(int k);
     void setUpDisplays();
-    void showCycle(const recording::ShownCycle& shown);
+    void showCycle(const session::ShownCycle& shown);
 
     // The toolbar's commands.
     void saveKey();
@@ -125,7 +125,7 @@ private:
     void connectGraphs();
     void connectFileList();
 
-    recording::MeterSession& m_session;
+    session::MeterSession& m_session;
     shared::RunState& m_state;
     meter_link::MeterProtocol& m_protocol;
     widgets::UserDialogs& m_dialogs;

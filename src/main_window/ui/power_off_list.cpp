@@ -4,7 +4,7 @@
 
 namespace quadtherm::main_window {
 
-PowerOffList::PowerOffList(recording::MeterSession& session, std::function<void()> place,
+PowerOffList::PowerOffList(session::MeterSession& session, std::function<void()> place,
                            QWidget* parent)
     : QComboBox(parent), m_session(session), m_place(std::move(place)) {
     setObjectName(QStringLiteral("ComboP"));
@@ -36,7 +36,7 @@ void PowerOffList::readPowerOffTime() {
     m_place();
     show();
     raise();
-    recording::MeterSession::enable(m_session.Timer1);
+    session::MeterSession::enable(m_session.Timer1);
 }
 
 void PowerOffList::ComboP_Click(int index) {
@@ -44,7 +44,7 @@ void PowerOffList::ComboP_Click(int index) {
         m_session.Timer1.stop();
         m_session.protocol().setPowerOffIndex(index);
         if (!m_session.protocol().stopped())
-            recording::MeterSession::enable(m_session.Timer1);
+            session::MeterSession::enable(m_session.Timer1);
         hide();
     });
 }

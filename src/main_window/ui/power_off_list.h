@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 
 #include <QComboBox>
 
@@ -15,7 +15,7 @@ class PowerOffList : public QComboBox {
     Q_OBJECT
 public:
     // `place` puts the list where it belongs before it shows.
-    PowerOffList(recording::MeterSession& session, std::function<void()> place,
+    PowerOffList(session::MeterSession& session, std::function<void()> place,
                  QWidget* parent = nullptr);
 
     // The "Poweroff" key: hides a shown list, else reads the meter and shows it.
@@ -26,7 +26,7 @@ public:
 private:
     void readPowerOffTime();
 
-    recording::MeterSession& m_session;
+    session::MeterSession& m_session;
     std::function<void()> m_place;
 };
 

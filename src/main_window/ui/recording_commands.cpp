@@ -10,9 +10,8 @@
 
 namespace quadtherm::main_window {
 
-RecordingCommands::RecordingCommands(recording::MeterSession& session,
-                                     widgets::UserDialogs& dialogs, QWidget* window,
-                                     StatusBar& statusBar, QAction* saveKey)
+RecordingCommands::RecordingCommands(session::MeterSession& session, widgets::UserDialogs& dialogs,
+                                     QWidget* window, StatusBar& statusBar, QAction* saveKey)
     : m_session(session), m_dialogs(dialogs), m_window(window), m_statusBar(statusBar),
       m_saveKey(saveKey) {}
 

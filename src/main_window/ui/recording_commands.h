@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 
 class QAction;
 class QWidget;
@@ -18,7 +18,7 @@ class StatusBar;
 // the recording however it ends.
 class RecordingCommands {
 public:
-    RecordingCommands(recording::MeterSession& session, widgets::UserDialogs& dialogs,
+    RecordingCommands(session::MeterSession& session, widgets::UserDialogs& dialogs,
                       QWidget* window, StatusBar& statusBar, QAction* saveKey);
 
     void saveKey();
@@ -29,7 +29,7 @@ public:
 private:
     void start();
 
-    recording::MeterSession& m_session;
+    session::MeterSession& m_session;
     widgets::UserDialogs& m_dialogs;
     QWidget* m_window;
     StatusBar& m_statusBar;

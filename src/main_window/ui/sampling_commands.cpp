@@ -19,7 +19,7 @@ QString intervalPrompt(int maximum) {
 
 } // namespace
 
-SamplingCommands::SamplingCommands(recording::MeterSession& session, widgets::UserDialogs& dialogs,
+SamplingCommands::SamplingCommands(session::MeterSession& session, widgets::UserDialogs& dialogs,
                                    QWidget* window)
     : m_session(session), m_state(session.state()), m_protocol(session.protocol()),
       m_dialogs(dialogs), m_window(window) {}
@@ -57,7 +57,7 @@ void SamplingCommands::pcSampling() {
         if (const auto seconds = intervalFromAnswer(answer, kPcIntervalMax)) {
             recording.PcSamplingSeconds = static_cast<float>(*seconds);
             recording.PcSamplingTick = 0;
-            recording::MeterSession::enable(m_session.Timer1);
+            session::MeterSession::enable(m_session.Timer1);
             return;
         }
     }
@@ -68,7 +68,7 @@ void SamplingCommands::meterSampling() {
     m_session.Timer1.stop();
     const auto restart = qScopeGuard([this] {
         if (!m_protocol.stopped())
-            recording::MeterSession::enable(m_session.Timer1);
+            session::MeterSession::enable(m_session.Timer1);
     });
     // The meter repeats its interval request until a framed reply comes; a
     // meter that never frames one must not hold the window for ever.
@@ -101,8 +101,8 @@ void SamplingCommands::memorySizeService() {
     m_session.Timer2.stop();
     const auto restart = qScopeGuard([this] {
         if (!m_protocol.stopped()) {
-            recording::MeterSession::enable(m_session.Timer1);
-            recording::MeterSession::enable(m_session.Timer2);
+            session::MeterSession::enable(m_session.Timer1);
+            session::MeterSession::enable(m_session.Timer2);
         }
     });
     m_protocol.readAllWaiting();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 
 class QWidget;
 
@@ -15,7 +15,7 @@ namespace quadtherm::main_window {
 // either box opens for the service code.
 class SamplingCommands {
 public:
-    SamplingCommands(recording::MeterSession& session, widgets::UserDialogs& dialogs,
+    SamplingCommands(session::MeterSession& session, widgets::UserDialogs& dialogs,
                      QWidget* window);
 
     void run();
@@ -25,7 +25,7 @@ private:
     void meterSampling();
     void memorySizeService();
 
-    recording::MeterSession& m_session;
+    session::MeterSession& m_session;
     shared::RunState& m_state;
     meter_link::MeterProtocol& m_protocol;
     widgets::UserDialogs& m_dialogs;

@@ -144,11 +144,11 @@ void UnitPanel::setUpChannel(int k, const QString& typeLetter, double scaleMin, 
     m_setpoints[k] = CWK[k]->value();
 }
 
-void UnitPanel::showCycle(const shared::PerChannel<recording::ShownChannel>& channels) {
+void UnitPanel::showCycle(const shared::PerChannel<session::ShownChannel>& channels) {
     for (int k = 0; k < shared::kChannels; ++k) {
-        const recording::ShownChannel& channel = channels[k];
+        const session::ShownChannel& channel = channels[k];
         LblValue[k]->setText(channel.text);
-        if (channel.alarm == recording::AlarmShow::Hide)
+        if (channel.alarm == session::AlarmShow::Hide)
             LblAlarm[k]->hide();
         else
             LblAlarm[k]->setVisible(!LblAlarm[k]->isVisible());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/display_cycle.h"
+#include "session/display_cycle.h"
 #include "shared/live_state.h"
 
 #include <QFrame>
@@ -35,7 +35,7 @@ public:
     void clearReadings();
     // A recording cycle: each channel's value, its alarm indicator hidden or
     // blinking, and the point added to its chart.
-    void showCycle(const shared::PerChannel<recording::ShownChannel>& channels);
+    void showCycle(const shared::PerChannel<session::ShownChannel>& channels);
 
     // The control arrays, indexed by channel.
     shared::PerChannel<widgets::StripChart*> CWG{};

@@ -2,9 +2,9 @@
 #include "widgets/key_toolbar.h"
 
 #include "recording/data_file_writer.h"
-#include "recording/meter_session.h"
 #include "recording/ui/list_window.h"
 #include "recording/ui/listing_printer.h"
+#include "session/meter_session.h"
 #include "shared/run_state.h"
 #include "widgets/caption_progress.h"
 #include "widgets/grid.h"
@@ -47,7 +47,7 @@ constexpr int kLoadBatch = 20000;
 
 } // namespace
 
-MainTimers mainTimersOf(MeterSession& session) {
+MainTimers mainTimersOf(session::MeterSession& session) {
     auto& timer1 = session.Timer1;
     auto& timer2 = session.Timer2;
     return {[&timer1, &timer2] {
@@ -55,8 +55,8 @@ MainTimers mainTimersOf(MeterSession& session) {
                 timer2.stop();
             },
             [&timer1, &timer2] {
-                MeterSession::enable(timer1);
-                MeterSession::enable(timer2);
+                session::MeterSession::enable(timer1);
+                session::MeterSession::enable(timer2);
             }};
 }
 

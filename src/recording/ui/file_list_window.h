@@ -20,6 +20,10 @@ class Grid;
 class UserDialogs;
 } // namespace quadtherm::widgets
 
+namespace quadtherm::session {
+class MeterSession;
+}
+
 namespace quadtherm::recording {
 
 // The main window's live-poll and display timers, paused while a long job
@@ -29,9 +33,8 @@ struct MainTimers {
     std::function<void()> start;
 };
 
-class MeterSession;
 // Pauses and restarts the live tick and the once-a-second cycle of `session`.
-MainTimers mainTimersOf(MeterSession& session);
+MainTimers mainTimersOf(session::MeterSession& session);
 
 // One channel column's readings, for the histogram.
 struct ColumnHistogram {

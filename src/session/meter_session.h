@@ -1,10 +1,10 @@
 #pragma once
 
 #include "meter_link/meter_protocol.h"
-#include "recording/command_gate.h"
-#include "recording/display_cycle.h"
 #include "recording/recorder.h"
 #include "recording/recording_end.h"
+#include "session/command_gate.h"
+#include "session/display_cycle.h"
 #include "shared/clock.h"
 #include "shared/run_state.h"
 
@@ -12,7 +12,7 @@
 
 #include <functional>
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 
 // One meter session: the live poll (Timer1, one reading frame every 50 ms),
 // the once-a-second cycle (Timer2: display values, history, record lines),
@@ -84,11 +84,11 @@ Q_SIGNALS:
     void frameRead(int channel, bool stable);
     // A recording cycle ran: what each channel shows, and the record line
     // written when a recording runs.
-    void cycleRun(const recording::ShownCycle& shown);
+    void cycleRun(const session::ShownCycle& shown);
     void recordWritten(qint64 number, const QString& timestamp,
                        const shared::PerChannel<QString>& texts);
     // `records` were written to it, across its continuation files.
-    void recordingEnded(RecordingEnd why, const QString& error, qint64 records);
+    void recordingEnded(recording::RecordingEnd why, const QString& error, qint64 records);
     // A live tick ran out of its deadline.
     void meterSilent();
 
@@ -96,7 +96,7 @@ private:
     void onResyncStarted();
     void onResyncChannelDecoded(int channel);
     void onResyncFinished();
-    void endRecording(RecordingEnd why, const QString& error = {});
+    void endRecording(recording::RecordingEnd why, const QString& error = {});
 
     shared::Clock& m_clock;
     shared::RunState& m_state;
@@ -112,4 +112,4 @@ private:
     bool m_relinked = false;
 };
 
-} // namespace quadtherm::recording
+} // namespace quadtherm::session

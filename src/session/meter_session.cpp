@@ -1,11 +1,11 @@
-#include "recording/meter_session.h"
+#include "session/meter_session.h"
 
 #include "recording/data_file.h"
-#include "recording/live_tick.h"
+#include "session/live_tick.h"
 
 #include <QScopeGuard>
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 
 MeterSession::MeterSession(meter_link::SerialPort& port, shared::Clock& clock,
                            shared::RunState& state, recording::Recorder::DeviceFactory openFile,
@@ -82,7 +82,8 @@ void MeterSession::Timer1_Timer() {
     Q_EMIT liveWindowsClosing();
     m_state.windows.ListOpen = false;
     if (m_state.recording.RecordingActive)
-        endRecording(m_relinked ? RecordingEnd::LinkRebuilt : RecordingEnd::ConfigurationChanged);
+        endRecording(m_relinked ? recording::RecordingEnd::LinkRebuilt
+                                : recording::RecordingEnd::ConfigurationChanged);
     Q_EMIT channelsChanged();
     AcceptConfiguration(m_state);
     Q_EMIT frameRead(m_state.live.CurrentChannel, false);
@@ -90,7 +91,7 @@ void MeterSession::Timer1_Timer() {
 }
 
 void MeterSession::Timer2_Timer() {
-    const auto shown = recording::RunDisplayCycle(m_state);
+    const auto shown = session::RunDisplayCycle(m_state);
     if (!shown)
         return;
     auto& recording = m_state.recording;
@@ -112,10 +113,10 @@ void MeterSession::Timer2_Timer() {
         if (m_recorder.lastRecordWritten() == number)
             Q_EMIT recordWritten(number, recording.CycleTimestamp, texts);
         if (!ok)
-            endRecording(RecordingEnd::WriteFailed, error);
+            endRecording(recording::RecordingEnd::WriteFailed, error);
     }
     Q_EMIT cycleRun(*shown);
-    recording::FinishCycle(recording);
+    session::FinishCycle(recording);
 }
 
 bool MeterSession::startRecording(const QString& path, QString* error) {
@@ -129,10 +130,10 @@ bool MeterSession::startRecording(const QString& path, QString* error) {
 }
 
 void MeterSession::stopRecording() {
-    endRecording(RecordingEnd::Stopped);
+    endRecording(recording::RecordingEnd::Stopped);
 }
 
-void MeterSession::endRecording(RecordingEnd why, const QString& error) {
+void MeterSession::endRecording(recording::RecordingEnd why, const QString& error) {
     m_recorder.stop();
     Q_EMIT recordingEnded(why, error, m_recorder.lastRecordWritten());
 }
@@ -165,4 +166,4 @@ void MeterSession::onResyncFinished() {
     Q_EMIT linkShown(true);
 }
 
-} // namespace quadtherm::recording
+} // namespace quadtherm::session

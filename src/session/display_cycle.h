@@ -6,7 +6,7 @@
 
 #include <optional>
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 
 // What a channel's alarm indicator does in a cycle: hidden, or blinking
 // (its visibility inverted) while the reading is at or above the setpoint.
@@ -42,4 +42,4 @@ inline void FinishCycle(shared::RecordingState& recording) {
     recording.PcSamplingTick = 1.0f;
 }
 
-} // namespace quadtherm::recording
+} // namespace quadtherm::session

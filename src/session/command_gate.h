@@ -9,7 +9,7 @@ namespace quadtherm::meter_link {
 class MeterProtocol;
 }
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 
 // Keeps what the user starts out of the waits of the live tick and of the
 // exchanges with the meter. Those waits run the event loop, so a click lands
@@ -59,4 +59,4 @@ private:
     bool m_drainScheduled = false;
 };
 
-} // namespace quadtherm::recording
+} // namespace quadtherm::session

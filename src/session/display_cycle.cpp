@@ -1,6 +1,6 @@
-#include "recording/display_cycle.h"
+#include "session/display_cycle.h"
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 
 bool PassIntervalGate(shared::RecordingState& recording) {
     if (recording.PcSamplingTick < recording.PcSamplingSeconds) {
@@ -54,4 +54,4 @@ std::optional<ShownCycle> RunDisplayCycle(shared::RunState& state) {
     return shown;
 }
 
-} // namespace quadtherm::recording
+} // namespace quadtherm::session

@@ -1,8 +1,8 @@
-#include "recording/live_tick.h"
+#include "session/live_tick.h"
 
 #include "meter_link/live_reading.h"
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 
 namespace {
 
@@ -59,4 +59,4 @@ void AcceptConfiguration(shared::RunState& state) {
     state.recording.HistoryCount = 0;
 }
 
-} // namespace quadtherm::recording
+} // namespace quadtherm::session

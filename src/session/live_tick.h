@@ -3,7 +3,7 @@
 #include "meter_link/meter_protocol.h"
 #include "shared/run_state.h"
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 
 // What one live tick did.
 enum class TickOutcome {
@@ -31,4 +31,4 @@ bool ConfigurationChanged(const shared::LiveState& live);
 // the history afresh.
 void AcceptConfiguration(shared::RunState& state);
 
-} // namespace quadtherm::recording
+} // namespace quadtherm::session

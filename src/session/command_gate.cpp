@@ -1,11 +1,11 @@
-#include "recording/command_gate.h"
+#include "session/command_gate.h"
 
 #include "meter_link/meter_protocol.h"
 
 #include <QScopeGuard>
 #include <QTimer>
 
-namespace quadtherm::recording {
+namespace quadtherm::session {
 
 CommandGate::CommandGate(meter_link::MeterProtocol& protocol, QObject* parent)
     : QObject(parent), m_protocol(protocol) {}
@@ -86,4 +86,4 @@ void CommandGate::drain() {
     execute(std::move(item));
 }
 
-} // namespace quadtherm::recording
+} // namespace quadtherm::session
