@@ -9,7 +9,7 @@
 #include "recording/ui/file_list_window.h"
 #include "recording/ui/grid_writer.h"
 #include "shared/reading_text.h"
-#include "shared/run_state.h"
+#include "shared/view_state.h"
 #include "widgets/grid.h"
 #include "widgets/user_dialogs.h"
 
@@ -99,14 +99,14 @@ double catMs(const QString& path) {
 
 // What "Open" does once the file is chosen, up to the rows in the window.
 struct Opened {
-    shared::RunState state;
+    shared::WindowState windows;
     widgets::QtUserDialogs dialogs;
     std::unique_ptr<recording::FileListWindow> window;
 };
 
 void openInto(Opened& opened, const QString& path) {
-    opened.window = std::make_unique<recording::FileListWindow>(opened.state, opened.dialogs,
-                                                                recording::MainTimers{});
+    opened.window = std::make_unique<recording::FileListWindow>(
+        opened.windows, shared::PerChannel<QString>{}, opened.dialogs, recording::MainTimers{});
     recording::DataFileReader reader(path);
     const auto file = reader.read([&](qsizetype lines) {
         opened.window->setWindowTitle(QStringLiteral("%1 completed").arg(lines));
@@ -125,8 +125,8 @@ int measureOpen(const QString& path) {
     double firstMs = 0;
     {
         Opened warm;
-        warm.window = std::make_unique<recording::FileListWindow>(warm.state, warm.dialogs,
-                                                                  recording::MainTimers{});
+        warm.window = std::make_unique<recording::FileListWindow>(
+            warm.windows, shared::PerChannel<QString>{}, warm.dialogs, recording::MainTimers{});
         warm.window->show();
         QCoreApplication::processEvents();
     }

@@ -12,8 +12,10 @@
 #include "recording/data_file_writer.h"
 #include "recording/ui/file_list_window.h"
 #include "session/meter_session.h"
+#include "session/session_client.h"
 #include "shared/clock.h"
 #include "shared/reading_text.h"
+#include "shared/view_state.h"
 #include "sim/simulated_serial_port.h"
 #include "widgets/user_dialogs.h"
 
@@ -111,13 +113,18 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= kSamples; ++i)
         state.history.store(0, i, reading(i), reading(i) * 1.8f + 32);
     state.recording.HistoryCount = kSamples;
-    sim::SimulatedSerialPort port;
     shared::SystemClock clock;
+    sim::SimulatedSerialPort port(clock);
     session::MeterSession session(port, clock, state);
+    session::SessionClient client(session, clock);
+    // What the windows know of the channels, as the session tells them.
+    Q_EMIT session.channelsChanged(session::channelsSetupOf(state));
+    QCoreApplication::processEvents();
+    shared::ViewState view;
     widgets::QtUserDialogs dialogs;
     QWidget main;
     main.setGeometry(0, 0, 960, 480);
-    graphs::GraphWindows windows(session, dialogs, main);
+    graphs::GraphWindows windows(client, view.windows, dialogs, main);
 
     // The first click builds the window; later clicks reload it.
     const auto openGraph = [&] { windows.openChannelGraph(0, false); };
@@ -151,7 +158,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const recording::LoadedDataFile file = recording::readDataFile(path);
-    recording::FileListWindow files(state, dialogs, {});
+    recording::FileListWindow files(view.windows, state.live.TypeLetter, dialogs, {});
     files.showLines(file.lines);
     windows.attach(files);
     QElapsedTimer seriesTimer;

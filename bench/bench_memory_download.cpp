@@ -98,7 +98,8 @@ Figures measure(int mask) {
     Figures out;
     const sim::RecordSet set = fullSet(mask);
     out.records = set.records.size();
-    sim::SimulatedSerialPort port;
+    shared::SystemClock clock;
+    sim::SimulatedSerialPort port(clock);
     check(port.meter().memory().addRecordSet(set), "the set does not fit");
     const QByteArray area = port.meter().memory().dataArea();
     const QByteArray reply = QByteArray("\x02\x00\x00\x00", 4) + area + QByteArray(1, '\x03');
@@ -115,15 +116,24 @@ Figures measure(int mask) {
     // fast), then the click on the set.
     port.meter().setDumpSpeed(2000);
     port.open();
-    shared::SystemClock clock;
     shared::RunState state;
     state.link.NeedResync = false;
     NoDialogs dialogs;
     session::MeterSession session(port, clock, state);
-    main_window::Panel panel(session, dialogs, QStringLiteral("bench"));
+    session::SessionClient client(session, clock);
+    shared::ViewState view;
+    main_window::Panel panel(client, view, dialogs, QStringLiteral("bench"));
     panel.show();
     panel.logger().OptAuto->setChecked(true);
     panel.logger().CmdLoggerOK_Click();
+    QElapsedTimer waited;
+    waited.start();
+    const auto listed = [&] {
+        auto* window = panel.logger().memoryWindow();
+        return window && window->GridSet->Rows() == 2 && !window->downloading();
+    };
+    while (!listed() && waited.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     session.Timer1.stop();
     session.Timer2.stop();
     QCoreApplication::processEvents();

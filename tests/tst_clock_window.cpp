@@ -45,7 +45,7 @@ const QByteArray kClockRead("X");
 
 // The fake clock reads 2026-03-04 09:05:07.
 struct Rig : test::SessionRig {
-    main_window::Panel panel{session, dialogs, QStringLiteral("/dev/pts/7")};
+    main_window::Panel panel{client, view, dialogs, QStringLiteral("/dev/pts/7")};
     Setup* window = nullptr;
 
     Rig() {
@@ -355,6 +355,7 @@ private Q_SLOTS:
         }
         // Closed at once, or by the next look at the meter when it logs.
         QVERIFY(rig.clock.runUntil([&] { return !w.isVisible(); }, logs ? 2000 : 0));
+        rig.settle();
         QVERIFY(!w.clock().Timer1.isActive());
         QVERIFY(rig.session.Timer1.isActive());
         // The live poll goes on; the clock window asks the meter nothing more.
@@ -370,7 +371,8 @@ private Q_SLOTS:
     void rtcWhileTheMeterLogsOpensNoWindow() {
         Rig rig;
         QVERIFY(rig.linkUp());
-        rig.state.live.MeterRecording = true;
+        rig.port.stream(fourFrames(true));
+        QVERIFY(rig.clock.runUntil([&] { return rig.client.mirror().meterLogging; }, 2000));
         rig.dialogs.answerMessage(QMessageBox::Ok);
         rig.panel.Toolbar1_ButtonClick(QStringLiteral("RTC"));
         const auto shown = rig.dialogs.callsOf(test::ScriptedDialogs::Kind::Message);

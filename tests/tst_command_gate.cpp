@@ -38,21 +38,19 @@ struct Rig {
 class TestCommandGate : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void commandsRunAtOnceWhenNothingWaits() {
+    void anExchangeRunsAtOnceWhenNothingWaits() {
         Rig rig;
-        rig.gate.run(rig.note("open"));
         rig.gate.runExchange(rig.note("poweroff"));
-        QCOMPARE(rig.ran, QStringList({"open", "poweroff"}));
+        QCOMPARE(rig.ran, QStringList({"poweroff"}));
         QCOMPARE(rig.gate.queued(), 0);
     }
 
-    void commandsAskedForDuringATickRunAfterItInOrder() {
+    void exchangesAskedForDuringATickRunAfterItInOrder() {
         Rig rig;
         QVERIFY(rig.gate.beginTick());
         QVERIFY(!rig.gate.beginTick()); // the timer fired again inside the wait
-        rig.gate.run(rig.note("open"));
         rig.gate.runExchange(rig.note("poweroff"));
-        rig.gate.run(rig.note("list"));
+        rig.gate.runExchange(rig.note("key"));
         QVERIFY(rig.ran.isEmpty());
         // The tick is asked to give up its wait.
         QVERIFY(rig.protocol.interrupted());
@@ -60,21 +58,7 @@ private Q_SLOTS:
         QVERIFY(rig.ran.isEmpty());
         rig.gate.endTick();
         QVERIFY(!rig.protocol.interrupted());
-        QTRY_COMPARE(rig.ran, QStringList({"open", "poweroff", "list"}));
-    }
-
-    void aCommandStartsItsOwnExchangeButNoOtherCommand() {
-        Rig rig;
-        rig.gate.run([&] {
-            rig.gate.runExchange(rig.note("exchange inside"));
-            rig.gate.run(rig.note("second command"));
-            QVERIFY(rig.gate.beginTick()); // a dialog of the command lets ticks run
-            rig.gate.endTick();
-            rig.ran << "first command";
-        });
-        QCOMPARE(rig.ran, QStringList({"exchange inside", "first command"}));
-        QTRY_COMPARE(rig.ran.size(), 3);
-        QCOMPARE(rig.ran.last(), QStringLiteral("second command"));
+        QTRY_COMPARE(rig.ran, QStringList({"poweroff", "key"}));
     }
 
     void noTickRunsDuringAnExchangeAndExchangesTakeTurns() {
@@ -90,12 +74,15 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.ran, QStringList({"first exchange", "second exchange"}));
     }
 
-    void laterNeverRunsInsideTheCallerEvenWhenIdle() {
+    // One that comes while others still wait for their turn waits behind them.
+    void anExchangeNeverOvertakesTheQueue() {
         Rig rig;
-        rig.gate.later(rig.note("message"));
+        QVERIFY(rig.gate.beginTick());
+        rig.gate.runExchange(rig.note("first"));
+        rig.gate.endTick();
+        rig.gate.runExchange(rig.note("second"));
         QVERIFY(rig.ran.isEmpty());
-        QVERIFY(!rig.protocol.interrupted());
-        QTRY_COMPARE(rig.ran, QStringList({"message"}));
+        QTRY_COMPARE(rig.ran, QStringList({"first", "second"}));
     }
 };
 

@@ -58,12 +58,20 @@ template <typename F> QList<float> series(int n, F value) {
 // The meter session and a stand-in for the main window.
 struct Rig : test::SessionRig {
     QWidget main;
-    graphs::GraphWindows graphs{session, dialogs, main};
+    graphs::GraphWindows graphs{client, view.windows, dialogs, main};
 
     Rig() {
         main.setGeometry(40, 30, 900, 480);
         state.live.ProbePresent = {true, true, false, true};
         state.live.TypeLetter = {"K", "T", "J", ""};
+        // What the windows know of the channels, as the session tells them.
+        Q_EMIT session.channelsChanged(session::channelsSetupOf(state));
+        settle();
+    }
+    // A click on channel k's small chart; its copy comes back from the session.
+    void openChannel(int k, bool fahrenheit) {
+        graphs.openChannelGraph(k, fahrenheit);
+        settle();
     }
     // Channel k's history: cycle i holds °C `c[i - 1]` and °F `f[i - 1]`.
     void fill(int k, const QList<float>& c, const QList<float>& f) {
@@ -79,7 +87,7 @@ struct Rig : test::SessionRig {
     // Channel k's graph in °C of `values`, shown and laid out when asked.
     graphs::PlotWindow& graph(const QList<float>& values, bool shown = false, int k = 0) {
         fill(k, values, values);
-        graphs.openChannelGraph(k, false);
+        openChannel(k, false);
         if (shown)
             layOut(plot(), *plot().CWGraph1);
         return plot();
@@ -191,7 +199,7 @@ private Q_SLOTS:
         Rig rig;
         rig.main.show();
         rig.fill(0, {21.0f, 22.0f, 22.5f, 23.0f, 24.0f}, {69.8f, 71.6f, 72.5f, 73.4f, 75.2f});
-        rig.graphs.openChannelGraph(0, fahrenheit);
+        rig.openChannel(0, fahrenheit);
         graphs::PlotWindow& plot = rig.plot();
         QVERIFY(plot.isVisible());
         QCOMPARE(plot.windowTitle(), QStringLiteral("Plot"));
@@ -222,7 +230,7 @@ private Q_SLOTS:
     void noChartGraphWithoutAProbe() {
         Rig rig;
         rig.fill(2, {1, 2, 3}, {1, 2, 3});
-        rig.graphs.openChannelGraph(2, false);
+        rig.openChannel(2, false);
         QVERIFY(!rig.graphs.plotWindow());
         QVERIFY(rig.dialogs.callsOf(Kind::Message).isEmpty());
     }
@@ -230,7 +238,7 @@ private Q_SLOTS:
     void emptyHistoryOpensNothingAndSaysSo() {
         Rig rig;
         rig.dialogs.answerMessage(QMessageBox::Ok);
-        rig.graphs.openChannelGraph(0, false);
+        rig.openChannel(0, false);
         QVERIFY(!rig.graphs.plotWindow());
         const auto calls = rig.dialogs.callsOf(Kind::Message);
         QCOMPARE(calls.size(), 1);
@@ -244,13 +252,13 @@ private Q_SLOTS:
         rig.fill(0, {10, 11, 12}, {50, 51.8f, 53.6f});
         // T4 has no type letter: at the first load the scale is 0 and 0, and
         // the axis spans the samples themselves.
-        rig.graphs.openChannelGraph(3, false);
+        rig.openChannel(3, false);
         QCOMPARE(rig.plot().PlotYMin, 0.0);
         QCOMPARE(rig.plot().PlotYMax, 0.0);
         const QCPRange y = rig.plot().CWGraph1->yAxis->range();
         QVERIFY(y.lower < 10 && y.upper > 12);
-        rig.graphs.openChannelGraph(0, true); // K in °F
-        rig.graphs.openChannelGraph(3, true);
+        rig.openChannel(0, true); // K in °F
+        rig.openChannel(3, true);
         QCOMPARE(rig.plot().PlotYMin, -328.0);
         QCOMPARE(rig.plot().PlotYMax, 2498.0);
         QCOMPARE(rig.plot().PlotTag, QStringLiteral("4°F"));
@@ -261,7 +269,7 @@ private Q_SLOTS:
         rig.fill(0, {1, 2, 3}, {1, 2, 3});
         rig.session.Timer1.start();
         rig.session.Timer2.stop(); // held back after a channel change
-        rig.graphs.openChannelGraph(0, false);
+        rig.openChannel(0, false);
         QVERIFY(rig.session.Timer1.isActive());
         QVERIFY(!rig.session.Timer2.isActive());
         rig.state.history.store(0, 4, 99, 99);
@@ -269,7 +277,7 @@ private Q_SLOTS:
         QCOMPARE(rig.plot().PlotCount, 3);
         QCOMPARE(rig.plot().CWGraph1->graph(0)->data()->size(), 3);
         graphs::PlotWindow* first = rig.graphs.plotWindow();
-        rig.graphs.openChannelGraph(0, false); // a new click reloads the same window
+        rig.openChannel(0, false); // a new click reloads the same window
         QCOMPARE(rig.graphs.plotWindow(), first);
         QCOMPARE(rig.plot().PlotCount, 4);
         rig.session.Timer1.stop();
@@ -583,8 +591,9 @@ private Q_SLOTS:
 
     void fileColumnPlotsItsLeadingNumbers() {
         Rig rig;
-        rig.state.windows.ViewUnit = QStringLiteral("°C");
-        recording::FileListWindow files(rig.state, rig.dialogs, {});
+        rig.view.windows.ViewUnit = QStringLiteral("°C");
+        recording::FileListWindow files(rig.view.windows, rig.state.live.TypeLetter, rig.dialogs,
+                                        {});
         rig.graphs.attach(files);
         files.setHeading(kHeading);
         files.appendRows(
@@ -602,7 +611,7 @@ private Q_SLOTS:
         QCOMPARE(plot.CWGraph1->yAxis->label(), QStringLiteral("Celsius"));
         // The file list and the channel graphs share the last scale.
         rig.fill(1, {1, 2}, {1, 2});
-        rig.graphs.openChannelGraph(1, true); // T in °F
+        rig.openChannel(1, true); // T in °F
         QCOMPARE(files.PlotYMin, -328.0);
         QCOMPARE(files.PlotYMax, 752.0);
     }
@@ -610,7 +619,8 @@ private Q_SLOTS:
     void wholeFilePlotDrawsGapsWhereTheCellsAreNoReadings() {
         // Issue 13: "Over", "Under" and "- - -" are gaps in the line, not zeros.
         Rig rig;
-        recording::FileListWindow files(rig.state, rig.dialogs, {});
+        recording::FileListWindow files(rig.view.windows, rig.state.live.TypeLetter, rig.dialogs,
+                                        {});
         rig.graphs.attach(files);
         QList<QByteArray> records;
         for (int i = 0; i < 10; ++i) {
@@ -662,7 +672,8 @@ private Q_SLOTS:
 
     void histogramOfTheChosenColumn() {
         Rig rig;
-        recording::FileListWindow files(rig.state, rig.dialogs, {});
+        recording::FileListWindow files(rig.view.windows, rig.state.live.TypeLetter, rig.dialogs,
+                                        {});
         rig.graphs.attach(files);
         files.setHeading({"°F", "Date Time", "T1 - K", "T2 - J", "T3 - T", "T4 - E"});
         QList<QByteArray> rows;
@@ -702,9 +713,10 @@ private Q_SLOTS:
     void panelChartClickAndGraphKeyOpenTheirWindows() {
         test::SessionRig rig;
         shared::RunState& state = rig.state;
-        main_window::Panel panel(rig.session, rig.dialogs, QStringLiteral("/dev/pts/7"));
+        main_window::Panel panel(rig.client, rig.view, rig.dialogs, QStringLiteral("/dev/pts/7"));
         state.live.ProbePresent = {true, true, true, true};
         state.live.TypeLetter = {"J", "K", "K", "K"};
+        Q_EMIT rig.session.channelsChanged(session::channelsSetupOf(state));
         for (int i = 1; i <= 3; ++i)
             state.history.store(0, i, 20.0f + float(i), 70.0f + float(i));
         state.recording.HistoryCount = 3;
@@ -713,6 +725,7 @@ private Q_SLOTS:
         widgets::StripChart* chart = panel.PicC->CWG[0];
         chart->plot()->replot(QCustomPlot::rpImmediateRefresh);
         QTest::mouseClick(chart->plot(), Qt::LeftButton, {}, chart->plot()->rect().center());
+        rig.settle();
         graphs::PlotWindow* plot = panel.graphWindows().plotWindow();
         QVERIFY(plot);
         QCOMPARE(plot->PlotTag, QStringLiteral("1°C"));
@@ -720,7 +733,7 @@ private Q_SLOTS:
         QCOMPARE(plot->sample(2), 22.0f);
 
         panel.Toolbar1_ButtonClick(QStringLiteral("Graph"));
-        QVERIFY(state.windows.GraphOpen);
+        QVERIFY(rig.view.windows.GraphOpen);
         QWidget* chartWindow = panel.findChild<QWidget*>(QStringLiteral("RealTimeSLM"));
         QVERIFY(chartWindow);
         panel.Toolbar1_ButtonClick(QStringLiteral("Graph"));

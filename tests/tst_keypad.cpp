@@ -58,7 +58,7 @@ struct Seen {
 };
 
 struct Rig : test::SessionRig {
-    main_window::Panel panel{session, dialogs, QStringLiteral("/dev/pts/7")};
+    main_window::Panel panel{client, view, dialogs, QStringLiteral("/dev/pts/7")};
     Buttons* window = nullptr;
     QList<Seen> keyFrames;
 
@@ -411,36 +411,35 @@ private Q_SLOTS:
     // On the simulated meter at the real line rate: the main window shows what
     // the keys did.
     void cfAndHoldActOnTheMeterAndTheMainWindowShowsIt() {
-        sim::SimulatedSerialPort port;
-        port.setSettings(QStringLiteral("19200,n,8,1"));
-        QVERIFY(port.open());
-        auto& t1 = port.meter().channel(0);
+        test::SimSessionRig rig;
+        QVERIFY(rig.port.open());
+        auto& t1 = rig.port.meter().channel(0);
         t1.driftF = 0;
         t1.baseF = 50;
-        shared::SystemClock clock;
-        shared::RunState state;
-        test::ScriptedDialogs dialogs;
-        session::MeterSession session(port, clock, state);
-        main_window::Panel panel(session, dialogs, QStringLiteral("SIM"));
+        main_window::Panel panel(rig.client, rig.view, rig.dialogs, QStringLiteral("SIM"));
         panel.Form_Load();
-        QTRY_VERIFY_WITH_TIMEOUT(panel.displaySetUps() > 0 && session.Timer2.isActive(), 15000);
+        QVERIFY(rig.clock.runUntil(
+            [&] { return panel.displaySetUps() > 0 && rig.session.Timer2.isActive(); }, 15000));
         panel.Toolbar1_ButtonClick(QStringLiteral("Buttons"));
         auto* keypad = panel.findChild<Buttons*>();
         QVERIFY(keypad);
 
         QVERIFY(panel.PicF->isHidden());
         QTest::mouseClick(keypad->CmdCF, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(panel.PicC->isHidden() && !panel.PicF->isHidden(), 5000);
-        QVERIFY(port.meter().fahrenheit());
-        QTRY_COMPARE_WITH_TIMEOUT(panel.PicF->LblValue[0]->text(), QStringLiteral("50.0"), 5000);
+        QVERIFY(rig.clock.runUntil(
+            [&] { return panel.PicC->isHidden() && !panel.PicF->isHidden(); }, 5000));
+        QVERIFY(rig.port.meter().fahrenheit());
+        QVERIFY(rig.clock.runUntil(
+            [&] { return panel.PicF->LblValue[0]->text() == QStringLiteral("50.0"); }, 5000));
 
         QTest::mouseClick(keypad->CmdHold, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(port.meter().holding(), 2000);
+        QVERIFY(rig.clock.runUntil([&] { return rig.port.meter().holding(); }, 2000));
         t1.baseF = 60;
-        QTest::qWait(2500);
+        rig.clock.run(2500);
         QCOMPARE(panel.PicF->LblValue[0]->text(), QStringLiteral("50.0"));
         QTest::mouseClick(keypad->CmdHold, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(panel.PicF->LblValue[0]->text(), QStringLiteral("60.0"), 5000);
+        QVERIFY(rig.clock.runUntil(
+            [&] { return panel.PicF->LblValue[0]->text() == QStringLiteral("60.0"); }, 5000));
         panel.close();
     }
 };

@@ -54,10 +54,10 @@ class TestLinkRecovery : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void livePollingRefreshesEveryChannelWithinASecond() {
-        sim::SimulatedSerialPort port; // the real line rate
+        shared::SystemClock clock;
+        sim::SimulatedSerialPort port(clock); // the real line rate
         port.setSettings(QStringLiteral("19200,n,8,1"));
         QVERIFY(port.open());
-        shared::SystemClock clock;
         shared::RunState state;
         meter_link::MeterProtocol protocol(port, clock, state);
         protocol.setGiveUpAfter(30000);

@@ -7,7 +7,7 @@
 #include "recording/ui/file_list_window.h"
 #include "recording/ui/list_window.h"
 #include "shared/clock.h"
-#include "shared/run_state.h"
+#include "shared/view_state.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_suite.h"
 #include "widgets/grid.h"
@@ -44,7 +44,8 @@ QByteArray readAll(const QString& path) {
 class TestListWindows : public QObject {
     Q_OBJECT
 private:
-    shared::RunState m_state;
+    shared::ViewState m_view;
+    shared::PerChannel<QString> m_letters;
     test::ScriptedDialogs m_dialogs;
     shared::SystemClock m_clock;
     QTemporaryDir m_dir;
@@ -55,9 +56,9 @@ private:
 
 private Q_SLOTS:
     void init() {
-        m_state = {};
-        m_state.windows.ListUnit = QStringLiteral("°C");
-        m_state.live.TypeLetter = {"K", "J", "T", "E"};
+        m_view = {};
+        m_view.windows.ListUnit = QStringLiteral("°C");
+        m_letters = {"K", "J", "T", "E"};
         m_dialogs.clear();
         QVERIFY(m_dir.isValid());
     }
@@ -65,7 +66,7 @@ private Q_SLOTS:
     void cleanup() { QVERIFY(m_dialogs.unexpectedCalls().isEmpty()); }
 
     void listNumbersItsRowsAndScrollsOnlyAfterTheTenth() {
-        recording::ListWindow list(m_state, m_dialogs, m_clock);
+        recording::ListWindow list(m_view, m_letters, m_dialogs, m_clock);
         QCOMPARE(cellsOf(*list.GridN, 0),
                  QStringList({"°C", "Date Time", "T1 - K", "T2 - J", "T3 - T", "T4 - E"}));
         // Room for a few rows only, so any scrolling shows.
@@ -80,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(list.GridN->TopRow(), 3);
         QCOMPARE(cellsOf(*list.GridN, 12),
                  QStringList({"12", "2026/12/06 14:10:19", "23.4", "Over", "- - -", "-12.5"}));
-        QCOMPARE(m_state.windows.ListRowCount, qint64(12));
+        QCOMPARE(m_view.windows.ListRowCount, qint64(12));
         // Found by use: a user who scrolled back was thrown forward to the
         // newest rows at every cycle; each new row moves the view on by one.
         list.GridN->setTopRow(1);
@@ -92,7 +93,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         const QString before = QDir::currentPath();
         QDir::setCurrent(folder.path());
-        recording::ListWindow list(m_state, m_dialogs, m_clock);
+        recording::ListWindow list(m_view, m_letters, m_dialogs, m_clock);
         list.setDumpEvery(3);
         feed(list, 3);
         QDir::setCurrent(before);
@@ -116,7 +117,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         const QString before = QDir::currentPath();
         QDir::setCurrent(folder.path());
-        recording::ListWindow list(m_state, m_dialogs, m_clock);
+        recording::ListWindow list(m_view, m_letters, m_dialogs, m_clock);
         QStringList captions;
         connect(&list, &QWidget::windowTitleChanged,
                 [&](const QString& title) { captions.append(title); });
@@ -151,7 +152,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(gone));
         QDir::setCurrent(gone);
         QVERIFY(QDir().rmdir(gone));
-        recording::ListWindow list(m_state, m_dialogs, m_clock);
+        recording::ListWindow list(m_view, m_letters, m_dialogs, m_clock);
         list.setDumpEvery(3);
         // The dump runs inside the once-a-second cycle: the failure is handed
         // on, not shown there in a box of its own (issue 8).
@@ -167,14 +168,14 @@ private Q_SLOTS:
     }
 
     void closingTheListClearsItsStateAndSignals() {
-        recording::ListWindow list(m_state, m_dialogs, m_clock);
+        recording::ListWindow list(m_view, m_letters, m_dialogs, m_clock);
         QSignalSpy closed(&list, &recording::ListWindow::closed);
-        m_state.windows.ListOpen = true;
+        m_view.windows.ListOpen = true;
         feed(list, 5);
         list.close();
         QCOMPARE(closed.size(), 1);
-        QCOMPARE(m_state.windows.ListOpen, false);
-        QCOMPARE(m_state.windows.ListRowCount, qint64(0));
+        QCOMPARE(m_view.windows.ListOpen, false);
+        QCOMPARE(m_view.windows.ListRowCount, qint64(0));
     }
 
     void savedTableReadsBackIntoTheSameCells_data() {
@@ -186,8 +187,8 @@ private Q_SLOTS:
         QFETCH(bool, dataList);
         const QString path = m_dir.filePath(QStringLiteral("saved.4ch"));
         m_dialogs.answerSave(path);
-        recording::ListWindow list(m_state, m_dialogs, m_clock);
-        recording::DataListWindow data(m_state, m_dialogs);
+        recording::ListWindow list(m_view, m_letters, m_dialogs, m_clock);
+        recording::DataListWindow data(m_view.save, m_letters, m_dialogs);
         widgets::Grid* grid = list.GridN;
         if (dataList) {
             for (int i = 1; i <= 5; ++i)
@@ -211,8 +212,8 @@ private Q_SLOTS:
         QCOMPARE(loaded.rowCount(), 5);
         for (int row = 1; row <= 5; ++row)
             QCOMPARE(cells(loaded.row(row - 1)), cellsOf(*grid, row));
-        QCOMPARE(m_state.recording.SaveFilePath, path);
-        QVERIFY(m_state.recording.SaveFileChosen);
+        QCOMPARE(m_view.save.SaveFilePath, path);
+        QVERIFY(m_view.save.SaveFileChosen);
         if (dataList) { // a second click swaps back
             data.Toolbar1_ButtonClick(QStringLiteral("CF"));
             QVERIFY(data.GridC->isVisibleTo(&data) && !data.GridF->isVisibleTo(&data));
@@ -221,7 +222,7 @@ private Q_SLOTS:
 
     void cancelledSaveWritesNothingEvenAfterAnEarlierSave() {
         const QString path = m_dir.filePath(QStringLiteral("first.4ch"));
-        recording::ListWindow list(m_state, m_dialogs, m_clock);
+        recording::ListWindow list(m_view, m_letters, m_dialogs, m_clock);
         feed(list, 2);
         m_dialogs.answerSave(path);
         list.Toolbar1_ButtonClick(QStringLiteral("Save"));
@@ -229,8 +230,8 @@ private Q_SLOTS:
         m_dialogs.answerSave(QString());
         list.Toolbar1_ButtonClick(QStringLiteral("Save"));
         QVERIFY(!QFile::exists(path));
-        QVERIFY(!m_state.recording.SaveFileChosen);
-        QCOMPARE(m_state.recording.SaveFilePath, path);
+        QVERIFY(!m_view.save.SaveFileChosen);
+        QCOMPARE(m_view.save.SaveFilePath, path);
     }
 
     void channelClickSendsTheColumnWithItsTypeScale_data() {
@@ -257,7 +258,8 @@ private Q_SLOTS:
         QFETCH(int, column);
         QFETCH(QString, heading);
         int stops = 0, starts = 0;
-        recording::FileListWindow files(m_state, m_dialogs, {[&] { ++stops; }, [&] { ++starts; }});
+        recording::FileListWindow files(m_view.windows, m_letters, m_dialogs,
+                                        {[&] { ++stops; }, [&] { ++starts; }});
         files.PlotYMax = 99;
         files.PlotYMin = -9;
         recording::SixValues cells{unit, "Date Time", "T1", "T2", "T3", "T4"};
@@ -287,7 +289,8 @@ private Q_SLOTS:
 
     void clickOnTheNumberOrTimeColumnDoesNothing() {
         int stops = 0;
-        recording::FileListWindow files(m_state, m_dialogs, {[&] { ++stops; }, {}});
+        recording::FileListWindow files(m_view.windows, m_letters, m_dialogs,
+                                        {[&] { ++stops; }, {}});
         files.appendRows({"1\t2026/12/06 14:10:19\t23.4\t1\t2\t3"});
         files.plotHook = [](const recording::PlotRequest&) { QFAIL("plotted"); };
         files.GridN_Click(1, 0);

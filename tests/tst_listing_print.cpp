@@ -4,7 +4,7 @@
 #include "recording/listing_text.h"
 #include "recording/ui/file_list_window.h"
 #include "recording/ui/listing_printer.h"
-#include "shared/run_state.h"
+#include "shared/view_state.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_suite.h"
 #include "widgets/grid.h"
@@ -61,7 +61,7 @@ double linesAboveFirstText(const QString& path) {
 class TestListingPrint : public QObject {
     Q_OBJECT
 private:
-    shared::RunState m_state;
+    shared::WindowState m_windows;
     test::ScriptedDialogs m_dialogs;
     QTemporaryDir m_dir;
     int m_stops = 0;
@@ -69,7 +69,7 @@ private:
     // A saved-file window holding `rows`, printed to "listing.pdf" in `copies`.
     void print(const QList<QByteArray>& rows, int copies, bool accept = true,
                QStringList* captions = nullptr) {
-        recording::FileListWindow files(m_state, m_dialogs,
+        recording::FileListWindow files(m_windows, {}, m_dialogs,
                                         {[this] { ++m_stops; }, [this] { ++m_starts; }});
         if (captions)
             connect(&files, &QWidget::windowTitleChanged,

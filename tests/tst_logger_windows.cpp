@@ -13,6 +13,7 @@
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/scripted_dialogs.h"
+#include "support/session_rig.h"
 #include "support/test_suite.h"
 #include "widgets/grid.h"
 
@@ -159,20 +160,18 @@ protected:
 class TestLoggerWindows : public QObject {
     Q_OBJECT
 private:
-    std::unique_ptr<sim::SimulatedSerialPort> m_port;
-    shared::SystemClock m_clock;
-    std::unique_ptr<shared::RunState> m_state;
-    std::unique_ptr<test::ScriptedDialogs> m_dialogs;
-    std::unique_ptr<session::MeterSession> m_session;
+    std::unique_ptr<test::SimSessionRig> m_rig;
     std::unique_ptr<main_window::Panel> m_panel;
     QTemporaryDir m_dir;
 
     main_window::Panel& panel() { return *m_panel; }
     logger_memory::LoggerCommands& logger() { return m_panel->logger(); }
-    sim::SimulatedMeter& meter() { return m_port->meter(); }
-    shared::RunState& state() { return *m_state; }
-    test::ScriptedDialogs& dialogs() { return *m_dialogs; }
-    session::MeterSession& session() { return *m_session; }
+    sim::SimulatedMeter& meter() { return m_rig->port.meter(); }
+    shared::RunState& state() { return m_rig->state; }
+    shared::ViewState& view() { return m_rig->view; }
+    test::ScriptedDialogs& dialogs() { return m_rig->dialogs; }
+    session::MeterSession& session() { return m_rig->session; }
+    test::FakeClock& clock() { return m_rig->clock; }
 
     void withTwoSets() {
         QVERIFY(meter().memory().addRecordSet(celsiusSet()));
@@ -182,12 +181,19 @@ private:
         QVERIFY(meter().memory().addManualReading(manualCelsius()));
         QVERIFY(meter().memory().addManualReading(manualFahrenheit()));
     }
-    // The logger panel's OK, as the user clicks it.
+    // Lets the meter's time pass until no window's work holds the meter and
+    // what the session sent back has arrived.
+    void finish() {
+        QVERIFY(clock().runUntil([&] { return !session().leaseHeld(); }, 600000));
+        m_rig->settle();
+    }
+    // The logger panel's OK, as the user clicks it, and the download run.
     void download(bool automatic) {
         panel().Toolbar1_ButtonClick(QStringLiteral("Memory"));
         QVERIFY(panel().PicLogger->isVisible());
         (automatic ? logger().OptAuto : logger().OptManual)->setChecked(true);
         logger().CmdLoggerOK->click();
+        finish();
     }
     // A download run to its end, with the timers settled.
     void downloaded(bool automatic) {
@@ -198,14 +204,13 @@ private:
         bool timer1, timer2;
         bool operator==(const Timers&) const = default;
     };
-    // What the live timers are, then both off again, and the messages the
-    // download left for after it told.
+    // What the live timers are, then both off again.
     Timers timersThenSettle() {
+        m_rig->settle();
         const Timers now{session().Timer1.isActive(), session().Timer2.isActive()};
         session().Timer1.stop();
         session().Timer2.stop();
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
+        m_rig->settle();
         return now;
     }
     // The requests the meter received, as hex, a status request repeated
@@ -230,14 +235,12 @@ private Q_SLOTS:
     }
 
     void init() {
-        m_port = std::make_unique<sim::SimulatedSerialPort>();
-        QVERIFY(m_port->open());
-        m_state = std::make_unique<shared::RunState>();
-        m_state->link.NeedResync = false;
-        m_dialogs = std::make_unique<test::ScriptedDialogs>();
-        m_session = std::make_unique<session::MeterSession>(*m_port, m_clock, *m_state);
-        m_panel =
-            std::make_unique<main_window::Panel>(*m_session, *m_dialogs, QStringLiteral("SIM"));
+        m_panel.reset(); // a failed test's window goes before its session
+        m_rig = std::make_unique<test::SimSessionRig>();
+        QVERIFY(m_rig->port.open());
+        state().link.NeedResync = false;
+        m_panel = std::make_unique<main_window::Panel>(m_rig->client, view(), dialogs(),
+                                                       QStringLiteral("SIM"));
         m_panel->show();
     }
     void cleanup() {
@@ -246,8 +249,7 @@ private Q_SLOTS:
                  qPrintable(dialogs().unexpectedCalls().value(0).text));
         QVERIFY2(meter().violations().isEmpty(), qPrintable(meter().violations().join('\n')));
         m_panel.reset();
-        m_session.reset();
-        m_port.reset();
+        m_rig.reset();
     }
 
     void loggerAndErasePanelsHaveTheirOptions() {
@@ -271,7 +273,7 @@ private Q_SLOTS:
         download(true);
         QCOMPARE(timersThenSettle(), (Timers{true, true}));
         QVERIFY(!panel().PicLogger->isVisible());
-        QVERIFY(state().windows.MemoryFormOpen);
+        QVERIFY(view().windows.MemoryFormOpen);
         auto* window = memory();
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->windowTitle(), QStringLiteral("Data Logger"));
@@ -313,8 +315,8 @@ private Q_SLOTS:
         QCOMPARE(messages[0].title, QString()); // the application's title
         QVERIFY(!memory());
         QVERIFY(!logger().manualList());
-        QVERIFY(!state().windows.MemoryFormOpen);
-        QVERIFY(!state().windows.ManualListOpen);
+        QVERIFY(!view().windows.MemoryFormOpen);
+        QVERIFY(!view().windows.ManualListOpen);
         QVERIFY(!panel().PicLogger->isVisible());
     }
 
@@ -330,7 +332,7 @@ private Q_SLOTS:
         QVERIFY(requests().isEmpty());
         // Once the window is closed the next download opens a new one.
         first->close();
-        QVERIFY(!state().windows.MemoryFormOpen);
+        QVERIFY(!view().windows.MemoryFormOpen);
         downloaded(true);
         QVERIFY(memory() && memory() != first);
         QCOMPARE(memory()->GridSet->Rows(), 3);
@@ -363,7 +365,7 @@ private Q_SLOTS:
         QCOMPARE(timersThenSettle(), (Timers{true, false}));
         auto* list = logger().manualList();
         QVERIFY(list && list->isVisible());
-        QVERIFY(state().windows.ManualListOpen);
+        QVERIFY(view().windows.ManualListOpen);
         QCOMPARE(list->windowTitle(), QStringLiteral("Manual Record"));
         QCOMPARE(cellsOf(*list->Grid, 0),
                  (QStringList{"", "    Date Time", "T1", "T2", "T3", "T4"}));
@@ -377,7 +379,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!first);
         QVERIFY(logger().manualList());
         QCOMPARE(logger().manualList()->Grid->Rows(), 3);
-        QVERIFY(state().windows.ManualListOpen);
+        QVERIFY(view().windows.ManualListOpen);
     }
 
     void manualListPrintsItsFixedPitchLayout() {
@@ -565,8 +567,8 @@ private Q_SLOTS:
             QTRY_VERIFY(!logger().manualList());
         else
             QTRY_VERIFY(!memory());
-        QVERIFY(!state().windows.MemoryFormOpen);
-        QVERIFY(!state().windows.ManualListOpen);
+        QVERIFY(!view().windows.MemoryFormOpen);
+        QVERIFY(!view().windows.ManualListOpen);
         if (ok) {
             const int left = frame.endsWith("02") ? meter().memory().recordSets().size()
                                                   : meter().memory().manualCount();
@@ -604,7 +606,8 @@ private Q_SLOTS:
         QVERIFY(meter().memory().addRecordSet(big));
         QSignalSpy link(&session(), &session::MeterSession::linkShown);
         bool cancelShown = false;
-        QTimer::singleShot(800, this, [&] {
+        const qint64 start = clock().elapsedMs();
+        clock().at(start + 800, [&] {
             QVERIFY(memory());
             cancelShown = memory()->CmdCancel->isVisible();
             QVERIFY(memory()->LblMessage->text().endsWith(QStringLiteral("% Completed")));
@@ -617,19 +620,18 @@ private Q_SLOTS:
         });
         if (how != "close")
             dialogs().answerMessage(QMessageBox::Ok);
-        QElapsedTimer took;
-        took.start();
         download(true);
         // #18: the rest of the dump is drained, and the link holds: no "No
         // COM", no re-synchronisation that would end a recording.
-        QVERIFY2(took.elapsed() < 6000, qPrintable(QString::number(took.elapsed())));
+        const qint64 took = clock().elapsedMs() - start;
+        QVERIFY2(took < 6000, qPrintable(QString::number(took)));
         QVERIFY(!meter().sendingDump());
         QCOMPARE(timersThenSettle(), (Timers{true, true}));
         QVERIFY(cancelShown);
         QVERIFY(!state().link.NeedResync);
         QVERIFY(link.isEmpty());
         if (how == "close") {
-            QVERIFY(!state().windows.MemoryFormOpen);
+            QVERIFY(!view().windows.MemoryFormOpen);
             QVERIFY(dialogs().callsOf(Kind::Message).isEmpty());
             return;
         }
@@ -659,12 +661,11 @@ private Q_SLOTS:
         // ten bytes of the second.
         meter().stallNextDumpAfter(automatic ? 4 + 65 + 10 : 2 + 29 + 10);
         dialogs().answerMessage(QMessageBox::Ok);
-        QElapsedTimer took;
-        took.start();
+        const qint64 start = clock().elapsedMs();
         download(automatic);
-        // Five seconds of silence.
-        QVERIFY(took.elapsed() >= 5000);
-        QVERIFY(took.elapsed() < 8000);
+        // Five seconds of silence, then a moment of quiet.
+        const qint64 took = clock().elapsedMs() - start;
+        QVERIFY2(took >= 5000 && took < 8000, qPrintable(QString::number(took)));
         QCOMPARE(timersThenSettle(), (Timers{true, automatic}));
         QVERIFY(!state().link.NeedResync);
         const auto messages = dialogs().callsOf(Kind::Message);

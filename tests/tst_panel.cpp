@@ -12,6 +12,7 @@
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/scripted_dialogs.h"
+#include "support/session_rig.h"
 #include "support/test_suite.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"
@@ -43,20 +44,21 @@ double lastPoint(widgets::StripChart* chart) {
 class TestPanel : public QObject {
     Q_OBJECT
 private:
-    sim::SimulatedSerialPort m_port;
-    shared::SystemClock m_clock;
-    shared::RunState m_state;
-    test::ScriptedDialogs m_dialogs;
-    std::unique_ptr<session::MeterSession> m_session;
+    test::SimSessionRig m_rig;
+    shared::RunState& m_state = m_rig.state;
+    shared::ViewState& m_view = m_rig.view;
+    test::ScriptedDialogs& m_dialogs = m_rig.dialogs;
+    session::MeterSession& m_session = m_rig.session;
     std::unique_ptr<main_window::Panel> m_panel;
 
-    sim::SimulatedMeter& meter() { return m_port.meter(); }
+    sim::SimulatedMeter& meter() { return m_rig.port.meter(); }
     main_window::Panel& panel() { return *m_panel; }
 
     // Live ticks by hand, each reading one frame, until `done` holds.
     bool tickUntil(const std::function<bool()>& done, int maxTicks = 200) {
         for (int i = 0; i < maxTicks; ++i) {
-            panel().session().Timer1_Timer();
+            m_session.Timer1_Timer();
+            m_rig.settle();
             if (done())
                 return true;
         }
@@ -65,40 +67,43 @@ private:
     // Enough ticks for every channel's frame to be read a few times.
     void tickAllChannels() {
         for (int i = 0; i < 24; ++i)
-            panel().session().Timer1_Timer();
+            m_session.Timer1_Timer();
+        m_rig.settle();
     }
     void displayCycle() {
         m_state.recording.PcSamplingTick = m_state.recording.PcSamplingSeconds;
-        panel().session().Timer2_Timer();
+        m_session.Timer2_Timer();
+        m_rig.settle();
     }
 
 private slots:
     void initTestCase() {
         meter().channel(2).probePresent = false;
-        QVERIFY(m_port.setSettings(QStringLiteral("19200,n,8,1")));
-        QVERIFY(m_port.open());
-        m_state.link.PortNumber = 3;
-        m_session = std::make_unique<session::MeterSession>(m_port, m_clock, m_state);
-        m_panel =
-            std::make_unique<main_window::Panel>(*m_session, m_dialogs, QStringLiteral("SIM"));
+        QVERIFY(m_rig.port.setSettings(QStringLiteral("19200,n,8,1")));
+        QVERIFY(m_rig.port.open());
+        m_panel = std::make_unique<main_window::Panel>(m_rig.client, m_view, m_dialogs,
+                                                       QStringLiteral("SIM"), 3);
     }
 
     void startUpShowsThePortThenNoComThenFourLiveChannels() {
-        // The re-synchronisation runs inside one tick, in nested event loops:
-        // a timer sees the port label change on the way.
+        // The port label as it changes on the way.
         QStringList portTexts;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, this, [&] {
+        const auto watch = [&] {
             if (portTexts.isEmpty() || portTexts.last() != panel().LblCOM->text())
                 portTexts << panel().LblCOM->text();
-        });
-        watch.start(10);
+        };
+        // Heard after the main window has shown each change.
+        connect(&m_rig.client, &session::SessionClient::linkShown, this, watch);
         panel().Form_Load();
         panel().show();
+        watch();
         QCOMPARE(panel().windowTitle(), QStringLiteral("Panel  V7.4"));
         QCOMPARE(panel().ComboP->count(), 3);
         QCOMPARE(panel().ComboP->itemText(0), QStringLiteral(" 5 Minutes"));
-        QTRY_COMPARE_WITH_TIMEOUT(portTexts, (QStringList{"COM3", "No COM", "COM3"}), 15000);
+        QVERIFY(m_rig.clock.runUntil([&] { return portTexts.size() == 3; }, 15000));
+        QCOMPARE(portTexts, (QStringList{"COM3", "No COM", "COM3"}));
+        // The first tick after the link came up sets the displays up.
+        QVERIFY(m_rig.clock.runUntil([&] { return panel().displaySetUps() > 0; }, 5000));
 
         QVERIFY(!panel().PicC->isHidden());
         QVERIFY(panel().PicF->isHidden());
@@ -107,15 +112,15 @@ private slots:
             QCOMPARE(panel().PicC->LblType[k]->text(), letters[k]);
         // Values and charts move once a second.
         auto* value = panel().PicC->LblValue[0];
-        QTRY_VERIFY_WITH_TIMEOUT(!value->text().isEmpty(), 5000);
+        QVERIFY(m_rig.clock.runUntil([&] { return !value->text().isEmpty(); }, 5000));
         const QString first = value->text();
-        QTRY_VERIFY_WITH_TIMEOUT(value->text() != first, 10000);
+        QVERIFY(m_rig.clock.runUntil([&] { return value->text() != first; }, 10000));
         QVERIFY(panel().PicC->CWG[0]->pointCount() >= 2);
         QCOMPARE(panel().PicC->LblValue[2]->text(), QStringLiteral("- - -"));
         QCOMPARE(panel().PicC->CWG[2]->pointCount(), 0);
 
-        panel().session().Timer1.stop();
-        panel().session().Timer2.stop();
+        m_session.Timer1.stop();
+        m_session.Timer2.stop();
     }
 
     void switchingTheMeterToFahrenheitSwapsPanelsAndResumesOneTickLater() {
@@ -134,16 +139,17 @@ private slots:
             QCOMPARE(panel().PicC->CWG[k]->pointCount(), 0);
             QCOMPARE(panel().PicF->CWG[k]->pointCount(), 0);
         }
-        QVERIFY(!panel().session().Timer2.isActive());
+        QVERIFY(!m_session.Timer2.isActive());
         QVERIFY(!m_state.recording.RecordingActive);
         QVERIFY(panel().LblRec->isHidden());
         QCOMPARE(m_state.recording.HistoryCount, 0);
-        QTRY_COMPARE(m_dialogs.pendingAnswers(), 0);
+        QCOMPARE(m_dialogs.pendingAnswers(), 0);
 
-        panel().session().Timer1_Timer();
-        QVERIFY(panel().session().Timer2.isActive());
+        m_session.Timer1_Timer();
+        m_rig.settle();
+        QVERIFY(m_session.Timer2.isActive());
         QCOMPARE(panel().displaySetUps(), setUps + 1);
-        panel().session().Timer2.stop();
+        m_session.Timer2.stop();
 
         meter().setFahrenheit(false);
         QVERIFY(tickUntil([&] { return panel().PicF->isHidden(); }));
@@ -187,6 +193,7 @@ private slots:
         auto* c = panel().PicC;
         auto* f = panel().PicF;
         c->CWK[0]->setValue(500);
+        m_rig.settle(); // the session's copy, for its cycle's alarms
         QCOMPARE(c->CWE[0]->value(), 500.0);
         QCOMPARE(m_state.alarms.AlarmSetpointC[0], 500.0);
 
@@ -195,11 +202,13 @@ private slots:
         spin->selectAll();
         QTest::keyClicks(spin, QStringLiteral("250.5"));
         QTest::keyClick(spin, Qt::Key_Return);
+        m_rig.settle();
         QCOMPARE(c->CWK[1]->value(), 250.5);
         QCOMPARE(m_state.alarms.AlarmSetpointC[1], 250.5);
 
         // The °F widgets keep only the °F setpoint; the type's °C limit stays.
         f->CWK[3]->setValue(700);
+        m_rig.settle();
         QCOMPARE(f->CWE[3]->value(), 700.0);
         QCOMPARE(m_state.alarms.AlarmSetpointF[3], 700.0);
         QCOMPARE(m_state.live.RangeMaxC[0], 1370);
@@ -219,6 +228,7 @@ private slots:
 
         range->MaxText[2]->setText(QStringLiteral("300"));
         QTest::keyClick(range->MaxText[2], Qt::Key_Return);
+        m_rig.settle();
         auto* c = panel().PicC;
         QCOMPARE(c->CWE[2]->maximum(), 300.0);
         QCOMPARE(c->CWK[2]->axisMaximum(), 300.0);
@@ -294,6 +304,7 @@ private slots:
     void theAlarmIndicatorBlinksAtOrAboveTheSetpoint() {
         auto* c = panel().PicC;
         c->CWK[3]->setValue(c->CWK[3]->axisMinimum());
+        m_rig.settle();
         QList<bool> shown;
         for (int i = 0; i < 4; ++i) {
             displayCycle();
@@ -301,6 +312,7 @@ private slots:
         }
         QCOMPARE(shown, (QList<bool>{true, false, true, false}));
         c->CWK[3]->setValue(c->CWK[3]->axisMaximum());
+        m_rig.settle();
         displayCycle();
         displayCycle();
         QVERIFY(c->LblAlarm[3]->isHidden());
@@ -310,27 +322,29 @@ private slots:
         panel().Toolbar1_ButtonClick(QStringLiteral("CF"));
         QVERIFY(panel().PicC->isHidden());
         QVERIFY(!panel().PicF->isHidden());
-        QVERIFY(m_state.windows.CelsiusView);
-        QCOMPARE(m_state.windows.ViewUnit, QStringLiteral("°C"));
+        QVERIFY(m_view.windows.CelsiusView);
+        QCOMPARE(m_view.windows.ViewUnit, QStringLiteral("°C"));
         panel().Toolbar1_ButtonClick(QStringLiteral("CF"));
         QVERIFY(!panel().PicC->isHidden());
-        QCOMPARE(m_state.windows.ViewUnit, QStringLiteral("°F"));
+        QCOMPARE(m_view.windows.ViewUnit, QStringLiteral("°F"));
     }
 
     void powerOffKeyReadsTheMeterAndTheListSetsIt() {
         meter().setPowerOffIndex(1);
         panel().Toolbar1_ButtonClick(QStringLiteral("Poweroff"));
+        m_rig.settle();
         QVERIFY(panel().ComboP->isVisible());
         QCOMPARE(panel().ComboP->currentIndex(), 1);
-        QVERIFY(panel().session().Timer1.isActive());
-        panel().session().Timer1.stop();
+        QVERIFY(m_session.Timer1.isActive());
+        m_session.Timer1.stop();
 
         panel().ComboP->ComboP_Click(2);
+        m_rig.settle();
         QCOMPARE(meter().powerOffIndex(), 2);
         QVERIFY(panel().ComboP->isHidden());
         QVERIFY(meter().violations().isEmpty());
-        panel().session().Timer1.stop();
-        panel().session().Timer2.stop();
+        m_session.Timer1.stop();
+        m_session.Timer2.stop();
     }
 
     void everyToolbarClickHidesTheOtherPopups() {

@@ -30,7 +30,7 @@ namespace {
 
 struct Rig : test::SessionRig {
     QWidget main;
-    graphs::GraphWindows graphs{session, dialogs, main};
+    graphs::GraphWindows graphs{client, view.windows, dialogs, main};
 
     Rig() { main.setGeometry(20, 40, 700, 400); }
     // Opened with the "Graph" key and drawn.
@@ -59,7 +59,7 @@ private Q_SLOTS:
         graphs::RealTimeWindow& chart = rig.open();
         QCOMPARE(chart.windowTitle(), QStringLiteral("Real Time Graph"));
         QCOMPARE(chart.objectName(), QStringLiteral("RealTimeSLM"));
-        QVERIFY(rig.state.windows.GraphOpen);
+        QVERIFY(rig.view.windows.GraphOpen);
         const QRect main = rig.main.frameGeometry();
         QCOMPARE(chart.frameGeometry().topLeft(), QPoint(main.x() + main.width(), main.y()));
         rig.graphs.openRealTimeChart(); // a second click does nothing
@@ -229,14 +229,15 @@ private Q_SLOTS:
         graphs::RealTimeWindow* chart = &rig.open();
         QPointer<graphs::RealTimeWindow> watched = chart;
         chart->close();
-        QVERIFY(!rig.state.windows.GraphOpen);
+        QVERIFY(!rig.view.windows.GraphOpen);
         QTRY_VERIFY(!watched);
         rig.graphs.openRealTimeChart();
-        QVERIFY(rig.state.windows.GraphOpen);
+        QVERIFY(rig.view.windows.GraphOpen);
         watched = rig.graphs.realTimeWindow();
         QVERIFY(watched);
         Q_EMIT rig.session.liveWindowsClosing();
-        QVERIFY(!rig.state.windows.GraphOpen);
+        rig.settle();
+        QVERIFY(!rig.view.windows.GraphOpen);
         QTRY_VERIFY(!watched);
         rig.graphs.openRealTimeChart(); // and "Graph" opens it again
         QVERIFY(rig.graphs.realTimeWindow());

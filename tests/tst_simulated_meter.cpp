@@ -1,5 +1,6 @@
 #include "sim/simulated_meter.h"
 #include "sim/simulated_serial_port.h"
+#include "support/fake_clock.h"
 #include "support/meter_bytes.h"
 #include "support/test_suite.h"
 
@@ -396,17 +397,20 @@ private Q_SLOTS:
         QCOMPARE(meter.ignoredByteCount(), 2);
     }
 
+    // The port runs on the clock it is given: here a fake one, so the line's
+    // time passes as the test says.
     void portChecksSettingsRefusesWritesWhenClosedAndForgetsDiscardedInput() {
-        SimulatedSerialPort port;
+        quadtherm::test::FakeClock clock;
+        SimulatedSerialPort port(clock);
         port.setLineSpeed(20);
         QVERIFY(!port.setSettings(QStringLiteral("fast please")));
         QVERIFY(!port.errorString().isEmpty());
         QVERIFY(!port.write("A"));
         QVERIFY(port.open());
-        QTest::qWait(50);
+        clock.run(50);
         port.discardInput();
         QVERIFY(port.readAll().isEmpty());
-        QTest::qWait(20);
+        clock.run(20);
         QVERIFY(!port.readAll().isEmpty());
         port.close();
         QVERIFY(!port.write("A"));
@@ -414,21 +418,23 @@ private Q_SLOTS:
     }
 
     void portAtTheWrongBaudDeliversNoFrameAndNoReply() {
-        SimulatedSerialPort port;
+        quadtherm::test::FakeClock clock;
+        SimulatedSerialPort port(clock);
         port.setLineSpeed(20);
         QVERIFY(port.setSettings(QStringLiteral("9600,n,8,1")));
         QVERIFY(port.open());
-        QTest::qWait(100);
+        clock.run(100);
         QVERIFY(port.write("A"));
-        QTest::qWait(50);
+        clock.run(50);
         const QByteArray line = port.readAll();
         QVERIFY(line.size() > 1000);
         QVERIFY(!line.contains('\x02'));
         QVERIFY(port.meter().requestLog().isEmpty());
     }
 
-    void portDeliversFramesInSmallChunks() {
-        SimulatedSerialPort port;
+    void portDeliversFramesInSmallChunksAtTheLinesPace() {
+        quadtherm::test::FakeClock clock;
+        SimulatedSerialPort port(clock);
         QVERIFY(port.open());
         QByteArray line;
         qsizetype largest = 0;
@@ -437,20 +443,22 @@ private Q_SLOTS:
             largest = qMax(largest, chunk.size());
             line += chunk;
         });
-        QTest::qWait(300);
-        // A few milliseconds of line at a time, with room for a slow machine.
-        QVERIFY2(largest <= 200, qPrintable(QString::number(largest)));
-        QVERIFY2(line.size() > 300 && line.size() < 700, qPrintable(QString::number(line.size())));
+        clock.run(300);
+        // A few milliseconds of line at a time: 1920 bytes a second.
+        QVERIFY2(largest <= 12, qPrintable(QString::number(largest)));
+        QVERIFY2(line.size() >= 570 && line.size() <= 580,
+                 qPrintable(QString::number(line.size())));
         const qsizetype first = frameStart(line);
         QVERIFY(first >= 0 && first < 12);
         line.clear();
         QVERIFY(port.write("A"));
-        QTest::qWait(60);
+        clock.run(60);
         QCOMPARE(line.right(7), statusReply(8192, 0));
     }
 
     void unpluggedPortReportsLossAndStaysShutUntilPluggedIn() {
-        SimulatedSerialPort port;
+        quadtherm::test::FakeClock clock;
+        SimulatedSerialPort port(clock);
         QVERIFY(port.open());
         QSignalSpy lost(&port, &SimulatedSerialPort::deviceLost);
         port.unplug();

@@ -10,6 +10,7 @@
 #include "cli/console.h"
 #include "cli/signal_watch.h"
 #include "meter_link/qt_serial_port.h"
+#include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 
 #include <QCoreApplication>
@@ -61,9 +62,10 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
         return kExitUsage;
     }
 
+    shared::SystemClock clock;
     std::unique_ptr<meter_link::SerialPort> port;
     if (simulate)
-        port = std::make_unique<sim::SimulatedSerialPort>();
+        port = std::make_unique<sim::SimulatedSerialPort>(clock);
     else
         port = std::make_unique<meter_link::QtSerialPort>(device);
     port->setSettings(QString::fromLatin1(meter_link::kMeterSettings));

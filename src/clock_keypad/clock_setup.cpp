@@ -4,11 +4,6 @@
 #include "meter_link/live_reading.h"
 #include "meter_link/meter_protocol.h"
 #include "recording/data_file.h"
-#include "session/meter_session.h"
-
-#include <QPointer>
-#include <QScopeGuard>
-#include <QTimer>
 
 namespace quadtherm::clock_keypad {
 
@@ -27,22 +22,35 @@ std::optional<bool> loggingBitOf(const QByteArray& bytes) {
     return (static_cast<quint8>(bytes[frames.last() + 1]) & kLoggingBit) != 0;
 }
 
-ClockSetup::ClockSetup(session::MeterSession& session, QObject* parent)
-    : QObject(parent), Timer1(session.clock(), kClockRefreshMs, [this] { Timer1_Timer(); }),
-      m_session(session), m_protocol(session.protocol()), m_clock(session.clock()) {}
+ClockSetup::ClockSetup(session::SessionClient& client, QObject* parent)
+    : QObject(parent), Timer1(client.clock(), kClockRefreshMs, [this] { Timer1_Timer(); }),
+      m_client(client), m_clock(client.clock()) {}
 
 ClockSetup::~ClockSetup() {
     Form_Unload();
 }
 
-void ClockSetup::Form_Load() {
+bool ClockSetup::Form_Load() {
+    const QString note = m_client.refusalNow(QStringLiteral("Setup"));
+    if (!note.isEmpty()) {
+        m_client.note(note);
+        return false;
+    }
     m_open = true;
     ShowPcTime = false;
     ShowMeterTime = false;
-    m_session.Timer1.stop();
+    m_lease = m_client.lease(QStringLiteral("Setup"), session::pollPaused(), true,
+                             QStringLiteral("with the clock window"));
+    m_lease->onRefused([this] {
+        Form_Unload();
+        Q_EMIT unloadRequested();
+    });
+    // Takes the meter now: the live poll stops while the window is open.
+    m_lease->exchange([](session::Exchange&) {}, this, [] {});
     Q_EMIT meterTimeShown(kMeterTimeCaption);
     Q_EMIT pcTimeShown(kPcTimeCaption);
     Timer1.start();
+    return true;
 }
 
 void ClockSetup::Form_Unload() {
@@ -50,9 +58,10 @@ void ClockSetup::Form_Unload() {
         return;
     m_open = false;
     Timer1.stop();
-    // Not while the program closes: its session has stopped for good.
-    if (!m_protocol.stopped() || m_protocol.interrupted())
-        session::MeterSession::enable(m_session.Timer1);
+    // The live poll is on again however the window closes.
+    if (m_lease)
+        m_lease->release();
+    m_lease.reset();
 }
 
 void ClockSetup::LblMeterTime_Click() {
@@ -79,73 +88,90 @@ void ClockSetup::showPcTime() {
     Q_EMIT pcTimeShown(ShowPcTime ? recording::recordTimestamp(m_clock.now()) : kPcTimeCaption);
 }
 
+namespace {
+
+// What one refresh learnt from the meter.
+struct ClockRefresh {
+    bool logging = false;
+    bool asked = false;   // the clock was read
+    bool stopped = false; // the program is closing
+    std::optional<meter_link::MeterClock> clock;
+};
+
+ClockRefresh refreshOnSession(session::Exchange& exchange, bool showMeterTime) {
+    ClockRefresh out;
+    auto& protocol = exchange.protocol;
+    auto& live = exchange.state.live;
+    // With the live poll off, what the meter streamed meanwhile is the only
+    // way to learn that it started logging.
+    if (const auto logging = loggingBitOf(protocol.readAllWaiting()))
+        live.MeterRecording = *logging;
+    out.logging = live.MeterRecording;
+    if (out.logging || !showMeterTime)
+        return out;
+    protocol.setGiveUpAfter(kClockReadLimitMs);
+    out.clock = protocol.readMeterClock(kClockReplyWait);
+    protocol.setGiveUpAfter(-1);
+    out.asked = true;
+    out.stopped = protocol.stopped();
+    return out;
+}
+
+} // namespace
+
 void ClockSetup::scheduleExchange() {
-    if (m_exchangePending || !m_open)
+    if (m_exchangePending || !m_open || !m_lease)
         return;
     m_exchangePending = true;
     const int setCount = m_setCount;
-    // Asked for from the event loop, so this tick returns at once: the next
-    // ones keep the computer's clock running while the meter takes its time,
-    // and find the read still pending instead of starting another.
-    QTimer::singleShot(0, this, [this, setCount] {
-        m_session.runExchange([self = QPointer<ClockSetup>(this), setCount] {
-            if (self)
-                self->refresh(setCount);
+    const bool showMeterTime = ShowMeterTime;
+    // The read runs on the session's thread; the ticks here go on meanwhile,
+    // keeping the computer's clock running, and find the read still pending
+    // instead of starting another.
+    m_lease->exchange(
+        [showMeterTime](session::Exchange& exchange) {
+            return refreshOnSession(exchange, showMeterTime);
+        },
+        this,
+        [this, setCount](const ClockRefresh& refresh) {
+            m_exchangePending = false;
+            if (!m_open)
+                return;
+            if (refresh.logging) {
+                Form_Unload();
+                Q_EMIT unloadRequested();
+                return;
+            }
+            if (!refresh.asked || refresh.stopped || setCount != m_setCount || !ShowMeterTime)
+                return;
+            if (!refresh.clock)
+                ShowMeterTime = false;
+            Q_EMIT meterTimeShown(ShowMeterTime && refresh.clock ? refresh.clock->text()
+                                                                 : kMeterTimeCaption);
+            showPcTime();
         });
-    });
-}
-
-void ClockSetup::refresh(int setCount) {
-    const auto done = qScopeGuard([this] { m_exchangePending = false; });
-    if (!m_open)
-        return;
-    // Off while the window is open, even after a rebuilt link turned it on.
-    m_session.Timer1.stop();
-
-    // With the live poll off, what the meter streamed meanwhile is the only
-    // way to learn that it started logging.
-    auto& live = m_session.state().live;
-    if (const auto logging = loggingBitOf(m_protocol.readAllWaiting()))
-        live.MeterRecording = *logging;
-    if (live.MeterRecording) {
-        Form_Unload();
-        Q_EMIT unloadRequested();
-        return;
-    }
-    if (!ShowMeterTime)
-        return;
-
-    m_protocol.setGiveUpAfter(kClockReadLimitMs);
-    const auto meterClock = m_protocol.readMeterClock(kClockReplyWait);
-    m_protocol.setGiveUpAfter(-1);
-    if (m_protocol.stopped() || !m_open || setCount != m_setCount)
-        return;
-    if (!meterClock)
-        ShowMeterTime = false;
-    Q_EMIT meterTimeShown(ShowMeterTime && meterClock ? meterClock->text() : kMeterTimeCaption);
-    showPcTime();
 }
 
 void ClockSetup::CmdSetTime_Click() {
+    if (!m_lease)
+        return;
     Timer1.stop();
     ++m_setCount;
-    m_session.runExchange([self = QPointer<ClockSetup>(this)] {
-        if (self)
-            self->setMeterClock();
-    });
-}
-
-void ClockSetup::setMeterClock() {
-    // Asked for before the window closed: the meter is set all the same.
-    if (m_open)
-        m_session.Timer1.stop();
     // Every field from one reading of the computer's clock, taken when the
     // meter is ready for it: a second or a midnight cannot fall in between.
-    m_protocol.setGiveUpAfter(kClockReadLimitMs);
-    m_protocol.setMeterClock(m_clock.now());
-    m_protocol.setGiveUpAfter(-1);
-    if (m_open && !m_protocol.stopped())
-        Timer1.start();
+    m_lease->exchange(
+        [](session::Exchange& exchange) {
+            auto& protocol = exchange.protocol;
+            protocol.setGiveUpAfter(kClockReadLimitMs);
+            protocol.setMeterClock(protocol.clock().now());
+            protocol.setGiveUpAfter(-1);
+            return protocol.stopped();
+        },
+        this,
+        [this](bool stopped) {
+            if (m_open && !stopped)
+                Timer1.start();
+        });
 }
 
 } // namespace quadtherm::clock_keypad

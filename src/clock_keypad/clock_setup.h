@@ -1,19 +1,14 @@
 #pragma once
 
+#include "session/session_client.h"
 #include "shared/clock.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
-
-namespace quadtherm::session {
-class MeterSession;
-}
-namespace quadtherm::meter_link {
-class MeterProtocol;
-}
 
 namespace quadtherm::clock_keypad {
 
@@ -31,12 +26,13 @@ inline const QString kPcTimeCaption = QStringLiteral("PC System Time");
 std::optional<bool> loggingBitOf(const QByteArray& bytes);
 
 // The clock window's logic: the meter's and the computer's clock shown on
-// request, and the meter's clock set from the computer's. The live poll is
-// off while the window is open and on again whenever it closes.
+// request, and the meter's clock set from the computer's. The window holds
+// the meter while it is open: the live poll is off, and on again whenever
+// it closes. It cannot open while the meter is busy or the link is down.
 class ClockSetup : public QObject {
     Q_OBJECT
 public:
-    explicit ClockSetup(session::MeterSession& session, QObject* parent = nullptr);
+    explicit ClockSetup(session::SessionClient& client, QObject* parent = nullptr);
     ~ClockSetup() override;
 
     bool ShowMeterTime = false;
@@ -47,7 +43,8 @@ public:
     // A clock read (or the look at the meter's logging bit) is asked for or running.
     bool exchangePending() const { return m_exchangePending; }
 
-    void Form_Load();
+    // False, with the note on the bottom bar, when the meter cannot be had.
+    bool Form_Load();
     void Form_Unload();
     void LblMeterTime_Click();
     void LblPCTime_Click();
@@ -63,12 +60,10 @@ Q_SIGNALS:
 private:
     void showPcTime();
     void scheduleExchange();
-    void refresh(int setCount);
-    void setMeterClock();
 
-    session::MeterSession& m_session;
-    meter_link::MeterProtocol& m_protocol;
+    session::SessionClient& m_client;
     shared::Clock& m_clock;
+    std::shared_ptr<session::SessionClient::Lease> m_lease;
     bool m_open = false;
     bool m_exchangePending = false;
     // Counts "Set" clicks: a read asked for before the latest one shows a

@@ -1,6 +1,6 @@
 #include "clock_keypad/keypad.h"
 
-#include "session/meter_session.h"
+#include "session/session_client.h"
 
 namespace quadtherm::clock_keypad {
 
@@ -8,38 +8,31 @@ bool pausesRecordingCycle(const meter_link::MeterKey& key) {
     return key.name == "MEM";
 }
 
-Keypad::Keypad(session::MeterSession& session, QObject* parent)
-    : QObject(parent), m_session(session) {}
+Keypad::Keypad(session::SessionClient& client, QObject* parent)
+    : QObject(parent), m_client(client) {}
 
 void Keypad::click(const meter_link::MeterKey& key) {
-    send(key.press, pausesRecordingCycle(key));
+    send(key, key.press);
 }
 
 void Keypad::press() {
-    m_pressTime.press(m_session.clock().elapsedMs());
+    m_pressTime.press(m_client.clock().elapsedMs());
 }
 
 void Keypad::release(const meter_link::MeterKey& key) {
     // Timed now, not once the exchange gets its turn: a slow meter must not
     // turn a short press into a long one.
-    const bool held = key.longPress && m_pressTime.isLong(m_session.clock().elapsedMs());
-    send(held ? *key.longPress : key.press, pausesRecordingCycle(key));
+    const bool held = key.longPress && m_pressTime.isLong(m_client.clock().elapsedMs());
+    send(key, held ? *key.longPress : key.press);
 }
 
-void Keypad::send(meter_link::KeyCode code, bool pauseCycle) {
-    auto& session = m_session;
-    session.runExchange([&session, code, pauseCycle] {
-        session.Timer1.stop();
-        if (pauseCycle)
-            session.Timer2.stop();
-        auto& protocol = session.protocol();
-        protocol.pressKey(code);
-        if (protocol.stopped())
-            return;
-        session::MeterSession::enable(session.Timer1);
-        if (pauseCycle)
-            session::MeterSession::enable(session.Timer2);
-    });
+void Keypad::send(const meter_link::MeterKey& key, meter_link::KeyCode code) {
+    session::Pausing pausing;
+    pausing.poll = true;
+    pausing.cycle = pausesRecordingCycle(key);
+    m_client.exchange(
+        QString::fromLatin1(key.name.data(), qsizetype(key.name.size())), pausing,
+        [code](session::Exchange& exchange) { exchange.protocol.pressKey(code); }, this, [] {});
 }
 
 } // namespace quadtherm::clock_keypad

@@ -7,7 +7,7 @@
 #include <optional>
 
 namespace quadtherm::session {
-class MeterSession;
+class SessionClient;
 }
 
 namespace quadtherm::clock_keypad {
@@ -35,11 +35,13 @@ private:
 bool pausesRecordingCycle(const meter_link::MeterKey& key);
 
 // The remote keypad: each key sends its frame to the meter as one exchange
-// of the session, with the live poll off around it.
+// of the session, with the live poll off around it. A key clicked while the
+// meter is busy (a download, the link down) is refused with a note, never
+// sent later.
 class Keypad : public QObject {
     Q_OBJECT
 public:
-    explicit Keypad(session::MeterSession& session, QObject* parent = nullptr);
+    explicit Keypad(session::SessionClient& client, QObject* parent = nullptr);
 
     // A key that acts on a click: its one frame.
     void click(const meter_link::MeterKey& key);
@@ -48,9 +50,9 @@ public:
     void release(const meter_link::MeterKey& key);
 
 private:
-    void send(meter_link::KeyCode code, bool pauseCycle);
+    void send(const meter_link::MeterKey& key, meter_link::KeyCode code);
 
-    session::MeterSession& m_session;
+    session::SessionClient& m_client;
     PressTime m_pressTime;
 };
 

@@ -15,6 +15,16 @@ bool readMemoryStatus(meter_link::MeterProtocol& protocol, shared::RunState& sta
     return true;
 }
 
+MemoryStatus readMemoryStatusCopy(meter_link::MeterProtocol& protocol, shared::RunState& state) {
+    MemoryStatus status;
+    status.read = readMemoryStatus(protocol, state);
+    status.MemoryPointer = state.link.MemoryPointer;
+    status.ManualCount = state.link.ManualCount;
+    status.MemorySizeCode = state.recording.MemorySizeCode;
+    status.MemoryFull = state.live.MemoryFull;
+    return status;
+}
+
 bool holdsRecordSets(const shared::LinkState& link) {
     return link.MemoryPointer > kDataAreaStart;
 }

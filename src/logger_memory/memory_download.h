@@ -20,6 +20,16 @@ bool readMemoryStatus(meter_link::MeterProtocol& protocol, shared::RunState& sta
 // The meter holds record sets: its pointer is past the start of the data area.
 bool holdsRecordSets(const shared::LinkState& link);
 
+// What the start of an automatic download learnt, as a copy for the windows.
+struct MemoryStatus {
+    bool read = false; // false: the program is closing
+    double MemoryPointer = 0;
+    qint16 ManualCount = 0;
+    int MemorySizeCode = 0;
+    bool MemoryFull = false;
+};
+MemoryStatus readMemoryStatusCopy(meter_link::MeterProtocol& protocol, shared::RunState& state);
+
 struct SetsDownload {
     DumpEnd end = DumpEnd::Stopped;
     qint64 received = 0;

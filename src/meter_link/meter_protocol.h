@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -79,7 +80,7 @@ public:
     SerialPort& port() { return m_port; }
     shared::Clock& clock() { return m_clock; }
 
-    // Ends every wait from now on.
+    // Ends every wait from now on; from any thread.
     void stop();
     // Ends every wait that is still running `ms` from now (negative: never).
     void setGiveUpAfter(qint64 ms);
@@ -150,7 +151,7 @@ public:
     // so the give-up deadline does not apply here: silence does.
     DumpReply receiveExactly(qint64 total, const Progress& progress);
     // Ends the dump being received (the user's Cancel); the meter goes on
-    // sending what it started.
+    // sending what it started. From any thread.
     void cancelDump() { m_dumpCancelled = true; }
 
     // A line this long without a byte after a dump ended early: the meter
@@ -192,9 +193,10 @@ private:
     SerialPort& m_port;
     shared::Clock& m_clock;
     shared::RunState& m_state;
-    bool m_stopped = false;
+    // Set from any thread: the program closing, the user's Cancel.
+    std::atomic<bool> m_stopped = false;
     bool m_interrupted = false;
-    bool m_dumpCancelled = false;
+    std::atomic<bool> m_dumpCancelled = false;
     qint64 m_giveUpAtMs = -1;
     bool m_inResync = false;
     qint64 m_lastReopenMs = -1;

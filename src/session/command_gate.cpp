@@ -10,29 +10,19 @@ namespace quadtherm::session {
 CommandGate::CommandGate(meter_link::MeterProtocol& protocol, QObject* parent)
     : QObject(parent), m_protocol(protocol) {}
 
-void CommandGate::run(std::function<void()> command) {
-    Item item{std::move(command), false};
-    if (idle())
-        execute(std::move(item));
-    else
-        enqueue(std::move(item));
-}
-
 void CommandGate::runExchange(std::function<void()> exchange) {
-    Item item{std::move(exchange), true};
-    if (!m_tick && !m_exchange)
-        execute(std::move(item));
-    else
-        enqueue(std::move(item));
-}
-
-void CommandGate::later(std::function<void()> command) {
-    m_queue.push_back({std::move(command), false});
+    if (idle() && m_queue.empty()) {
+        execute(std::move(exchange));
+        return;
+    }
+    m_queue.push_back(std::move(exchange));
+    if (m_tick)
+        m_protocol.interrupt();
     scheduleDrain();
 }
 
 bool CommandGate::beginTick() {
-    if (m_tick || m_exchange)
+    if (!idle())
         return false;
     m_tick = true;
     return true;
@@ -44,26 +34,13 @@ void CommandGate::endTick() {
     scheduleDrain();
 }
 
-void CommandGate::enqueue(Item item) {
-    m_queue.push_back(std::move(item));
-    if (m_tick)
-        m_protocol.interrupt();
-}
-
-void CommandGate::execute(Item item) {
-    const bool exchange = item.exchange;
-    if (exchange)
-        m_exchange = true;
-    else
-        ++m_commands;
-    const auto done = qScopeGuard([this, exchange] {
-        if (exchange)
-            m_exchange = false;
-        else
-            --m_commands;
+void CommandGate::execute(std::function<void()> exchange) {
+    m_exchange = true;
+    const auto done = qScopeGuard([this] {
+        m_exchange = false;
         scheduleDrain();
     });
-    item.run();
+    exchange();
 }
 
 void CommandGate::scheduleDrain() {
@@ -81,9 +58,9 @@ void CommandGate::drain() {
     // One at a time: each runs on its own, and the next waits until it ends.
     if (m_queue.empty() || !idle())
         return;
-    Item item = std::move(m_queue.front());
+    auto exchange = std::move(m_queue.front());
     m_queue.pop_front();
-    execute(std::move(item));
+    execute(std::move(exchange));
 }
 
 } // namespace quadtherm::session

@@ -2,6 +2,7 @@
 
 #include "shared/run_state.h"
 
+#include <QMetaType>
 #include <QString>
 
 #include <optional>
@@ -22,6 +23,11 @@ struct ShownChannel {
 
 struct ShownCycle {
     shared::PerChannel<ShownChannel> c, f;
+    // The cycle's date and time ("yyyy/mm/dd hh:nn:ss"), and the recording
+    // as the cycle left it.
+    QString timestamp;
+    bool recording = false;
+    qint64 recordedCount = 0;
 };
 
 // The interval gate of the once-a-second tick: true when this tick runs a
@@ -43,3 +49,5 @@ inline void FinishCycle(shared::RecordingState& recording) {
 }
 
 } // namespace quadtherm::session
+
+Q_DECLARE_METATYPE(quadtherm::session::ShownCycle)

@@ -4,8 +4,17 @@
 #include "session/live_tick.h"
 
 #include <QScopeGuard>
+#include <QThread>
 
 namespace quadtherm::session {
+
+namespace {
+
+QString refusal(const QString& what, const QString& why) {
+    return QStringLiteral("%1 not sent: %2.").arg(what, why);
+}
+
+} // namespace
 
 MeterSession::MeterSession(meter_link::SerialPort& port, shared::Clock& clock,
                            shared::RunState& state, recording::Recorder::DeviceFactory openFile,
@@ -14,6 +23,12 @@ MeterSession::MeterSession(meter_link::SerialPort& port, shared::Clock& clock,
       Timer2(clock, kCycleMs, [this] { Timer2_Timer(); }), m_clock(clock), m_state(state),
       m_protocol(port, clock, state), m_recorder(state.recording, std::move(openFile)),
       m_gate(m_protocol) {
+    qRegisterMetaType<ChannelSetup>();
+    qRegisterMetaType<ChannelsSetup>();
+    qRegisterMetaType<Availability>();
+    qRegisterMetaType<ShownCycle>();
+    qRegisterMetaType<recording::RecordingEnd>();
+    qRegisterMetaType<shared::PerChannel<QString>>();
     connect(&m_protocol, &meter_link::MeterProtocol::resyncStarted, this,
             &MeterSession::onResyncStarted);
     connect(&m_protocol, &meter_link::MeterProtocol::resyncChannelDecoded, this,
@@ -26,12 +41,27 @@ MeterSession::~MeterSession() {
     stop();
 }
 
+void MeterSession::assertOnOwnThread() const {
+    Q_ASSERT_X(QThread::currentThread() == thread(), "MeterSession",
+               "the session's state is touched on its own thread only");
+}
+
+void MeterSession::post(std::function<void()> work) {
+    // Queued even from the session's own thread (a test that runs it on
+    // one): a request never runs inside the handler that asked for it.
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void MeterSession::toWindows(std::function<void()> work) {
+    if (m_relay)
+        QMetaObject::invokeMethod(m_relay, std::move(work), Qt::QueuedConnection);
+}
+
 void MeterSession::start() {
+    assertOnOwnThread();
     m_stopped = false;
     m_running = true;
     m_state.link.NeedResync = true;
-    m_state.windows.ManualListOpen = false;
-    m_state.windows.MemoryFormOpen = false;
     m_state.recording.RecordingActive = false;
     m_state.recording.PcSamplingSeconds = 1.0f;
     m_state.recording.StartDateTime = m_clock.now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
@@ -40,6 +70,7 @@ void MeterSession::start() {
 }
 
 void MeterSession::stop() {
+    assertOnOwnThread();
     m_stopped = true;
     m_running = false;
     m_protocol.stop();
@@ -47,19 +78,28 @@ void MeterSession::stop() {
     Timer2.stop();
 }
 
-void MeterSession::enable(shared::ClockTimer& timer) {
+void MeterSession::requestStop() {
+    m_protocol.stop();
+    QMetaObject::invokeMethod(
+        this, [this] { stop(); }, Qt::QueuedConnection);
+}
+
+void MeterSession::enable(SessionTimer& timer) {
     if (!timer.isActive())
         timer.start();
 }
 
 void MeterSession::Timer1_Timer() {
+    assertOnOwnThread();
     // A tick waits for its frame in the event loop, where the timer fires again.
     if (!m_gate.beginTick())
         return;
     const auto done = qScopeGuard([this] { m_gate.endTick(); });
     if (m_tickDeadlineMs >= 0)
         m_protocol.setGiveUpAfter(m_tickDeadlineMs);
-    switch (LiveTick(m_protocol, m_state)) {
+    const TickOutcome outcome = LiveTick(m_protocol, m_state);
+    noteMeterFlags();
+    switch (outcome) {
     case TickOutcome::Resynced:
         return;
     case TickOutcome::Stopped:
@@ -68,7 +108,7 @@ void MeterSession::Timer1_Timer() {
         return;
     case TickOutcome::Interrupted:
         // A re-synchronisation that gave way stopped the timer; the next tick
-        // starts it again once the user's command has run.
+        // starts it again once the exchange has run.
         enable(Timer1);
         return;
     case TickOutcome::Stable:
@@ -80,18 +120,27 @@ void MeterSession::Timer1_Timer() {
     }
     Timer2.stop();
     Q_EMIT liveWindowsClosing();
-    m_state.windows.ListOpen = false;
     if (m_state.recording.RecordingActive)
         endRecording(m_relinked ? recording::RecordingEnd::LinkRebuilt
                                 : recording::RecordingEnd::ConfigurationChanged);
-    Q_EMIT channelsChanged();
+    Q_EMIT channelsChanged(channelsSetupOf(m_state));
     AcceptConfiguration(m_state);
     Q_EMIT frameRead(m_state.live.CurrentChannel, false);
     // Timer2 stays off until the next tick finds the channels stable.
 }
 
+void MeterSession::noteMeterFlags() {
+    const auto& live = m_state.live;
+    if (live.MeterRecording == m_logging && live.MemoryFull == m_memoryFull)
+        return;
+    m_logging = live.MeterRecording;
+    m_memoryFull = live.MemoryFull;
+    Q_EMIT meterFlagsChanged(m_logging, m_memoryFull);
+}
+
 void MeterSession::Timer2_Timer() {
-    const auto shown = session::RunDisplayCycle(m_state);
+    assertOnOwnThread();
+    auto shown = session::RunDisplayCycle(m_state);
     if (!shown)
         return;
     auto& recording = m_state.recording;
@@ -115,27 +164,182 @@ void MeterSession::Timer2_Timer() {
         if (!ok)
             endRecording(recording::RecordingEnd::WriteFailed, error);
     }
+    shown->timestamp = recording.CycleTimestamp;
+    shown->recording = recording.RecordingActive;
+    shown->recordedCount = recording.RecordedCount;
     Q_EMIT cycleRun(*shown);
     session::FinishCycle(recording);
 }
 
 bool MeterSession::startRecording(const QString& path, QString* error) {
+    assertOnOwnThread();
     const auto& live = m_state.live;
     if (!m_recorder.start(path, live.MeterFahrenheit, live.TypeLetter, error)) {
         m_state.recording.SaveFileChosen = false;
         return false;
     }
     m_relinked = false;
+    Q_EMIT recordingStarted(path);
     return true;
 }
 
 void MeterSession::stopRecording() {
-    endRecording(recording::RecordingEnd::Stopped);
+    assertOnOwnThread();
+    if (m_state.recording.RecordingActive)
+        endRecording(recording::RecordingEnd::Stopped);
 }
 
 void MeterSession::endRecording(recording::RecordingEnd why, const QString& error) {
+    const qint64 records = m_recorder.lastRecordWritten();
     m_recorder.stop();
-    Q_EMIT recordingEnded(why, error, m_recorder.lastRecordWritten());
+    Q_EMIT recordingEnded(why, error, records);
+}
+
+void MeterSession::setPcSampling(int seconds) {
+    assertOnOwnThread();
+    m_state.recording.PcSamplingSeconds = static_cast<float>(seconds);
+    m_state.recording.PcSamplingTick = 0;
+    enable(Timer1);
+}
+
+void MeterSession::setAlarmSetpoint(int channel, bool fahrenheit, double value) {
+    assertOnOwnThread();
+    if (channel < 0 || channel >= shared::kChannels)
+        return;
+    (fahrenheit ? m_state.alarms.AlarmSetpointF : m_state.alarms.AlarmSetpointC)[channel] = value;
+}
+
+QVector<float> MeterSession::historyCopy(int channel, bool fahrenheit) const {
+    assertOnOwnThread();
+    if (channel < 0 || channel >= shared::kChannels)
+        return {};
+    return m_state.history.copy(channel, m_state.recording.HistoryCount, fahrenheit);
+}
+
+void MeterSession::leasedExchange(const Lease& lease, std::function<void(Exchange&)> work,
+                                  std::function<void(const QString&)> refused) {
+    assertOnOwnThread();
+    if (m_stopped)
+        return;
+    const bool current = m_lease && m_lease->id == lease.id;
+    // Refused as it arrives, even inside a wait: a click on a busy meter is
+    // told at once, and never carried out later.
+    QString why;
+    if (!current && m_lease && m_lease->long_)
+        why = QStringLiteral("the meter is busy %1").arg(m_lease->busyWith);
+    else if (!current && m_state.link.NeedResync)
+        why = QStringLiteral("the link to the meter is down (No COM)");
+    if (!why.isEmpty()) {
+        const QString note = refusal(lease.what, why);
+        toWindows([refused, note] {
+            if (refused)
+                refused(note);
+        });
+        return;
+    }
+    m_gate.runExchange([this, lease, work = std::move(work), refused = std::move(refused)] {
+        runLeased(lease, work, refused);
+    });
+}
+
+void MeterSession::runLeased(const Lease& lease, const std::function<void(Exchange&)>& work,
+                             const std::function<void(const QString&)>& refused) {
+    if (m_stopped)
+        return;
+    const bool current = m_lease && m_lease->id == lease.id;
+    QString why;
+    if (!current && m_lease)
+        why = QStringLiteral("the meter is busy %1").arg(m_lease->busyWith);
+    else if (!current && m_state.link.NeedResync)
+        why = QStringLiteral("the link to the meter is down (No COM)");
+    if (!why.isEmpty()) {
+        const QString note = refusal(lease.what, why);
+        toWindows([refused, note] {
+            if (refused)
+                refused(note);
+        });
+        return;
+    }
+    if (!current)
+        grant(lease);
+    Exchange exchange{m_protocol, m_state,
+                      [this](std::function<void()> fn) { toWindows(std::move(fn)); }};
+    work(exchange);
+    if (lease.oneShot && !m_stopped)
+        releaseLease(lease.id, lease.pausing);
+}
+
+void MeterSession::grant(const Lease& lease) {
+    m_lease = lease;
+    if (lease.pausing.poll)
+        Timer1.pause();
+    if (lease.pausing.cycle)
+        Timer2.pause();
+    updateAvailability();
+}
+
+void MeterSession::releaseLease(quint64 id, const Pausing& how) {
+    assertOnOwnThread();
+    const auto release = [this, id, how] {
+        if (!m_lease || m_lease->id != id)
+            return;
+        const Pausing pausing = m_lease->pausing;
+        m_lease.reset();
+        if (!m_stopped)
+            resumeAfter(pausing, how);
+        updateAvailability();
+    };
+    // Never in the middle of an exchange: after it, as the next in turn.
+    if (m_gate.exchangeRunning())
+        m_gate.runExchange(release);
+    else
+        release();
+}
+
+void MeterSession::resumeAfter(const Pausing& pausing, const Pausing& how) {
+    if (pausing.poll)
+        Timer1.resume(how.pollAfter);
+    if (pausing.cycle)
+        Timer2.resume(how.cycleAfter);
+}
+
+void MeterSession::pause(quint64 id, const Pausing& pausing) {
+    assertOnOwnThread();
+    if (m_stopped || m_pauses.count(id))
+        return;
+    m_pauses[id] = pausing;
+    if (pausing.poll)
+        Timer1.pause();
+    if (pausing.cycle)
+        Timer2.pause();
+}
+
+void MeterSession::endPause(quint64 id) {
+    assertOnOwnThread();
+    const auto it = m_pauses.find(id);
+    if (it == m_pauses.end())
+        return;
+    const Pausing pausing = it->second;
+    m_pauses.erase(it);
+    if (!m_stopped)
+        resumeAfter(pausing, pausing);
+}
+
+void MeterSession::setAvailability(Availability availability, const QString& busyWith,
+                                   quint64 lease) {
+    if (availability == m_availability && availability != Availability::Busy)
+        return;
+    m_availability = availability;
+    Q_EMIT availabilityChanged(availability, busyWith, lease);
+}
+
+void MeterSession::updateAvailability() {
+    if (m_lease && m_lease->long_)
+        setAvailability(Availability::Busy, m_lease->busyWith, m_lease->id);
+    else if (m_state.link.NeedResync)
+        setAvailability(Availability::LinkDown);
+    else
+        setAvailability(Availability::Ready);
 }
 
 void MeterSession::onResyncStarted() {
@@ -145,7 +349,7 @@ void MeterSession::onResyncStarted() {
         m_relinked = true;
     Q_EMIT linkShown(false);
     Q_EMIT liveWindowsClosing();
-    m_state.windows.ListOpen = false;
+    updateAvailability();
 }
 
 void MeterSession::onResyncChannelDecoded(int k) {
@@ -154,7 +358,7 @@ void MeterSession::onResyncChannelDecoded(int k) {
     m_state.alarms.AlarmSetpointC[k] = live.ScaleMaxC[k];
     m_state.alarms.AlarmSetpointF[k] = live.ScaleMaxF[k];
     live.PrevProbePresent[k] = live.ProbePresent[k];
-    Q_EMIT channelSetUp(k);
+    Q_EMIT channelSetUp(k, channelSetupOf(m_state, k));
 }
 
 void MeterSession::onResyncFinished() {
@@ -164,6 +368,7 @@ void MeterSession::onResyncFinished() {
         enable(Timer2);
     }
     Q_EMIT linkShown(true);
+    updateAvailability();
 }
 
 } // namespace quadtherm::session

@@ -1,5 +1,7 @@
 #include "shared/history.h"
 
+#include <algorithm>
+
 namespace quadtherm::shared {
 
 bool History::store(int channel, int cycle, float valueC, float valueF) {
@@ -15,6 +17,13 @@ bool History::store(int channel, int cycle, float valueC, float valueF) {
     c[cycle] = valueC;
     f[cycle] = valueF;
     return true;
+}
+
+QVector<float> History::copy(int channel, int count, bool fahrenheit) const {
+    QVector<float> out(std::clamp(count, 0, kCapacity));
+    for (qsizetype i = 0; i < out.size(); ++i)
+        out[i] = fahrenheit ? HistoryF(channel, int(i + 1)) : HistoryC(channel, int(i + 1));
+    return out;
 }
 
 float History::at(const PerChannel<std::vector<float>>& values, int channel, int cycle) {

@@ -2,6 +2,8 @@
 
 #include "shared/live_state.h"
 
+#include <QVector>
+
 #include <vector>
 
 namespace quadtherm::shared {
@@ -18,6 +20,9 @@ public:
     // The stored reading, 0 for a cycle never written.
     float HistoryC(int channel, int cycle) const { return at(m_c, channel, cycle); }
     float HistoryF(int channel, int cycle) const { return at(m_f, channel, cycle); }
+    // Cycles 1 to `count` of a channel's °C or °F readings, as a copy of
+    // its own (element 0 is cycle 1): later cycles do not change it.
+    QVector<float> copy(int channel, int count, bool fahrenheit) const;
 
 private:
     static float at(const PerChannel<std::vector<float>>& values, int channel, int cycle);

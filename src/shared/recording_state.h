@@ -16,9 +16,6 @@ struct RecordingState {
     bool RecordingFahrenheit = false;
     // Continuation files created since the program started; never reset.
     int SplitFileSequence = 0;
-    // The last sampling choice, and the meter's interval last read or written.
-    bool SamplingOnPc = false;
-    int MeterSamplingSeconds = 0;
     // Meter memory size in units of 64 K.
     int MemorySizeCode = 0;
     // Seconds between recording cycles, a whole number 1 to 86400.
@@ -34,21 +31,6 @@ struct RecordingState {
     QString CycleTimestamp;
     // The current cycle's number in the history; 0 until the first cycle.
     int HistoryCount = 0;
-};
-
-// Which windows are open, and which unit panel the user chose to view.
-struct WindowState {
-    bool ListOpen = false;
-    // The live list's unit when it was opened, and the rows fed since.
-    QString ListUnit;
-    bool ListFahrenheit = false;
-    qint64 ListRowCount = 0;
-    bool GraphOpen = false;
-    bool MemoryFormOpen = false;
-    bool ManualListOpen = false;
-    // Toggled by every "CF" click; false at start.
-    bool CelsiusView = false;
-    QString ViewUnit;
 };
 
 } // namespace quadtherm::shared

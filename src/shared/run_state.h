@@ -8,15 +8,16 @@
 
 namespace quadtherm::shared {
 
-// Everything that lives for the whole run, owned once (by the program's main
-// function) and passed by reference. A test builds a fresh one in one line.
+// Everything the meter session keeps for the whole run, owned once (by the
+// program's main function), passed by reference and touched on the
+// session's thread only; the windows keep theirs in ViewState. A test builds
+// a fresh one in one line.
 struct RunState {
     LinkState link;
     LiveState live;
     AlarmState alarms;
     RecordingState recording;
     History history;
-    WindowState windows;
 };
 
 } // namespace quadtherm::shared

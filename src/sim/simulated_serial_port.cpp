@@ -11,13 +11,11 @@ constexpr int kPollIntervalMs = 3;
 
 } // namespace
 
-SimulatedSerialPort::SimulatedSerialPort(QObject* parent)
-    : meter_link::SerialPort(parent), m_settings(QString::fromLatin1(meter_link::kMeterSettings)) {
-    m_clock.start();
-    m_meter.setClock(QDateTime::currentDateTime(), 0);
-    m_timer.setInterval(kPollIntervalMs);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &SimulatedSerialPort::pump);
+SimulatedSerialPort::SimulatedSerialPort(shared::Clock& clock, QObject* parent)
+    : meter_link::SerialPort(parent), m_clock(clock), m_startMs(clock.elapsedMs()),
+      m_timer(clock, kPollIntervalMs, [this] { pump(); }),
+      m_settings(QString::fromLatin1(meter_link::kMeterSettings)) {
+    m_meter.setClock(clock.now(), 0);
 }
 
 bool SimulatedSerialPort::setSettings(const QString& settings) {

@@ -1,26 +1,25 @@
 #pragma once
 
 #include "meter_link/serial_port.h"
+#include "shared/clock.h"
 #include "sim/simulated_meter.h"
-
-#include <QElapsedTimer>
-#include <QTimer>
 
 namespace quadtherm::sim {
 
 // The serial seam with the simulated meter behind it, for the in-process
-// simulation and for tests. A timer runs the meter against the wall clock and
-// hands its bytes over in the small chunks a USB adapter delivers.
+// simulation and for tests. A timer on the Clock runs the meter and hands its
+// bytes over in the small chunks a USB adapter delivers: on the real clock at
+// the line's pace, on a test's fake clock as fast as the test lets time pass.
 class SimulatedSerialPort : public meter_link::SerialPort {
     Q_OBJECT
 public:
-    explicit SimulatedSerialPort(QObject* parent = nullptr);
+    explicit SimulatedSerialPort(shared::Clock& clock, QObject* parent = nullptr);
 
     SimulatedMeter& meter() { return m_meter; }
     const SimulatedMeter& meter() const { return m_meter; }
     void setLineSpeed(double factor) { m_meter.setLineSpeed(factor); }
     // The meter's time: microseconds since the port was made.
-    qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
+    qint64 nowUs() const { return (m_clock.elapsedMs() - m_startMs) * 1000; }
 
     // Pulls the adapter out: the port closes, deviceLost is emitted and open()
     // fails until plugIn().
@@ -44,8 +43,9 @@ private:
     QByteArray garbled(const QByteArray& bytes);
 
     SimulatedMeter m_meter;
-    QElapsedTimer m_clock;
-    QTimer m_timer;
+    shared::Clock& m_clock;
+    qint64 m_startMs;
+    shared::ClockTimer m_timer;
     QString m_settings;
     // False when the settings differ from 19200 8N1: both directions turn to garbage.
     bool m_lineMatches = true;

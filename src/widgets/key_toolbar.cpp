@@ -7,18 +7,6 @@
 
 namespace quadtherm::widgets {
 
-namespace {
-
-// Rides on the toolbar so that the runner can be set after the window made it.
-class KeyDispatch : public QObject {
-public:
-    explicit KeyDispatch(QObject* parent) : QObject(parent) { setObjectName(kName); }
-    static constexpr const char* kName = "keyDispatch";
-    KeyRunner runner;
-};
-
-} // namespace
-
 QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& buttons,
                          std::function<void(const QString&)> onClick) {
     auto* toolbar = new QToolBar(QStringLiteral("Toolbar1"), window);
@@ -28,7 +16,6 @@ QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& butt
     toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
     // The images are drawn for 24 px.
     toolbar->setIconSize(QSize(24, 24));
-    auto* dispatch = new KeyDispatch(toolbar);
     for (const ToolbarButton& button : buttons) {
         const QString key = QString::fromLatin1(button.key);
         const QString toolTip = QString::fromLatin1(button.toolTip);
@@ -39,12 +26,7 @@ QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& butt
         action->setData(key);
         action->setToolTip(toolTip);
         action->setEnabled(button.enabled);
-        QObject::connect(action, &QAction::triggered, window, [dispatch, onClick, key] {
-            if (dispatch->runner)
-                dispatch->runner([onClick, key] { onClick(key); });
-            else
-                onClick(key);
-        });
+        QObject::connect(action, &QAction::triggered, window, [onClick, key] { onClick(key); });
         if (button.separatorAfter)
             toolbar->addSeparator();
     }
@@ -56,18 +38,6 @@ QAction* findKeyAction(const QToolBar* toolbar, const QString& key) {
         if (action->data().toString() == key)
             return action;
     return nullptr;
-}
-
-} // namespace quadtherm::widgets
-
-namespace quadtherm::widgets {
-
-void setKeyRunner(QToolBar* toolbar, KeyRunner runner) {
-    // The dispatch is known by its name: it has no meta-object of its own.
-    auto* child = toolbar->findChild<QObject*>(QString::fromLatin1(KeyDispatch::kName),
-                                               Qt::FindDirectChildrenOnly);
-    if (auto* dispatch = static_cast<KeyDispatch*>(child))
-        dispatch->runner = std::move(runner);
 }
 
 } // namespace quadtherm::widgets

@@ -27,10 +27,4 @@ QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& butt
                          std::function<void(const QString&)> onClick);
 QAction* findKeyAction(const QToolBar* toolbar, const QString& key);
 
-// Hands every click of the toolbar's keys to `runner`, which decides when
-// the click's handler runs (the main window queues it while the live tick
-// waits for the meter). Without a runner a click's handler runs at once.
-using KeyRunner = std::function<void(std::function<void()> handler)>;
-void setKeyRunner(QToolBar* toolbar, KeyRunner runner);
-
 } // namespace quadtherm::widgets

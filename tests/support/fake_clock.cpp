@@ -5,6 +5,20 @@
 
 namespace quadtherm::test {
 
+namespace {
+
+// Delivers what was posted, and what that posted in turn: a request to the
+// session, its reply to the windows, the next request. One pass of the event
+// loop would leave what a delivery posts for a later pass, as fake time went on.
+void deliverPosted(QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents) {
+    for (int pass = 0; pass < 3; ++pass) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(flags);
+    }
+}
+
+} // namespace
+
 class FakeClock::Timer final : public Clock::TimerBackend {
 public:
     Timer(FakeClock& clock, std::function<void()> timeout)
@@ -97,19 +111,22 @@ bool FakeClock::fireNextDue(qint64 limit) {
 
 void FakeClock::run(qint64 ms) {
     const qint64 target = m_elapsedMs + qMax<qint64>(0, ms);
+    // What was posted before time goes on happens first, as in an event loop.
+    deliverPosted();
     while (fireNextDue(target))
-        QCoreApplication::processEvents();
+        deliverPosted();
     m_elapsedMs = qMax(m_elapsedMs, target);
-    QCoreApplication::processEvents();
+    deliverPosted();
 }
 
 bool FakeClock::runUntil(const std::function<bool()>& done, qint64 limitMs) {
     const qint64 limit = m_elapsedMs + limitMs;
+    deliverPosted();
     while (!done()) {
         if (m_elapsedMs >= limit)
             return false;
         if (fireNextDue(limit))
-            QCoreApplication::processEvents();
+            deliverPosted();
         else
             run(limit - m_elapsedMs);
     }
@@ -153,8 +170,8 @@ void FakeClock::sleep(int ms, const QObject* source, QMetaMethod, UserInput inpu
     // it wakes the sleeper.
     if (!fireNextDue(target))
         m_elapsedMs = target;
-    QCoreApplication::processEvents(input == UserInput::Hold ? QEventLoop::ExcludeUserInputEvents
-                                                             : QEventLoop::AllEvents);
+    deliverPosted(input == UserInput::Hold ? QEventLoop::ExcludeUserInputEvents
+                                           : QEventLoop::AllEvents);
 }
 
 } // namespace quadtherm::test

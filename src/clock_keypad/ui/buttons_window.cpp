@@ -1,11 +1,12 @@
 #include "clock_keypad/ui/buttons_window.h"
 
 #include "clock_keypad/ui/keypad_key.h"
-#include "session/meter_session.h"
+#include "session/session_client.h"
 #include "widgets/keypad_images.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -63,8 +64,8 @@ QVBoxLayout* column(std::initializer_list<KeypadKey*> keys) {
 
 } // namespace
 
-Buttons::Buttons(session::MeterSession& session, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_clock(session.clock()), m_keypad(session, this) {
+Buttons::Buttons(session::SessionClient& client, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_clock(client.clock()), m_keypad(client, this) {
     setObjectName(QStringLiteral("Buttons"));
     setWindowTitle(QStringLiteral("Meter Buttons"));
     // The window itself takes the focus when it opens, so that no key is
@@ -86,7 +87,29 @@ Buttons::Buttons(session::MeterSession& session, QWidget* parent)
     CmdDown = makeKey("CmdDown", "DOWN", QStringLiteral("Down"));
     CmdMem = makeKey("CmdMem", "MEM", QStringLiteral("MEM"));
     CmdRead = makeKey("CmdRead", "READ", QStringLiteral("READ"));
+    LblBusy = new QLabel(this);
+    LblBusy->setObjectName(QStringLiteral("LblBusy"));
+    LblBusy->setAlignment(Qt::AlignCenter);
+    LblBusy->setWordWrap(true);
+    LblBusy->setStyleSheet(QStringLiteral("QLabel { color: #fbbf24; background: transparent; }"));
     layOut();
+    connect(&client, &session::SessionClient::availabilityChanged, this,
+            &Buttons::showAvailability);
+    showAvailability(client.mirror().availability, client.mirror().busyWith);
+}
+
+void Buttons::showAvailability(session::Availability availability, const QString& busyWith) {
+    const bool ready = availability == session::Availability::Ready;
+    for (KeypadKey* key : findChildren<KeypadKey*>())
+        key->setEnabled(ready);
+    LblBusy->setText(availability == session::Availability::LinkDown
+                         ? QStringLiteral("No COM: the keys wait for the link to the meter.")
+                         : QStringLiteral("The meter is busy %1.").arg(busyWith));
+    // The line keeps its room, so the window does not jump as it comes and goes.
+    QSizePolicy keep = LblBusy->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    LblBusy->setSizePolicy(keep);
+    LblBusy->setVisible(!ready);
 }
 
 KeypadKey* Buttons::makeKey(const char* control, std::string_view meterKey,
@@ -154,6 +177,7 @@ void Buttons::layOut() {
     body->setSpacing(12);
     body->addLayout(top);
     body->addLayout(bottom);
+    body->addWidget(LblBusy);
     body->setSizeConstraint(QLayout::SetFixedSize);
 
     // Tab goes through the keys in reading order, the cursor dish included.

@@ -3,10 +3,14 @@
 #include "clock_keypad/keypad.h"
 #include "shared/clock.h"
 
+#include "session/session_view.h"
+
 #include <QWidget>
 
+class QLabel;
+
 namespace quadtherm::session {
-class MeterSession;
+class SessionClient;
 }
 
 namespace quadtherm::clock_keypad {
@@ -19,7 +23,7 @@ class KeypadKey;
 class Buttons : public QWidget {
     Q_OBJECT
 public:
-    Buttons(session::MeterSession& session, QWidget* parent = nullptr);
+    Buttons(session::SessionClient& client, QWidget* parent = nullptr);
 
     // Shown horizontally centred under `main`; when it is open already, only
     // brought forward.
@@ -39,6 +43,8 @@ public:
     KeypadKey* CmdDown = nullptr;
     KeypadKey* CmdMaxMin = nullptr;
     KeypadKey* CmdMem = nullptr;
+    // Says why the keys are grey while the meter cannot take them.
+    QLabel* LblBusy = nullptr;
 
     Keypad& keypad() { return m_keypad; }
 
@@ -48,6 +54,9 @@ protected:
 private:
     KeypadKey* makeKey(const char* control, std::string_view meterKey, const QString& caption);
     void layOut();
+    // Grey keys and a line saying why while the meter is busy or the link
+    // is down: a click then would not reach the meter.
+    void showAvailability(session::Availability availability, const QString& busyWith);
 
     shared::Clock& m_clock;
     Keypad m_keypad;

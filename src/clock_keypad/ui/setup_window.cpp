@@ -56,7 +56,7 @@ private:
 
 } // namespace
 
-Setup::Setup(session::MeterSession& session, QWidget* parent) : QDialog(parent), m_clock(session) {
+Setup::Setup(session::SessionClient& client, QWidget* parent) : QDialog(parent), m_clock(client) {
     setObjectName(QStringLiteral("Setup"));
     setWindowTitle(QStringLiteral("Setup"));
     setModal(true);
@@ -111,7 +111,9 @@ Setup::Setup(session::MeterSession& session, QWidget* parent) : QDialog(parent),
 }
 
 void Setup::openFrom(const QWidget& main) {
-    m_clock.Form_Load();
+    // Refused, with a note on the bottom bar, while the meter is busy.
+    if (!m_clock.Form_Load())
+        return;
     move(main.pos() + kOffsetFromMain);
     show();
     setFocus(Qt::ActiveWindowFocusReason);

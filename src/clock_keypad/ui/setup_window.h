@@ -9,7 +9,7 @@ class QLabel;
 class QPushButton;
 
 namespace quadtherm::session {
-class MeterSession;
+class SessionClient;
 }
 
 namespace quadtherm::clock_keypad {
@@ -21,7 +21,7 @@ namespace quadtherm::clock_keypad {
 class Setup : public QDialog {
     Q_OBJECT
 public:
-    Setup(session::MeterSession& session, QWidget* parent = nullptr);
+    Setup(session::SessionClient& client, QWidget* parent = nullptr);
 
     // Stops the live poll and shows the window 1500 × 1000 twips from the
     // top left corner of `main`.

@@ -6,42 +6,19 @@
 #include "graphs/ui/plot_window.h"
 #include "graphs/ui/realtime_window.h"
 #include "recording/ui/file_list_window.h"
-#include "session/meter_session.h"
-#include "widgets/key_toolbar.h"
+#include "session/session_client.h"
+#include "shared/view_state.h"
 #include "widgets/user_dialogs.h"
 
-#include <QScopeGuard>
 #include <QToolBar>
 
 namespace quadtherm::graphs {
 
-namespace {
-
-// Stops a timer for the time a copy takes, and starts it again only when it
-// was running: a cycle held back after a channel change stays held back.
-class Paused {
-public:
-    explicit Paused(shared::ClockTimer& timer) : m_timer(timer), m_was(timer.isActive()) {
-        m_timer.stop();
-    }
-    ~Paused() {
-        if (m_was)
-            session::MeterSession::enable(m_timer);
-    }
-    Paused(const Paused&) = delete;
-    Paused& operator=(const Paused&) = delete;
-
-private:
-    shared::ClockTimer& m_timer;
-    bool m_was;
-};
-
-} // namespace
-
-GraphWindows::GraphWindows(session::MeterSession& session, widgets::UserDialogs& dialogs,
-                           QWidget& mainWindow)
-    : QObject(&mainWindow), m_session(session), m_dialogs(dialogs), m_main(mainWindow) {
-    connect(&m_session, &session::MeterSession::liveWindowsClosing, this,
+GraphWindows::GraphWindows(session::SessionClient& client, shared::WindowState& windows,
+                           widgets::UserDialogs& dialogs, QWidget& mainWindow)
+    : QObject(&mainWindow), m_client(client), m_windows(windows), m_dialogs(dialogs),
+      m_main(mainWindow) {
+    connect(&m_client, &session::SessionClient::liveWindowsClosing, this,
             &GraphWindows::closeRealTimeChart);
 }
 
@@ -86,24 +63,22 @@ void GraphWindows::load(const QString& plotTag, PlotScale scale, QVector<float> 
 }
 
 void GraphWindows::openChannelGraph(int channel, bool fahrenheit) {
-    auto& state = m_session.state();
-    if (channel < 0 || channel >= shared::kChannels || !state.live.ProbePresent[channel])
+    if (channel < 0 || channel >= shared::kChannels)
         return;
-    const int count = state.recording.HistoryCount;
-    if (count <= 0) {
-        noData(QStringLiteral("No data to plot yet: the history gains a sample at every "
-                              "recording interval."));
+    const session::ChannelSetup setup = m_client.mirror().channels.channels[channel];
+    if (!setup.ProbePresent)
         return;
-    }
-    const PlotScale scale = typeScale(state.live.TypeLetter[channel], fahrenheit, m_scale);
-    QVector<float> values;
-    {
-        // One copy in one go: live polling and recording pause only for it.
-        const Paused poll(m_session.Timer1);
-        const Paused cycle(m_session.Timer2);
-        values = historyCopy(state.history, channel, count, fahrenheit);
-    }
-    load(channelPlotTag(channel, fahrenheit), scale, std::move(values));
+    m_client.copyHistory(
+        channel, fahrenheit, this,
+        [this, channel, fahrenheit, letter = setup.TypeLetter](QVector<float> values) {
+            if (values.isEmpty()) {
+                noData(QStringLiteral("No data to plot yet: the history gains a sample at every "
+                                      "recording interval."));
+                return;
+            }
+            const PlotScale scale = typeScale(letter, fahrenheit, m_scale);
+            load(channelPlotTag(channel, fahrenheit), scale, std::move(values));
+        });
 }
 
 void GraphWindows::openColumnGraph(const recording::PlotRequest& request) {
@@ -115,15 +90,12 @@ void GraphWindows::openColumnGraph(const recording::PlotRequest& request) {
 }
 
 void GraphWindows::openRealTimeChart() {
-    auto& windows = m_session.state().windows;
+    auto& windows = m_windows;
     if (windows.GraphOpen)
         return;
     windows.GraphOpen = true;
-    m_realTime = new RealTimeWindow(windows, m_session.clock(), m_dialogs, &m_main);
+    m_realTime = new RealTimeWindow(windows, m_client.clock(), m_dialogs, &m_main);
     m_realTime->setAttribute(Qt::WA_DeleteOnClose);
-    widgets::setKeyRunner(m_realTime->Toolbar1, [this](std::function<void()> click) {
-        m_session.runCommand(std::move(click));
-    });
     m_realTime->Form_Load(m_main);
     m_realTime->show();
 }
@@ -131,7 +103,7 @@ void GraphWindows::openRealTimeChart() {
 void GraphWindows::closeRealTimeChart() {
     if (m_realTime)
         m_realTime->close(); // its close clears GraphOpen
-    m_session.state().windows.GraphOpen = false;
+    m_windows.GraphOpen = false;
 }
 
 void GraphWindows::attach(recording::FileListWindow& files) {

@@ -9,7 +9,10 @@
 #include <memory>
 
 namespace quadtherm::session {
-class MeterSession;
+class SessionClient;
+}
+namespace quadtherm::shared {
+struct WindowState;
 }
 namespace quadtherm::recording {
 class FileListWindow;
@@ -35,13 +38,14 @@ class RealTimeWindow;
 class GraphWindows : public QObject {
     Q_OBJECT
 public:
-    GraphWindows(session::MeterSession& session, widgets::UserDialogs& dialogs,
-                 QWidget& mainWindow);
+    GraphWindows(session::SessionClient& client, shared::WindowState& windows,
+                 widgets::UserDialogs& dialogs, QWidget& mainWindow);
     ~GraphWindows() override;
 
     // A click on channel k's small chart of the °C or the °F panel: its
-    // history in the graph. Nothing for a channel without a probe; a message
-    // while the history is empty.
+    // history in the graph, copied in one go on the session's thread between
+    // two cycles. Nothing for a channel without a probe; a message while the
+    // history is empty.
     void openChannelGraph(int channel, bool fahrenheit);
     // A column the file list loaded.
     void openColumnGraph(const recording::PlotRequest& request);
@@ -66,7 +70,8 @@ private:
     void load(const QString& plotTag, PlotScale scale, QVector<float> values);
     void noData(const QString& text);
 
-    session::MeterSession& m_session;
+    session::SessionClient& m_client;
+    shared::WindowState& m_windows;
     widgets::UserDialogs& m_dialogs;
     QWidget& m_main;
     PlotScale m_scale;

@@ -2,7 +2,7 @@
 
 #include "graphs/ui/graph_output.h"
 #include "graphs/ui/sweep_view.h"
-#include "shared/recording_state.h"
+#include "shared/view_state.h"
 #include "widgets/key_toolbar.h"
 #include "widgets/user_dialogs.h"
 

@@ -59,10 +59,11 @@ QGroupBox* optionFrame(const QString& title, QWidget* popup, QRadioButton*& firs
 
 } // namespace
 
-LoggerCommands::LoggerCommands(session::MeterSession& session, widgets::UserDialogs& dialogs,
-                               QWidget* window, QWidget* picLogger, QWidget* picErase)
-    : QObject(window), m_session(session), m_state(session.state()), m_protocol(session.protocol()),
-      m_dialogs(dialogs), m_window(window), m_picLogger(picLogger), m_picErase(picErase) {
+LoggerCommands::LoggerCommands(session::SessionClient& client, shared::ViewState& view,
+                               widgets::UserDialogs& dialogs, QWidget* window, QWidget* picLogger,
+                               QWidget* picErase)
+    : QObject(window), m_client(client), m_view(view), m_dialogs(dialogs), m_window(window),
+      m_picLogger(picLogger), m_picErase(picErase) {
     buildLoggerPanel();
     buildErasePanel();
 }
@@ -84,17 +85,14 @@ recording::DataListWindow* LoggerCommands::dataList() const {
 void LoggerCommands::buildLoggerPanel() {
     optionFrame(QStringLiteral("Load"), m_picLogger, OptAuto, OptManual, "OptAuto", "OptManual",
                 CmdLoggerOK, "CmdLoggerOK");
-    // A download talks to the meter: it waits for the live tick in progress.
-    connect(CmdLoggerOK, &QPushButton::clicked, this,
-            [this] { m_session.runExchange([this] { CmdLoggerOK_Click(); }); });
+    connect(CmdLoggerOK, &QPushButton::clicked, this, &LoggerCommands::CmdLoggerOK_Click);
     m_picLogger->installEventFilter(this);
 }
 
 void LoggerCommands::buildErasePanel() {
     optionFrame(QStringLiteral("Erase"), m_picErase, EraseAuto, EraseManual, "EraseAuto",
                 "EraseManual", CmdEraseOK, "CmdEraseOK");
-    connect(CmdEraseOK, &QPushButton::clicked, this,
-            [this] { m_session.runCommand([this] { CmdEraseOK_Click(); }); });
+    connect(CmdEraseOK, &QPushButton::clicked, this, &LoggerCommands::CmdEraseOK_Click);
     m_picErase->installEventFilter(this);
 }
 
@@ -121,17 +119,8 @@ void LoggerCommands::place(QWidget* popup, const char* key) {
     popup->raise();
 }
 
-void LoggerCommands::restartTimers(bool both) {
-    session::MeterSession::enable(m_session.Timer1);
-    if (both)
-        session::MeterSession::enable(m_session.Timer2);
-}
-
-void LoggerCommands::tellLater(QWidget* parent, const QString& text) {
-    QPointer<QWidget> where = parent;
-    m_session.later([this, where, text] {
-        m_dialogs.message(where ? where.data() : m_window, text, QString(), Icon::Exclamation);
-    });
+void LoggerCommands::tell(QWidget* parent, const QString& text) {
+    m_dialogs.message(parent ? parent : m_window, text, QString(), Icon::Exclamation);
 }
 
 void LoggerCommands::CmdLoggerOK_Click() {
@@ -141,28 +130,23 @@ void LoggerCommands::CmdLoggerOK_Click() {
         manualDownload();
 }
 
-MemoryWindow* LoggerCommands::openMemoryWindow() {
+MemoryWindow* LoggerCommands::openMemoryWindow(const MemoryStatus& status) {
     if (m_memory)
         m_memory->deleteLater();
     m_sets = {};
-    auto* memory = new MemoryWindow(m_state, m_window);
+    auto* memory = new MemoryWindow(m_view.windows, m_window);
     m_memory = memory;
     memory->setAttribute(Qt::WA_DeleteOnClose);
-    connect(memory, &MemoryWindow::cancelRequested, this, [this] { m_protocol.cancelDump(); });
-    connect(memory, &MemoryWindow::setClicked, this, [this](int number) {
-        m_session.runCommand([this, number] { GridSet_Click(number); });
-    });
+    connect(memory, &MemoryWindow::cancelRequested, this, [this] { m_client.cancelDump(); });
+    connect(memory, &MemoryWindow::setClicked, this, &LoggerCommands::GridSet_Click);
     connect(memory, &MemoryWindow::eraseRequested, this, [this] {
-        m_session.runCommand([this] {
-            erase(m_memory, meter_link::kEraseRecordSets);
-            if (m_memory)
-                m_memory->close();
-        });
+        erase(m_memory, meter_link::kEraseRecordSets);
+        if (m_memory)
+            m_memory->close();
     });
-    const int sizeCode = m_state.recording.MemorySizeCode;
+    const int sizeCode = status.MemorySizeCode;
     memory->LblSize->setText(memorySizeText(sizeCode));
-    memory->LblRemain->setText(
-        freeMemoryText(m_state.link.MemoryPointer, sizeCode, m_state.live.MemoryFull));
+    memory->LblRemain->setText(freeMemoryText(status.MemoryPointer, sizeCode, status.MemoryFull));
     memory->setDownloading(true);
     memory->show();
     return memory;
@@ -183,30 +167,68 @@ void LoggerCommands::listSets(MemoryWindow& window, const SetsDownload& download
 }
 
 void LoggerCommands::automaticDownload() {
-    auto& windows = m_state.windows;
+    auto& windows = m_view.windows;
     m_picLogger->hide();
     if (windows.MemoryFormOpen)
         return;
-    windows.MemoryFormOpen = true;
-    m_session.Timer1.stop();
-    m_session.Timer2.stop();
-    if (!readMemoryStatus(m_protocol, m_state))
-        return; // the program is closing
-    const auto& link = m_state.link;
-    if (!holdsRecordSets(link)) {
-        m_dialogs.message(m_window, QStringLiteral("No Data in Memory"), QString(),
-                          Icon::Information);
-        restartTimers(true);
-        windows.MemoryFormOpen = false;
+    const QString what = QStringLiteral("The memory download");
+    if (const QString note = m_client.refusalNow(what); !note.isEmpty()) {
+        m_client.note(note);
         return;
     }
-
-    QPointer<MemoryWindow> window = openMemoryWindow();
-    const SetsDownload download =
-        downloadRecordSets(m_protocol, [window](qint64 received, qint64 total) {
-            if (window)
-                window->LblMessage->setText(progressText(received, total));
+    windows.MemoryFormOpen = true;
+    auto lease = m_client.lease(what, session::pollAndCyclePaused(), true,
+                                QStringLiteral("downloading its memory"));
+    m_download = lease;
+    lease->onRefused([this] {
+        m_view.windows.MemoryFormOpen = false;
+        m_download.reset();
+    });
+    lease->exchange(
+        [](session::Exchange& exchange) {
+            return readMemoryStatusCopy(exchange.protocol, exchange.state);
+        },
+        this,
+        [this, lease](const MemoryStatus& status) {
+            if (!status.read)
+                return; // the program is closing
+            if (status.MemoryPointer <= kDataAreaStart) {
+                m_dialogs.message(m_window, QStringLiteral("No Data in Memory"), QString(),
+                                  Icon::Information);
+                lease->release();
+                m_view.windows.MemoryFormOpen = false;
+                m_download.reset();
+                return;
+            }
+            downloadSets(lease, openMemoryWindow(status));
         });
+}
+
+void LoggerCommands::downloadSets(const std::shared_ptr<session::SessionClient::Lease>& lease,
+                                  QPointer<MemoryWindow> window) {
+    lease->exchange(
+        [window](session::Exchange& exchange) {
+            // The progress goes to the window each time its text changes.
+            QString shown;
+            return downloadRecordSets(exchange.protocol, [&](qint64 received, qint64 total) {
+                QString text = progressText(received, total);
+                if (text == shown)
+                    return;
+                shown = text;
+                exchange.toWindows([window, text] {
+                    if (window)
+                        window->LblMessage->setText(text);
+                });
+            });
+        },
+        this,
+        [this, lease, window](const SetsDownload& download) {
+            setsArrived(lease, window, download);
+        });
+}
+
+void LoggerCommands::setsArrived(const std::shared_ptr<session::SessionClient::Lease>& lease,
+                                 QPointer<MemoryWindow> window, const SetsDownload& download) {
     if (download.end == DumpEnd::Stopped)
         return; // the program is closing
     m_sets = download.walk;
@@ -215,13 +237,27 @@ void LoggerCommands::automaticDownload() {
         window = nullptr;
     if (window)
         listSets(*window, download);
-    if (!settleAfterDump(m_protocol, m_state, download.end, download.received, download.expected))
-        return; // the program is closing
-    restartTimers(true);
+    settle(lease, download.end, download.received, download.expected);
     m_picLogger->hide();
-
     if (window)
         reportDownloadEnd(window, download);
+}
+
+void LoggerCommands::settle(const std::shared_ptr<session::SessionClient::Lease>& lease,
+                            DumpEnd end, qint64 received, qint64 expected) {
+    // The meter may still be sending the rest of a dump cut short: the
+    // session drains it while the list and the message are shown here, and
+    // the timers run again once the line is the meter's readings again.
+    lease->exchange(
+        [end, received, expected](session::Exchange& exchange) {
+            settleAfterDump(exchange.protocol, exchange.state, end, received, expected);
+        },
+        this,
+        [this, lease] {
+            lease->release();
+            if (m_download == lease)
+                m_download.reset();
+        });
 }
 
 void LoggerCommands::reportDownloadEnd(MemoryWindow* window, const SetsDownload& download) {
@@ -229,27 +265,25 @@ void LoggerCommands::reportDownloadEnd(MemoryWindow* window, const SetsDownload&
         QString text = unfinishedText(download.end, download.received, download.expected);
         if (!m_sets.sets.isEmpty())
             text += QStringLiteral(" The record sets that arrived whole are listed.");
-        tellLater(window, text);
+        tell(window, text);
     } else if (download.damaged()) {
-        tellLater(window, damageText(m_sets));
+        tell(window, damageText(m_sets));
     }
 }
 
 void LoggerCommands::GridSet_Click(int setNumber) {
     if (setNumber < 1 || setNumber > m_sets.sets.size())
         return;
-    const RecordSet& set = m_sets.sets[setNumber - 1];
-    m_session.Timer1.stop();
-    m_session.Timer2.stop();
+    const RecordSet set = m_sets.sets[setNumber - 1];
+    // The live poll and the cycle rest while the list fills.
+    const auto paused = m_client.pause(session::pollAndCyclePaused());
     if (m_dataList)
         m_dataList->close();
-    auto* list = new recording::DataListWindow(m_state, m_dialogs,
-                                               recording::mainTimersOf(m_session), m_window);
+    auto* list =
+        new recording::DataListWindow(m_view.save, session::typeLetters(m_client.mirror().channels),
+                                      m_dialogs, recording::mainTimersOf(m_client), m_window);
     m_dataList = list;
     list->setAttribute(Qt::WA_DeleteOnClose);
-    widgets::setKeyRunner(list->Toolbar1, [this](std::function<void()> click) {
-        m_session.runCommand(std::move(click));
-    });
     const QString caption = list->windowTitle();
     list->show();
 
@@ -268,7 +302,6 @@ void LoggerCommands::GridSet_Click(int setNumber) {
     }
     if (shown)
         shown->setWindowTitle(caption);
-    restartTimers(true);
 }
 
 bool LoggerCommands::erase(QWidget* parent, quint8 kind) {
@@ -280,12 +313,11 @@ bool LoggerCommands::erase(QWidget* parent, quint8 kind) {
                           Icon::Exclamation,
                           QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
         return false;
-    m_session.runExchange([this, kind] {
-        m_session.Timer1.stop();
-        m_protocol.eraseMemory(kind);
-        if (!m_protocol.stopped())
-            restartTimers(false);
-    });
+    // Only the live poll pauses; the cycle comes back with the next stable tick.
+    session::Pausing pausing = session::pollPaused();
+    m_client.exchange(
+        QStringLiteral("The erase"), pausing,
+        [kind](session::Exchange& exchange) { exchange.protocol.eraseMemory(kind); }, this, [] {});
     return true;
 }
 
@@ -296,57 +328,95 @@ void LoggerCommands::CmdEraseOK_Click() {
 }
 
 void LoggerCommands::manualDownload() {
-    auto& windows = m_state.windows;
     m_picLogger->hide();
-    m_session.Timer1.stop();
-    m_session.Timer2.stop();
-    m_protocol.discardInput();
-    if (!m_protocol.QueryStatus())
-        return; // the program is closing
-    if (m_state.link.ManualCount == 0) {
-        m_dialogs.message(m_window, QStringLiteral("No Manually Recroded Data in Memoy!"),
-                          QString(), Icon::Information);
-        restartTimers(false);
+    const QString what = QStringLiteral("The manual readings download");
+    if (const QString note = m_client.refusalNow(what); !note.isEmpty()) {
+        m_client.note(note);
         return;
     }
+    // Only the live poll comes back at the end; the cycle waits for the
+    // next tick that finds the channels stable.
+    session::Pausing pausing = session::pollAndCyclePaused();
+    pausing.cycleAfter = session::SessionTimer::Resume::Disable;
+    auto lease =
+        m_client.lease(what, pausing, true, QStringLiteral("downloading its manual readings"));
+    m_download = lease;
+    lease->onRefused([this] { m_download.reset(); });
+    lease->exchange(
+        [](session::Exchange& exchange) {
+            exchange.protocol.discardInput();
+            const bool read = exchange.protocol.QueryStatus();
+            return read ? std::optional<qint16>(exchange.state.link.ManualCount) : std::nullopt;
+        },
+        this,
+        [this, lease](std::optional<qint16> count) {
+            if (!count)
+                return; // the program is closing
+            if (*count == 0) {
+                m_dialogs.message(m_window, QStringLiteral("No Manually Recroded Data in Memoy!"),
+                                  QString(), Icon::Information);
+                lease->release();
+                m_download.reset();
+                return;
+            }
+            openManualList(lease);
+        });
+}
 
+void LoggerCommands::openManualList(const std::shared_ptr<session::SessionClient::Lease>& lease) {
+    auto& windows = m_view.windows;
     if (windows.ManualListOpen && m_manual)
         m_manual->close();
     windows.ManualListOpen = true;
-    auto& timer1 = m_session.Timer1;
     auto* manual = new ManualListWindow(
-        m_state, m_dialogs,
-        {[&timer1] { timer1.stop(); }, [&timer1] { session::MeterSession::enable(timer1); }},
-        m_window);
+        windows, m_dialogs, recording::mainTimersOf(m_client, session::pollPaused()), m_window);
     m_manual = manual;
     manual->setAttribute(Qt::WA_DeleteOnClose);
-    widgets::setKeyRunner(manual->Toolbar1, [this](std::function<void()> click) {
-        m_session.runCommand(std::move(click));
-    });
     connect(manual, &ManualListWindow::eraseRequested, this, [this] {
         erase(m_manual, meter_link::kEraseManualReadings);
         if (m_manual)
             m_manual->close();
     });
     // Closing the list while its readings arrive stops the download.
-    const auto cancelOnClose =
-        connect(manual, &ManualListWindow::closed, this, [this] { m_protocol.cancelDump(); });
+    connect(manual, &ManualListWindow::closed, this, [this, lease] {
+        if (m_download == lease)
+            m_client.cancelDump();
+    });
     const QString caption = manual->windowTitle();
     manual->show();
 
     QPointer<ManualListWindow> window = manual;
-    const ManualDownload download =
-        downloadManualReadings(m_protocol, m_state, [window](qint64 received, qint64 total) {
-            if (window)
-                window->setWindowTitle(progressText(received, total));
+    lease->exchange(
+        [window](session::Exchange& exchange) {
+            QString shown;
+            return downloadManualReadings(exchange.protocol, exchange.state,
+                                          [&](qint64 received, qint64 total) {
+                                              QString text = progressText(received, total);
+                                              if (text == shown)
+                                                  return;
+                                              shown = text;
+                                              exchange.toWindows([window, text] {
+                                                  if (window)
+                                                      window->setWindowTitle(text);
+                                              });
+                                          });
+        },
+        this,
+        [this, lease, window, caption](const ManualDownload& download) {
+            manualReadingsArrived(lease, window, caption, download);
         });
-    disconnect(cancelOnClose);
+}
+
+void LoggerCommands::manualReadingsArrived(
+    const std::shared_ptr<session::SessionClient::Lease>& lease, QPointer<ManualListWindow> window,
+    const QString& caption, const ManualDownload& download) {
     if (download.end == DumpEnd::Stopped)
-        return; // the program is closing
+        return;
     if (window && !window->isVisible())
         window = nullptr;
     if (window)
         window->setWindowTitle(caption);
+    settle(lease, download.end, download.received, download.expected);
     const auto& rows = download.readings.rows;
     for (qsizetype k = 0; k < rows.size() && window; ++k) {
         window->appendReading(rows[k]);
@@ -355,12 +425,9 @@ void LoggerCommands::manualDownload() {
     }
     if (window)
         window->setWindowTitle(caption);
-    if (!settleAfterDump(m_protocol, m_state, download.end, download.received, download.expected))
-        return;
-    restartTimers(false);
     m_picLogger->hide();
     if (!download.complete() && window)
-        tellLater(window, unfinishedText(download.end, download.received, download.expected));
+        tell(window, unfinishedText(download.end, download.received, download.expected));
 }
 
 } // namespace quadtherm::logger_memory

@@ -4,7 +4,7 @@
 
 #include "logger_memory/memory_dump.h"
 #include "logger_memory/memory_figures.h"
-#include "shared/run_state.h"
+#include "shared/view_state.h"
 #include "widgets/grid.h"
 #include "widgets/key_toolbar.h"
 #include "widgets/user_dialogs.h"
@@ -27,9 +27,9 @@ constexpr int kShownManualRows = 12;
 
 } // namespace
 
-ManualListWindow::ManualListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
+ManualListWindow::ManualListWindow(shared::WindowState& windows, widgets::UserDialogs& dialogs,
                                    recording::MainTimers liveTimer, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs),
+    : QWidget(parent, Qt::Window), m_windows(windows), m_dialogs(dialogs),
       m_liveTimer(std::move(liveTimer)) {
     setObjectName(QStringLiteral("ManualList"));
     setWindowTitle(QStringLiteral("Manual Record"));
@@ -124,7 +124,7 @@ bool ManualListWindow::printTo(QPrinter& printer) const {
 }
 
 void ManualListWindow::closeEvent(QCloseEvent* event) {
-    m_state.windows.ManualListOpen = false;
+    m_windows.ManualListOpen = false;
     event->accept();
     Q_EMIT closed();
 }

@@ -9,7 +9,7 @@ class QPrinter;
 class QToolBar;
 
 namespace quadtherm::shared {
-struct RunState;
+struct WindowState;
 }
 
 namespace quadtherm::widgets {
@@ -25,7 +25,7 @@ class ManualListWindow : public QWidget {
     Q_OBJECT
 public:
     // `liveTimer` is the live poll, paused while the list prints.
-    ManualListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
+    ManualListWindow(shared::WindowState& windows, widgets::UserDialogs& dialogs,
                      recording::MainTimers liveTimer, QWidget* parent = nullptr);
 
     // At the main window's corner, the heading row. The constructor runs it.
@@ -49,7 +49,7 @@ private:
     void print();
     bool printTo(QPrinter& printer) const;
 
-    shared::RunState& m_state;
+    shared::WindowState& m_windows;
     widgets::UserDialogs& m_dialogs;
     recording::MainTimers m_liveTimer;
 };

@@ -1,6 +1,6 @@
 #include "logger_memory/ui/memory_window.h"
 
-#include "shared/run_state.h"
+#include "shared/view_state.h"
 #include "shared/whole_number.h"
 #include "widgets/grid.h"
 
@@ -43,8 +43,8 @@ private:
 
 } // namespace
 
-MemoryWindow::MemoryWindow(shared::RunState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_state(state) {
+MemoryWindow::MemoryWindow(shared::WindowState& windows, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_windows(windows) {
     setObjectName(QStringLiteral("Memory"));
     setWindowTitle(QStringLiteral("Data Logger"));
 
@@ -124,7 +124,7 @@ void MemoryWindow::Form_Load() {
     GridSet->setMinimumHeight(GridSet->horizontalHeader()->sizeHint().height() +
                               kShownSetRows * GridSet->verticalHeader()->defaultSectionSize() +
                               2 * GridSet->frameWidth());
-    m_state.windows.MemoryFormOpen = true;
+    m_windows.MemoryFormOpen = true;
 }
 
 void MemoryWindow::appendSetRows(const QStringList& rows) {
@@ -148,7 +148,7 @@ void MemoryWindow::LblRemain_Click() {
 }
 
 void MemoryWindow::closeEvent(QCloseEvent* event) {
-    m_state.windows.MemoryFormOpen = false;
+    m_windows.MemoryFormOpen = false;
     // A download into a window that is gone would go on for nothing.
     if (m_downloading)
         Q_EMIT cancelRequested();

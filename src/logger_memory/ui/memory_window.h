@@ -6,7 +6,7 @@ class QLabel;
 class QPushButton;
 
 namespace quadtherm::shared {
-struct RunState;
+struct WindowState;
 }
 
 namespace quadtherm::widgets {
@@ -22,7 +22,7 @@ namespace quadtherm::logger_memory {
 class MemoryWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MemoryWindow(shared::RunState& state, QWidget* parent = nullptr);
+    explicit MemoryWindow(shared::WindowState& windows, QWidget* parent = nullptr);
 
     // At the main window's corner, the set list's heading, MemoryFormOpen
     // set. The constructor runs it.
@@ -54,7 +54,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    shared::RunState& m_state;
+    shared::WindowState& m_windows;
     bool m_downloading = false;
 };
 

@@ -6,7 +6,10 @@
 #include "meter_link/port_numbering.h"
 #include "meter_link/qt_serial_port.h"
 #include "meter_link/ui/port_dialog.h"
+#include "session/session_client.h"
+#include "session/session_thread.h"
 #include "shared/clock.h"
+#include "shared/view_state.h"
 #include "sim/simulated_serial_port.h"
 #include "widgets/user_dialogs.h"
 
@@ -49,15 +52,16 @@ int main(int argc, char* argv[]) {
     parser.process(app);
 
     shared::RunState state;
+    shared::ViewState view;
     widgets::QtUserDialogs dialogs;
     shared::SystemClock clock;
-    std::unique_ptr<meter_link::SerialPort> port;
+    bool simulate = parser.isSet(simulateOption);
+    QString device;
     QString deviceLabel;
-    if (parser.isSet(simulateOption)) {
-        port = std::make_unique<sim::SimulatedSerialPort>();
+    if (simulate) {
         deviceLabel = QStringLiteral("SIM");
     } else {
-        QString device = parser.value(portOption);
+        device = parser.value(portOption);
         if (device.isEmpty()) {
             meter_link::PortDialog dialog(state.link);
             if (dialog.exec() != QDialog::Accepted)
@@ -69,14 +73,29 @@ int main(int argc, char* argv[]) {
                     state.link.PortNumber = static_cast<qint16>(detected.comNumber);
         }
         deviceLabel = device;
-        port = std::make_unique<meter_link::QtSerialPort>(device);
     }
-    if (!port->setSettings(QString::fromLatin1(meter_link::kMeterSettings)) || !port->open())
+    const qint16 portNumber = state.link.PortNumber;
+
+    // The meter session lives on a thread of its own, the port with it: no
+    // window can hold a reading up.
+    auto thread = std::make_unique<session::SessionThread>(
+        clock, state, [simulate, device, &clock]() -> std::unique_ptr<meter_link::SerialPort> {
+            if (simulate)
+                return std::make_unique<sim::SimulatedSerialPort>(clock);
+            return std::make_unique<meter_link::QtSerialPort>(device);
+        });
+    if (!thread->openPort())
         return noDevice(dialogs);
 
-    session::MeterSession session(*port, clock, state);
-    main_window::Panel panel(session, dialogs, deviceLabel);
-    panel.Form_Load();
-    panel.show();
-    return app.exec();
+    auto client = std::make_unique<session::SessionClient>(thread->session(), clock);
+    auto panel =
+        std::make_unique<main_window::Panel>(*client, view, dialogs, deviceLabel, portNumber);
+    panel->Form_Load();
+    panel->show();
+    const int status = app.exec();
+    // The windows first, then the session on its thread, then their link.
+    panel.reset();
+    thread.reset();
+    client.reset();
+    return status;
 }

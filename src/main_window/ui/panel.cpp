@@ -55,21 +55,26 @@ const std::vector<Panel::Key>& Panel::keys() {
     return table;
 }
 
-Panel::Panel(session::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
-             QWidget* parent)
-    : QMainWindow(parent), m_session(session), m_state(session.state()),
-      m_protocol(session.protocol()), m_dialogs(dialogs), m_deviceLabel(std::move(deviceLabel)),
-      m_sampling(session, dialogs, this) {
+Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::UserDialogs& dialogs,
+             QString deviceLabel, qint16 portNumber, QWidget* parent)
+    : QMainWindow(parent), m_client(client), m_view(view), m_dialogs(dialogs),
+      m_deviceLabel(std::move(deviceLabel)), m_portNumber(portNumber),
+      m_sampling(client, view.sampling, dialogs, this) {
     setObjectName(QStringLiteral("Panel"));
     setWindowTitle(kCaption);
 
     m_central = new QWidget(this);
     m_central->setObjectName(QStringLiteral("centralPanel"));
-    PicC = new UnitPanel(QStringLiteral("C"), shared::unitText(false),
-                         m_state.alarms.AlarmSetpointC, m_central);
-    PicF = new UnitPanel(QStringLiteral("F"), shared::unitText(true), m_state.alarms.AlarmSetpointF,
+    PicC = new UnitPanel(QStringLiteral("C"), shared::unitText(false), m_view.alarms.AlarmSetpointC,
+                         m_central);
+    PicF = new UnitPanel(QStringLiteral("F"), shared::unitText(true), m_view.alarms.AlarmSetpointF,
                          m_central);
     PicF->hide();
+    // The session's cycle blinks the alarm indicators by its own copy.
+    for (auto [panel, fahrenheit] : {std::pair{PicC, false}, std::pair{PicF, true}})
+        connect(panel, &UnitPanel::setpointChanged, this, [this, fahrenheit](int k, double value) {
+            m_client.setAlarmSetpoint(k, fahrenheit, value);
+        });
     auto* column = new QVBoxLayout(m_central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -92,16 +97,18 @@ Panel::Panel(session::MeterSession& session, widgets::UserDialogs& dialogs, QStr
         buttons.push_back({k.key, k.toolTip, k.image, true, k.separatorAfter});
     Toolbar1 = widgets::makeKeyToolbar(this, buttons,
                                        [this](const QString& key) { Toolbar1_ButtonClick(key); });
-    gateKeys(Toolbar1);
     addToolBar(Qt::TopToolBarArea, Toolbar1);
-    m_recording = std::make_unique<RecordingCommands>(session, dialogs, this, *m_statusBar,
-                                                      toolbarAction(QStringLiteral("Save")));
+    m_recording = std::make_unique<RecordingCommands>(
+        client, view.save, dialogs, this, *m_statusBar, toolbarAction(QStringLiteral("Save")));
 
     // The pop-ups float over the channel cards, as panels of the window.
     PicAlmRange = new AlarmRangePanel(
-        [this]() -> UnitPanel& { return m_state.live.MeterFahrenheit ? *PicF : *PicC; }, m_central);
+        [this]() -> UnitPanel& {
+            return m_client.mirror().channels.MeterFahrenheit ? *PicF : *PicC;
+        },
+        m_central);
     ComboP = new PowerOffList(
-        m_session, [this] { placePopups(); }, m_central);
+        m_client, [this] { placePopups(); }, m_central);
     // The logger and erase panels are filled by their own windows' code.
     PicLogger = new QFrame(m_central);
     PicLogger->setObjectName(QStringLiteral("PicLogger"));
@@ -109,34 +116,37 @@ Panel::Panel(session::MeterSession& session, widgets::UserDialogs& dialogs, QStr
     PicErase = new QFrame(m_central);
     PicErase->setObjectName(QStringLiteral("PicErase"));
     PicErase->hide();
-    m_logger = new logger_memory::LoggerCommands(session, dialogs, this, PicLogger, PicErase);
+    m_logger = new logger_memory::LoggerCommands(client, view, dialogs, this, PicLogger, PicErase);
 
     widgets::theme::applyToApplication();
     setStyleSheet(widgets::theme::mainWindowStyleSheet());
     resize(kDefaultSize);
 
-    connect(&m_session, &session::MeterSession::linkShown, this, &Panel::showLink);
-    connect(&m_session, &session::MeterSession::liveWindowsClosing, this, &Panel::closeList);
-    connect(&m_session, &session::MeterSession::channelSetUp, this, &Panel::setUpChannelDisplay);
-    connect(&m_session, &session::MeterSession::channelsChanged, this, [this] {
-        showUnitPanel(m_state.live.MeterFahrenheit);
-        setUpDisplays();
-    });
-    connect(&m_session, &session::MeterSession::cycleRun, this, &Panel::showCycle);
-    connect(&m_session, &session::MeterSession::recordingEnded, this,
+    connect(&m_client, &session::SessionClient::linkShown, this, &Panel::showLink);
+    connect(&m_client, &session::SessionClient::liveWindowsClosing, this, &Panel::closeList);
+    connect(&m_client, &session::SessionClient::channelSetUp, this,
+            [this](int k, const session::ChannelSetup& setup) {
+                // A rebuilt link starts every alarm at the top of its type's range.
+                m_view.alarms.AlarmSetpointC[k] = setup.AlarmSetpointC;
+                m_view.alarms.AlarmSetpointF[k] = setup.AlarmSetpointF;
+                setUpChannelDisplay(k, setup);
+            });
+    connect(&m_client, &session::SessionClient::channelsChanged, this,
+            [this](const session::ChannelsSetup& setup) {
+                showUnitPanel(setup.MeterFahrenheit);
+                setUpDisplays(setup);
+            });
+    connect(&m_client, &session::SessionClient::cycleRun, this, &Panel::showCycle);
+    connect(&m_client, &session::SessionClient::recordingEnded, this,
             [this](recording::RecordingEnd why, const QString& error, qint64 records) {
                 m_recording->ended(why, error, records);
             });
+    connect(&m_client, &session::SessionClient::noteShown, m_statusBar, &StatusBar::flashNote);
     connectGraphs();
 }
 
 Panel::~Panel() {
-    m_session.stop();
-}
-
-void Panel::gateKeys(QToolBar* toolbar) {
-    widgets::setKeyRunner(
-        toolbar, [this](std::function<void()> click) { m_session.runCommand(std::move(click)); });
+    m_client.stop();
 }
 
 QAction* Panel::toolbarAction(const QString& key) const {
@@ -155,12 +165,14 @@ void Panel::Form_Load() {
     move(0, 0);
     showLink(true);
     ComboP->addItems(powerOffTexts());
-    m_session.start();
+    m_view.windows.ManualListOpen = false;
+    m_view.windows.MemoryFormOpen = false;
+    m_client.start();
 }
 
 void Panel::closeEvent(QCloseEvent* event) {
-    // Ends every wait in progress, so the nested event loops unwind.
-    m_session.stop();
+    // Ends every wait of the session and stops its timers.
+    m_client.stop();
     event->accept();
 }
 
@@ -188,13 +200,12 @@ void Panel::placePopups() {
 void Panel::showCycle(const session::ShownCycle& shown) {
     PicC->showCycle(shown.c);
     PicF->showCycle(shown.f);
-    const auto& recording = m_state.recording;
-    m_statusBar->showRecordCount(recording.RecordingActive, recording.RecordedCount);
-    if (m_state.windows.ListOpen && m_list) {
+    m_statusBar->showRecordCount(shown.recording, shown.recordedCount);
+    if (m_view.windows.ListOpen && m_list) {
         shared::PerChannel<QString> texts;
         for (int k = 0; k < shared::kChannels; ++k)
-            texts[k] = m_state.windows.ListFahrenheit ? shown.f[k].text : shown.c[k].text;
-        m_list->ListFeed(recording.CycleTimestamp, texts);
+            texts[k] = m_view.windows.ListFahrenheit ? shown.f[k].text : shown.c[k].text;
+        m_list->ListFeed(shown.timestamp, texts);
     }
 }
 
@@ -205,22 +216,20 @@ void Panel::showUnitPanel(bool fahrenheit) {
     (fahrenheit ? PicF : PicC)->show();
 }
 
-void Panel::setUpChannelDisplay(int k) {
-    const auto& live = m_state.live;
-    PicC->setUpChannel(k, live.TypeLetter[k], live.ScaleMinC[k], live.ScaleMaxC[k]);
-    PicF->setUpChannel(k, live.TypeLetter[k], live.ScaleMinF[k], live.ScaleMaxF[k]);
+void Panel::setUpChannelDisplay(int k, const session::ChannelSetup& setup) {
+    PicC->setUpChannel(k, setup.TypeLetter, setup.ScaleMinC, setup.ScaleMaxC);
+    PicF->setUpChannel(k, setup.TypeLetter, setup.ScaleMinF, setup.ScaleMaxF);
 }
 
-void Panel::setUpDisplays() {
+void Panel::setUpDisplays(const session::ChannelsSetup& setup) {
     ++m_displaySetUps;
     for (int k = 0; k < shared::kChannels; ++k)
-        setUpChannelDisplay(k);
+        setUpChannelDisplay(k, setup.channels[k]);
 }
 
 void Panel::showLink(bool up) {
-    m_statusBar->showLink(up ? meter_link::linkLabel(m_state.link.PortNumber, m_deviceLabel)
-                             : QStringLiteral("No COM"),
-                          up);
+    m_statusBar->showLink(
+        up ? meter_link::linkLabel(m_portNumber, m_deviceLabel) : QStringLiteral("No COM"), up);
     if (!up) {
         PicC->clearReadings();
         PicF->clearReadings();
@@ -249,19 +258,19 @@ void Panel::Toolbar1_ButtonClick(const QString& key) {
 }
 
 void Panel::rtcKey() {
-    if (m_state.live.MeterRecording) {
+    if (m_client.mirror().meterLogging) {
         m_dialogs.message(this, QStringLiteral("Recording mode, stop record then try again !"), {},
                           widgets::UserDialogs::Icon::Critical);
         return;
     }
     if (!m_clockWindow)
-        m_clockWindow = new clock_keypad::Setup(m_session, this);
+        m_clockWindow = new clock_keypad::Setup(m_client, this);
     m_clockWindow->openFrom(*this);
 }
 
 void Panel::buttonsKey() {
     if (!m_keypadWindow)
-        m_keypadWindow = new clock_keypad::Buttons(m_session, this);
+        m_keypadWindow = new clock_keypad::Buttons(m_client, this);
     m_keypadWindow->showUnder(*this);
 }
 
@@ -274,7 +283,7 @@ void Panel::eraseKey() {
 }
 
 void Panel::swapUnitPanels() {
-    auto& windows = m_state.windows;
+    auto& windows = m_view.windows;
     windows.CelsiusView = !windows.CelsiusView;
     showUnitPanel(PicF->isHidden());
     windows.ViewUnit = shared::unitText(!windows.CelsiusView);

@@ -2,7 +2,8 @@
 
 #include "main_window/ui/recording_commands.h"
 #include "main_window/ui/sampling_commands.h"
-#include "session/meter_session.h"
+#include "session/session_client.h"
+#include "shared/view_state.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -43,12 +44,13 @@ class UnitPanel;
 
 // The main window, a view of the meter session: the four channels in a °C
 // and a °F panel, the toolbar, the alarm-range and power-off pop-ups and the
-// link and recording labels.
+// link and recording labels. It talks to the session through its client
+// only; what it keeps for the run is in `view`.
 class Panel : public QMainWindow {
     Q_OBJECT
 public:
-    Panel(session::MeterSession& session, widgets::UserDialogs& dialogs, QString deviceLabel,
-          QWidget* parent = nullptr);
+    Panel(session::SessionClient& client, shared::ViewState& view, widgets::UserDialogs& dialogs,
+          QString deviceLabel, qint16 portNumber = 0, QWidget* parent = nullptr);
     ~Panel() override;
 
     // Load steps: placed at the top left, the power-off list filled, the
@@ -70,7 +72,7 @@ public:
     QLabel* LblCount = nullptr;
     QLabel* LblFileName = nullptr;
 
-    session::MeterSession& session() { return m_session; }
+    session::SessionClient& client() { return m_client; }
     // Display set-ups run so far (each rebuilds every channel of both panels).
     int displaySetUps() const { return m_displaySetUps; }
     QAction* toolbarAction(const QString& key) const;
@@ -96,14 +98,11 @@ private:
     static const std::vector<Key>& keys();
 
     void placePopups();
-    // Hands the clicks of a window's toolbar to the session's command gate.
-    void gateKeys(QToolBar* toolbar);
-
     // What the session tells.
     void showLink(bool up);
     void showUnitPanel(bool fahrenheit);
-    void setUpChannelDisplay(int k);
-    void setUpDisplays();
+    void setUpChannelDisplay(int k, const session::ChannelSetup& setup);
+    void setUpDisplays(const session::ChannelsSetup& setup);
     void showCycle(const session::ShownCycle& shown);
 
     // The toolbar's commands.
@@ -125,11 +124,11 @@ private:
     void connectGraphs();
     void connectFileList();
 
-    session::MeterSession& m_session;
-    shared::RunState& m_state;
-    meter_link::MeterProtocol& m_protocol;
+    session::SessionClient& m_client;
+    shared::ViewState& m_view;
     widgets::UserDialogs& m_dialogs;
     QString m_deviceLabel;
+    qint16 m_portNumber;
     SamplingCommands m_sampling;
     std::unique_ptr<RecordingCommands> m_recording;
     logger_memory::LoggerCommands* m_logger = nullptr;
@@ -140,6 +139,7 @@ private:
     QPointer<recording::FileListWindow> m_fileList;
     graphs::GraphWindows* m_graphs = nullptr;
     bool m_loadingFile = false;
+    bool m_closing = false;
     QPointer<clock_keypad::Setup> m_clockWindow;
     QPointer<clock_keypad::Buttons> m_keypadWindow;
 };

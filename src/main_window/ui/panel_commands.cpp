@@ -28,7 +28,7 @@ using Icon = widgets::UserDialogs::Icon;
 void Panel::openDataFile() {
     if (m_loadingFile)
         return;
-    if (m_state.recording.RecordingActive) {
+    if (m_recording->active()) {
         m_dialogs.message(this, QStringLiteral("Recording Mode!\n\rPlease stop recording!"), {},
                           Icon::Critical);
         return;
@@ -48,38 +48,37 @@ void Panel::openDataFile() {
         return;
     if (m_fileList)
         m_fileList->deleteLater(); // each file opens in a fresh window
-    m_fileList =
-        new recording::FileListWindow(m_state, m_dialogs, recording::mainTimersOf(m_session), this);
-    gateKeys(m_fileList->Toolbar1);
+    m_fileList = new recording::FileListWindow(m_view.windows,
+                                               session::typeLetters(m_client.mirror().channels),
+                                               m_dialogs, recording::mainTimersOf(m_client), this);
     connectFileList();
     m_fileList->show();
-    const recording::MainTimers timers = recording::mainTimersOf(m_session);
-    timers.stop();
+    // The live poll and the cycle rest while the file loads.
+    const auto paused = m_client.pause(session::pollAndCyclePaused());
     m_loadingFile = true;
-    const auto done = qScopeGuard([&] {
-        m_loadingFile = false;
-        timers.start();
-    });
+    const auto done = qScopeGuard([&] { m_loadingFile = false; });
 
     m_fileList->loadFile(reader, QFileInfo(path).fileName());
 }
 
 void Panel::openList() {
-    auto& windows = m_state.windows;
+    auto& windows = m_view.windows;
     if (windows.ListOpen)
         return;
-    windows.ListUnit = m_state.live.UnitText;
-    windows.ListFahrenheit = m_state.live.MeterFahrenheit;
+    const auto& channels = m_client.mirror().channels;
+    windows.ListUnit = channels.UnitText;
+    windows.ListFahrenheit = channels.MeterFahrenheit;
     windows.ListRowCount = 0;
-    m_list = new recording::ListWindow(m_state, m_dialogs, m_session.clock(), this);
-    gateKeys(m_list->Toolbar1);
-    // The dump runs inside the once-a-second cycle: its failure is told after.
-    connect(m_list, &recording::ListWindow::dumpFailed, this, [this](const QString& message) {
-        m_session.later([this, message] {
+    m_list = new recording::ListWindow(m_view, session::typeLetters(channels), m_dialogs,
+                                       m_client.clock(), this);
+    // The dump runs inside the feed of a cycle: its failure is told after.
+    connect(
+        m_list, &recording::ListWindow::dumpFailed, this,
+        [this](const QString& message) {
             m_dialogs.message(m_list ? static_cast<QWidget*>(m_list) : this, message, {},
                               Icon::Critical);
-        });
-    });
+        },
+        Qt::QueuedConnection);
     m_list->setAttribute(Qt::WA_DeleteOnClose);
     m_list->move(geometry().topLeft() + QPoint(40, 60));
     m_list->show();
@@ -89,7 +88,7 @@ void Panel::openList() {
 void Panel::closeList() {
     if (m_list)
         m_list->close(); // its close marks the list closed
-    m_state.windows.ListOpen = false;
+    m_view.windows.ListOpen = false;
 }
 
 } // namespace quadtherm::main_window

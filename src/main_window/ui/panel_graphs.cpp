@@ -10,12 +10,10 @@
 namespace quadtherm::main_window {
 
 void Panel::connectGraphs() {
-    m_graphs = new graphs::GraphWindows(m_session, m_dialogs, *this);
-    // A click opens a window: through the gate, never inside a live tick's wait.
+    m_graphs = new graphs::GraphWindows(m_client, m_view.windows, m_dialogs, *this);
     for (auto [panel, fahrenheit] : {std::pair{PicC, false}, std::pair{PicF, true}})
         connect(panel, &UnitPanel::chartClicked, this, [this, fahrenheit](int channel) {
-            m_session.runCommand(
-                [this, channel, fahrenheit] { m_graphs->openChannelGraph(channel, fahrenheit); });
+            m_graphs->openChannelGraph(channel, fahrenheit);
         });
 }
 

@@ -4,9 +4,9 @@
 
 namespace quadtherm::main_window {
 
-PowerOffList::PowerOffList(session::MeterSession& session, std::function<void()> place,
+PowerOffList::PowerOffList(session::SessionClient& client, std::function<void()> place,
                            QWidget* parent)
-    : QComboBox(parent), m_session(session), m_place(std::move(place)) {
+    : QComboBox(parent), m_client(client), m_place(std::move(place)) {
     setObjectName(QStringLiteral("ComboP"));
     setToolTip(tr("Meter power-off time"));
     hide();
@@ -17,36 +17,38 @@ void PowerOffList::toggle() {
     if (isVisible())
         hide();
     else
-        m_session.runExchange([this] { readPowerOffTime(); });
+        readPowerOffTime();
 }
 
 void PowerOffList::readPowerOffTime() {
-    auto& protocol = m_session.protocol();
-    m_session.Timer1.stop();
-    const auto index = protocol.readPowerOffIndex();
-    if (protocol.stopped())
-        return;
-    if (!index) {
-        // A short reply means the link is gone; the resync restarts the timers.
-        protocol.ResyncMeter();
-        return;
-    }
-    // An unknown code leaves the list without a selection rather than guessing.
-    setCurrentIndex(*index >= 0 && *index < count() ? *index : -1);
-    m_place();
-    show();
-    raise();
-    session::MeterSession::enable(m_session.Timer1);
+    m_client.exchange(
+        QStringLiteral("The power-off time"), session::pollPaused(),
+        [](session::Exchange& exchange) -> std::optional<int> {
+            auto& protocol = exchange.protocol;
+            const auto index = protocol.readPowerOffIndex();
+            // A short reply means the link is gone.
+            if (!index && !protocol.stopped())
+                protocol.ResyncMeter();
+            return index;
+        },
+        this,
+        [this](std::optional<int> index) {
+            if (!index)
+                return;
+            // An unknown code leaves the list without a selection rather than guessing.
+            setCurrentIndex(*index >= 0 && *index < count() ? *index : -1);
+            m_place();
+            show();
+            raise();
+        });
 }
 
 void PowerOffList::ComboP_Click(int index) {
-    m_session.runExchange([this, index] {
-        m_session.Timer1.stop();
-        m_session.protocol().setPowerOffIndex(index);
-        if (!m_session.protocol().stopped())
-            session::MeterSession::enable(m_session.Timer1);
-        hide();
-    });
+    hide();
+    m_client.exchange(
+        QStringLiteral("The power-off time"), session::pollPaused(),
+        [index](session::Exchange& exchange) { exchange.protocol.setPowerOffIndex(index); }, this,
+        [] {});
 }
 
 } // namespace quadtherm::main_window

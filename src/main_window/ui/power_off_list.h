@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/meter_session.h"
+#include "session/session_client.h"
 
 #include <QComboBox>
 
@@ -10,12 +10,12 @@ namespace quadtherm::main_window {
 
 // `ComboP`: the meter's automatic power-off time. The "Poweroff" key reads
 // it from the meter and shows the list on the right entry; picking an entry
-// sets it on the meter. Both are exchanges of the session.
+// sets it on the meter. Both are exchanges on the session's thread.
 class PowerOffList : public QComboBox {
     Q_OBJECT
 public:
     // `place` puts the list where it belongs before it shows.
-    PowerOffList(session::MeterSession& session, std::function<void()> place,
+    PowerOffList(session::SessionClient& client, std::function<void()> place,
                  QWidget* parent = nullptr);
 
     // The "Poweroff" key: hides a shown list, else reads the meter and shows it.
@@ -26,7 +26,7 @@ public:
 private:
     void readPowerOffTime();
 
-    session::MeterSession& m_session;
+    session::SessionClient& m_client;
     std::function<void()> m_place;
 };
 

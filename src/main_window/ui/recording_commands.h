@@ -1,6 +1,7 @@
 #pragma once
 
-#include "session/meter_session.h"
+#include "session/session_client.h"
+#include "shared/view_state.h"
 
 class QAction;
 class QWidget;
@@ -18,10 +19,13 @@ class StatusBar;
 // the recording however it ends.
 class RecordingCommands {
 public:
-    RecordingCommands(session::MeterSession& session, widgets::UserDialogs& dialogs,
-                      QWidget* window, StatusBar& statusBar, QAction* saveKey);
+    RecordingCommands(session::SessionClient& client, shared::SaveChoice& save,
+                      widgets::UserDialogs& dialogs, QWidget* window, StatusBar& statusBar,
+                      QAction* saveKey);
 
     void saveKey();
+    // A recording runs, or its start is under way.
+    bool active() const;
     // The bottom bar says how it ended; a recording the user did not stop is
     // told in a message as well.
     void ended(recording::RecordingEnd why, const QString& error, qint64 records);
@@ -29,12 +33,15 @@ public:
 private:
     void start();
 
-    session::MeterSession& m_session;
+    session::SessionClient& m_client;
+    shared::SaveChoice& m_save;
     widgets::UserDialogs& m_dialogs;
     QWidget* m_window;
     StatusBar& m_statusBar;
     QAction* m_saveKey;
     QString m_fileName;
+    // A start asked for and not yet answered: a second click waits for it.
+    bool m_starting = false;
 };
 
 } // namespace quadtherm::main_window

@@ -4,8 +4,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
+#include <QTimer>
 
 namespace quadtherm::main_window {
+
+namespace {
+
+// Long enough to be read; a note that stays would be taken for the state.
+constexpr int kFlashMs = 8000;
+
+} // namespace
 
 StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("bottomBar"));
@@ -24,6 +32,10 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     LblFileName->setObjectName(QStringLiteral("LblFileName"));
     LblNote = new QLabel(this);
     LblNote->setObjectName(QStringLiteral("LblNote"));
+    m_noteTimer = new QTimer(this);
+    m_noteTimer->setSingleShot(true);
+    m_noteTimer->setInterval(kFlashMs);
+    connect(m_noteTimer, &QTimer::timeout, this, [this] { LblNote->setText(m_lastingNote); });
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 3, 10, 3);
     row->setSpacing(10);
@@ -44,6 +56,8 @@ void StatusBar::showLink(const QString& text, bool up) {
 }
 
 void StatusBar::recordingStarted(const QString& fileName) {
+    m_lastingNote.clear();
+    m_noteTimer->stop();
     LblNote->clear();
     LblFileName->setText(fileName);
     LblRec->setText(QStringLiteral("Rec."));
@@ -51,6 +65,8 @@ void StatusBar::recordingStarted(const QString& fileName) {
 }
 
 void StatusBar::recordingEnded(const QString& note) {
+    m_lastingNote = note;
+    m_noteTimer->stop();
     LblNote->setText(note);
     LblRec->hide();
     LblCount->clear();
@@ -66,6 +82,11 @@ void StatusBar::showRecordCount(bool recording, qint64 count) {
         LblCount->clear();
         LblRec->clear();
     }
+}
+
+void StatusBar::flashNote(const QString& text) {
+    LblNote->setText(text);
+    m_noteTimer->start();
 }
 
 bool StatusBar::eventFilter(QObject* watched, QEvent* event) {

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QLabel;
+class QTimer;
 
 namespace quadtherm::main_window {
 
@@ -23,6 +24,9 @@ public:
     // After each recording cycle: the records written so far, or nothing
     // while no recording runs.
     void showRecordCount(bool recording, qint64 count);
+    // A passing note (a command the meter refused) in `LblNote` for a few
+    // seconds; then the note of the last recording's end again.
+    void flashNote(const QString& text);
 
     QLabel* LblCOM = nullptr;
     QLabel* LblRec = nullptr;
@@ -35,6 +39,10 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString m_lastingNote;
+    QTimer* m_noteTimer = nullptr;
 };
 
 } // namespace quadtherm::main_window

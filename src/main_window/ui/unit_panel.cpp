@@ -142,6 +142,7 @@ void UnitPanel::setUpChannel(int k, const QString& typeLetter, double scaleMin, 
     CWK[k]->setValue(CWE[k]->value());
     m_syncing = false;
     m_setpoints[k] = CWK[k]->value();
+    Q_EMIT setpointChanged(k, m_setpoints[k]);
 }
 
 void UnitPanel::showCycle(const shared::PerChannel<session::ShownChannel>& channels) {
@@ -177,6 +178,7 @@ void UnitPanel::CWE_ValueChanged(int index, double value) {
     CWE[index]->setValue(shown);
     m_setpoints[index] = CWE[index]->value();
     m_syncing = false;
+    Q_EMIT setpointChanged(index, m_setpoints[index]);
 }
 
 void UnitPanel::CWK_PointerValueChanged(int index, int, double value) {
@@ -188,6 +190,7 @@ void UnitPanel::CWK_PointerValueChanged(int index, int, double value) {
     CWK[index]->setValue(shown);
     m_setpoints[index] = CWK[index]->value();
     m_syncing = false;
+    Q_EMIT setpointChanged(index, m_setpoints[index]);
 }
 
 } // namespace quadtherm::main_window

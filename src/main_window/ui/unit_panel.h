@@ -50,6 +50,8 @@ public:
 Q_SIGNALS:
     // A chart was clicked: the channel's graph is asked for.
     void chartClicked(int channel);
+    // The channel's stored setpoint took a new value.
+    void setpointChanged(int channel, double value);
 
 private:
     QWidget* makeCard(int k, const QString& prefix, const QString& unitSymbol);

@@ -5,7 +5,7 @@
 #include "recording/ui/list_window.h"
 #include "recording/ui/listing_printer.h"
 #include "shared/reading_text.h"
-#include "shared/run_state.h"
+#include "shared/view_state.h"
 #include "widgets/grid.h"
 #include "widgets/key_toolbar.h"
 #include "widgets/user_dialogs.h"
@@ -17,9 +17,10 @@
 
 namespace quadtherm::recording {
 
-DataListWindow::DataListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
-                               MainTimers timers, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs), m_timers(std::move(timers)) {
+DataListWindow::DataListWindow(shared::SaveChoice& save, shared::PerChannel<QString> typeLetters,
+                               widgets::UserDialogs& dialogs, MainTimers timers, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_save(save), m_typeLetters(std::move(typeLetters)),
+      m_dialogs(dialogs), m_timers(std::move(timers)) {
     setObjectName(QStringLiteral("DataList"));
     setWindowTitle(QStringLiteral("Data List"));
     Toolbar1 = widgets::makeKeyToolbar(
@@ -33,7 +34,7 @@ DataListWindow::DataListWindow(shared::RunState& state, widgets::UserDialogs& di
 }
 
 void DataListWindow::Form_Load() {
-    const auto& letters = m_state.live.TypeLetter;
+    const auto& letters = m_typeLetters;
     list_windows::setReadingsHeading(*GridC, shared::unitText(false), letters);
     list_windows::setReadingsHeading(*GridF, shared::unitText(true), letters);
     clearRecords();
@@ -91,15 +92,15 @@ void DataListWindow::Toolbar1_ButtonClick(const QString& key) {
 }
 
 void DataListWindow::save() {
-    if (!runSaveDialog(m_dialogs, this, m_state.recording))
+    if (!runSaveDialog(m_dialogs, this, m_save))
         return;
     const widgets::Grid& grid = *visibleGrid();
     // The rows there are now: the heading, then every record. The window
     // stays live; rows that arrive meanwhile are left for the next save.
     GridWriteOptions options;
     options.letEventsRun = true;
-    writeGrid(grid, kDataFileColumns - 1, grid.Rows() - 1, m_state.recording.SaveFilePath, this,
-              m_dialogs, options);
+    writeGrid(grid, kDataFileColumns - 1, grid.Rows() - 1, m_save.SaveFilePath, this, m_dialogs,
+              options);
 }
 
 } // namespace quadtherm::recording

@@ -3,13 +3,15 @@
 #include "recording/data_file.h"
 #include "recording/ui/file_list_window.h"
 
+#include "shared/live_state.h"
+
 #include <QWidget>
 
 class QAction;
 class QToolBar;
 
 namespace quadtherm::shared {
-struct RunState;
+struct SaveChoice;
 }
 
 namespace quadtherm::widgets {
@@ -25,7 +27,10 @@ class DataListWindow : public QWidget {
     Q_OBJECT
 public:
     // The timers are paused while the listing prints.
-    DataListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, MainTimers timers = {},
+    // `save` keeps the save dialog's last outcome; the headings take
+    // `typeLetters` until a set's own headings are given.
+    DataListWindow(shared::SaveChoice& save, shared::PerChannel<QString> typeLetters,
+                   widgets::UserDialogs& dialogs, MainTimers timers = {},
                    QWidget* parent = nullptr);
 
     // Headings "°C"/"°F", "Date Time" and the channel types, and no rows.
@@ -55,7 +60,8 @@ public:
 private:
     void save();
 
-    shared::RunState& m_state;
+    shared::SaveChoice& m_save;
+    shared::PerChannel<QString> m_typeLetters;
     widgets::UserDialogs& m_dialogs;
     MainTimers m_timers;
     bool m_showF = false;

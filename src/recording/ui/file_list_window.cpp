@@ -4,8 +4,8 @@
 #include "recording/data_file_writer.h"
 #include "recording/ui/list_window.h"
 #include "recording/ui/listing_printer.h"
-#include "session/meter_session.h"
-#include "shared/run_state.h"
+#include "session/session_client.h"
+#include "shared/view_state.h"
 #include "widgets/caption_progress.h"
 #include "widgets/grid.h"
 #include "widgets/grid_model.h"
@@ -47,22 +47,20 @@ constexpr int kLoadBatch = 20000;
 
 } // namespace
 
-MainTimers mainTimersOf(session::MeterSession& session) {
-    auto& timer1 = session.Timer1;
-    auto& timer2 = session.Timer2;
-    return {[&timer1, &timer2] {
-                timer1.stop();
-                timer2.stop();
+MainTimers mainTimersOf(session::SessionClient& client, const session::Pausing& pausing) {
+    auto held = std::make_shared<std::unique_ptr<session::SessionClient::Pause>>();
+    return {[&client, held, pausing] {
+                if (!*held)
+                    *held = client.pause(pausing);
             },
-            [&timer1, &timer2] {
-                session::MeterSession::enable(timer1);
-                session::MeterSession::enable(timer2);
-            }};
+            [held] { held->reset(); }};
 }
 
-FileListWindow::FileListWindow(shared::RunState& state, widgets::UserDialogs& dialogs,
-                               MainTimers timers, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs), m_timers(std::move(timers)) {
+FileListWindow::FileListWindow(const shared::WindowState& windows,
+                               shared::PerChannel<QString> typeLetters,
+                               widgets::UserDialogs& dialogs, MainTimers timers, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_viewUnit(windows.ViewUnit),
+      m_typeLetters(std::move(typeLetters)), m_dialogs(dialogs), m_timers(std::move(timers)) {
     setObjectName(QStringLiteral("FileList"));
     setWindowTitle(kCaption);
     Toolbar1 = widgets::makeKeyToolbar(
@@ -75,7 +73,7 @@ FileListWindow::FileListWindow(shared::RunState& state, widgets::UserDialogs& di
 }
 
 void FileListWindow::Form_Load() {
-    list_windows::setReadingsHeading(*GridN, m_state.windows.ViewUnit, m_state.live.TypeLetter);
+    list_windows::setReadingsHeading(*GridN, m_viewUnit, m_typeLetters);
     GridN->setRows(1);
 }
 

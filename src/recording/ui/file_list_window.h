@@ -3,6 +3,7 @@
 #include "graphs/histogram.h"
 #include "recording/data_file.h"
 #include "recording/file_column.h"
+#include "session/session_view.h"
 
 #include <QWidget>
 
@@ -12,7 +13,7 @@ class QAction;
 class QToolBar;
 
 namespace quadtherm::shared {
-struct RunState;
+struct WindowState;
 }
 
 namespace quadtherm::widgets {
@@ -21,7 +22,7 @@ class UserDialogs;
 } // namespace quadtherm::widgets
 
 namespace quadtherm::session {
-class MeterSession;
+class SessionClient;
 }
 
 namespace quadtherm::recording {
@@ -33,8 +34,10 @@ struct MainTimers {
     std::function<void()> start;
 };
 
-// Pauses and restarts the live tick and the once-a-second cycle of `session`.
-MainTimers mainTimersOf(session::MeterSession& session);
+// Pauses the live tick and the once-a-second cycle of the session, and ends
+// the pause.
+MainTimers mainTimersOf(session::SessionClient& client,
+                        const session::Pausing& pausing = session::pollAndCyclePaused());
 
 // One channel column's readings, for the histogram.
 struct ColumnHistogram {
@@ -49,8 +52,8 @@ struct ColumnHistogram {
 class FileListWindow : public QWidget {
     Q_OBJECT
 public:
-    FileListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, MainTimers timers,
-                   QWidget* parent = nullptr);
+    FileListWindow(const shared::WindowState& windows, shared::PerChannel<QString> typeLetters,
+                   widgets::UserDialogs& dialogs, MainTimers timers, QWidget* parent = nullptr);
 
     // The heading from ViewUnit and the channel types, and no rows. The
     // constructor runs it.
@@ -94,7 +97,8 @@ private:
     void plotFile();
     void showHistogram();
 
-    shared::RunState& m_state;
+    QString m_viewUnit;
+    shared::PerChannel<QString> m_typeLetters;
     widgets::UserDialogs& m_dialogs;
     MainTimers m_timers;
     std::shared_ptr<const DataFileLines> m_lines;

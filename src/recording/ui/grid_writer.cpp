@@ -2,7 +2,7 @@
 
 #include "recording/data_file.h"
 #include "recording/data_file_writer.h"
-#include "shared/recording_state.h"
+#include "shared/view_state.h"
 #include "widgets/caption_progress.h"
 #include "widgets/grid.h"
 #include "widgets/user_dialogs.h"
@@ -55,7 +55,7 @@ QString writeRows(const widgets::Grid& grid, int lastColumn, int lastRow, const 
 
 } // namespace
 
-bool runSaveDialog(widgets::UserDialogs& dialogs, QWidget* parent, shared::RecordingState& state) {
+bool runSaveDialog(widgets::UserDialogs& dialogs, QWidget* parent, shared::SaveChoice& state) {
     const QString path = dialogs.saveFile(parent, kDataFileFilter);
     if (path.isEmpty()) {
         state.SaveFileChosen = false;

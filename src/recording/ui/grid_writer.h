@@ -7,7 +7,7 @@
 class QWidget;
 
 namespace quadtherm::shared {
-struct RecordingState;
+struct SaveChoice;
 }
 
 namespace quadtherm::widgets {
@@ -20,7 +20,7 @@ namespace quadtherm::recording {
 // Asks for a data file to save to. A chosen file sets SaveFilePath and
 // SaveFileChosen (a path naming a folder only is not a choice); a cancel
 // clears SaveFileChosen and leaves the path. Returns SaveFileChosen.
-bool runSaveDialog(widgets::UserDialogs& dialogs, QWidget* parent, shared::RecordingState& state);
+bool runSaveDialog(widgets::UserDialogs& dialogs, QWidget* parent, shared::SaveChoice& state);
 
 struct GridWriteOptions {
     // The caption shows the row being written followed by this.

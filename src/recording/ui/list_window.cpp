@@ -3,7 +3,7 @@
 #include "recording/data_file.h"
 #include "recording/ui/grid_writer.h"
 #include "shared/clock.h"
-#include "shared/run_state.h"
+#include "shared/view_state.h"
 #include "widgets/grid.h"
 #include "widgets/key_toolbar.h"
 #include "widgets/user_dialogs.h"
@@ -68,10 +68,10 @@ void layOut(QWidget* window, QToolBar* toolbar, std::initializer_list<widgets::G
 
 } // namespace list_windows
 
-ListWindow::ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, shared::Clock& clock,
-                       QWidget* parent)
-    : QWidget(parent, Qt::Window), m_state(state), m_dialogs(dialogs), m_clock(clock),
-      m_dumpEvery(kRecordsPerFile) {
+ListWindow::ListWindow(shared::ViewState& view, shared::PerChannel<QString> typeLetters,
+                       widgets::UserDialogs& dialogs, shared::Clock& clock, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_view(view), m_typeLetters(std::move(typeLetters)),
+      m_dialogs(dialogs), m_clock(clock), m_dumpEvery(kRecordsPerFile) {
     setObjectName(QStringLiteral("List"));
     setWindowTitle(QStringLiteral("List"));
     Toolbar1 = widgets::makeKeyToolbar(this, {{"Save", "Save As", 1}, {"Print", "Print", 0, false}},
@@ -82,7 +82,7 @@ ListWindow::ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, s
 }
 
 void ListWindow::Form_Load() {
-    list_windows::setReadingsHeading(*GridN, m_state.windows.ListUnit, m_state.live.TypeLetter);
+    list_windows::setReadingsHeading(*GridN, m_view.windows.ListUnit, m_typeLetters);
     GridN->setRows(1);
 }
 
@@ -95,7 +95,7 @@ void ListWindow::setDumpEvery(int rows) {
 }
 
 void ListWindow::ListFeed(const QString& cycleTimestamp, const shared::PerChannel<QString>& texts) {
-    const qint64 number = ++m_state.windows.ListRowCount;
+    const qint64 number = ++m_view.windows.ListRowCount;
     GridN->AddItem(recordCells(number, cycleTimestamp, texts).join(QLatin1Char('\t')));
     // From the eleventh row on every new row moves the view on by one: the
     // newest row stays in sight, and a user who scrolled back to read
@@ -120,14 +120,14 @@ void ListWindow::dump() {
 void ListWindow::Toolbar1_ButtonClick(const QString& key) {
     if (key != QLatin1String("Save"))
         return;
-    if (runSaveDialog(m_dialogs, this, m_state.recording))
-        writeGrid(*GridN, kDataFileColumns - 1, GridN->Rows() - 1, m_state.recording.SaveFilePath,
-                  this, m_dialogs);
+    if (runSaveDialog(m_dialogs, this, m_view.save))
+        writeGrid(*GridN, kDataFileColumns - 1, GridN->Rows() - 1, m_view.save.SaveFilePath, this,
+                  m_dialogs);
 }
 
 void ListWindow::closeEvent(QCloseEvent* event) {
-    m_state.windows.ListOpen = false;
-    m_state.windows.ListRowCount = 0;
+    m_view.windows.ListOpen = false;
+    m_view.windows.ListRowCount = 0;
     event->accept();
     Q_EMIT closed();
 }

@@ -12,7 +12,7 @@ class QToolBar;
 
 namespace quadtherm::shared {
 class Clock;
-struct RunState;
+struct ViewState;
 } // namespace quadtherm::shared
 
 namespace quadtherm::widgets {
@@ -29,8 +29,8 @@ class ListWindow : public QWidget {
     Q_OBJECT
 public:
     // The clock names the dump files.
-    ListWindow(shared::RunState& state, widgets::UserDialogs& dialogs, shared::Clock& clock,
-               QWidget* parent = nullptr);
+    ListWindow(shared::ViewState& view, shared::PerChannel<QString> typeLetters,
+               widgets::UserDialogs& dialogs, shared::Clock& clock, QWidget* parent = nullptr);
 
     // The heading from ListUnit and the channel types, and no rows. The
     // constructor runs it.
@@ -57,7 +57,8 @@ protected:
 private:
     void dump();
 
-    shared::RunState& m_state;
+    shared::ViewState& m_view;
+    shared::PerChannel<QString> m_typeLetters;
     widgets::UserDialogs& m_dialogs;
     shared::Clock& m_clock;
     int m_dumpEvery;
