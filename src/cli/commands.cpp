@@ -32,8 +32,9 @@ Commands:
 )";
 
 const char* const kUsageTail = R"(
-Numbers are whole numbers within the ranges shown (counts N: 1..2147483647);
-anything else is a usage error, and nothing is sent to the meter. Ctrl-C or
+Numbers are whole numbers in digits within the ranges shown (counts N:
+1..2147483647); anything else, spaces around a number included, is a usage
+error, and nothing is sent to the meter. Ctrl-C or
 SIGTERM ends any wait within about 0.1 s.
 
 Exit status: 0 done (also a recording ended by Ctrl-C or SIGTERM, and an
