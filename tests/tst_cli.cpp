@@ -151,8 +151,9 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 0);
         for (const char* word :
              {"status", "clock --set", "interval", "poweroff", "memsize", "key NAME", "erase",
-              "watch", "record", "download auto --out DIR [--set N]", "download manual --out FILE",
-              "--timeout", "--simulate", "5 the\nmeter's memory data is damaged"})
+              "watch", "record", "download auto --out DIR [--set N] [--replace]",
+              "download manual --out FILE",
+              "--timeout", "--simulate", "5 the meter's memory data is damaged"})
             QVERIFY2(r.out.contains(QLatin1String(word)), word);
     }
 
@@ -198,6 +199,7 @@ private Q_SLOTS:
         row("download manual --out x.4ch --set 1", "download: unknown option '--set'");
         row("download auto --out x.4ch --set 0",
             "the set number must be a whole number from 1 to 2147483647, not '0'");
+        row("download manual --out x.4ch --replace", "download: unknown option '--replace'");
     }
     void badArgumentsAreRefusedBeforeThePortIsOpened() {
         QFETCH(QStringList, args);

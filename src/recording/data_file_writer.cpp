@@ -144,20 +144,6 @@ std::unique_ptr<QIODevice> openSave(const QString& path, QString& target) {
     return file;
 }
 
-// Saves used to go aside to NAME.part (then NAME.part1 ... NAME.part99); one
-// killed before its rename left that file for good, and a hundred of them
-// made every save of NAME fail. The next save of NAME removes them: regular
-// files only, and never a file being recorded.
-void removeOldAsideFiles(const QString& target) {
-    for (int n = 0; n < 100; ++n) {
-        const QByteArray name = QFile::encodeName(target + QStringLiteral(".part") +
-                                                  (n == 0 ? QString() : QString::number(n)));
-        struct stat info {};
-        if (::lstat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) && !isRecorded(info))
-            ::unlink(name.constData());
-    }
-}
-
 // A new file's name must survive a power cut as well as its lines. Some file
 // systems cannot sync a folder; the lines are synced all the same.
 void syncFolderOf(const QString& path) {
@@ -173,6 +159,19 @@ void syncFolderOf(const QString& path) {
 
 QString cannotWrite(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot write \"%1\": %2").arg(path, reason);
+}
+
+// Saves used to go aside to NAME.part (then NAME.part1 ... NAME.part99); one
+// killed before its rename left that file for good, and a hundred of them
+// made every save of NAME fail.
+void removeOldAsideFiles(const QString& target) {
+    for (int n = 0; n < 100; ++n) {
+        const QByteArray name = QFile::encodeName(target + QStringLiteral(".part") +
+                                                  (n == 0 ? QString() : QString::number(n)));
+        struct stat info {};
+        if (::lstat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) && !isRecorded(info))
+            ::unlink(name.constData());
+    }
 }
 
 void appendLatin1(QByteArray& out, QStringView text) {

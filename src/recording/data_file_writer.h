@@ -77,6 +77,10 @@ private:
 
 // "Cannot write "FILE": REASON".
 QString cannotWrite(const QString& path, const QString& reason);
+// Removes what saves of `target` left behind before they went through
+// QSaveFile: NAME.part, NAME.part1 ... NAME.part99, regular files only and
+// never a file being recorded. Every save does so once it is in place.
+void removeOldAsideFiles(const QString& target);
 
 // ISO 8859-1: a character beyond it becomes "?".
 void appendLatin1(QByteArray& out, QStringView text);
