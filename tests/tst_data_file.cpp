@@ -283,6 +283,45 @@ private Q_SLOTS:
             QVERIFY(loaded.lines->count() == whole && !loaded.malformedLine);
     }
 
+    // Found in testing: reading stopped at a line of 500 MB of digits
+    // without a TAB, but the file's whole buffer stayed taken while the
+    // window was open. What is not kept is given back as the reading ends.
+    void aLineThatStopsTheReadingGivesItsMemoryBack_data() {
+        QTest::addColumn<QByteArray>("stopper");
+        QTest::addColumn<int>("malformedLine");
+        QTest::newRow("64 MB of digits, the last line") << QByteArray(64 << 20, '7') << 2;
+        QTest::newRow("64 MB of digits, a line after it")
+            << QByteArray(64 << 20, '7') + "\r\n2\td\t1\t2\t3\t4\t\r\n"
+            << 2;
+        QTest::newRow("no stopper") << QByteArray() << -1;
+    }
+    void aLineThatStopsTheReadingGivesItsMemoryBack() {
+        QFETCH(QByteArray, stopper);
+        const QByteArray kept =
+            recording::dataFileLine(recording::headingCells("°C", Texts{"K", "K", "J", "T"})) +
+            "1\td\t1\t2\t3\t4\t\r\n";
+        QTemporaryDir dir;
+        const auto loaded =
+            recording::readDataFile(QString::fromUtf8(fileWith(dir, kept + stopper)));
+        QVERIFY(loaded.error.isEmpty());
+        QTEST(int(loaded.malformedLine.value_or(-1)), "malformedLine");
+        QCOMPARE(loaded.rowCount(), 1);
+        QCOMPARE(loaded.row(0)[5], QStringLiteral("4"));
+        // The two lines kept and their index, give or take an allocation's rounding.
+        QVERIFY2(loaded.lines->memoryBytes() < 4096,
+                 qPrintable(QString::number(loaded.lines->memoryBytes())));
+    }
+
+    // What a view shows of a line: the same six-value rule, each value cut.
+    void valuesCutForAViewFollowTheSixValueRule() {
+        const recording::DataFileLines lines(QByteArray("abcdef\tb\t\t123456789\t\r\n"));
+        QCOMPARE(lines.cutValues(0, 3),
+                 (recording::SixValues{"abc", "b", "", "123", "123", "123"}));
+        QCOMPARE(lines.cutValues(0, 0), (recording::SixValues{"", "", "", "", "", ""}));
+        QCOMPARE(lines.cutValues(0, 100), lines.values(0));
+        QCOMPARE(lines.cutValues(1, 3), recording::SixValues{});
+    }
+
     void writtenFileReadsBack() {
         QTemporaryDir dir;
         const QString path = dir.filePath("dump.4ch");
