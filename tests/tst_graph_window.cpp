@@ -697,6 +697,13 @@ private Q_SLOTS:
         QTest::qWait(20);
         for (const QLabel* label : window->findChildren<QLabel*>())
             QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(label->text()));
+        // Found in testing: 1e26 read "100000000000000004764729344.0".
+        window->load(QStringLiteral("T2 - J"), QStringLiteral("°F"),
+                     graphs::histogramOf({1e26, -0.004, -0.004}, 0));
+        QCOMPARE(window->LblMaximum->text(), QStringLiteral("1.00e+26 °F"));
+        QCOMPARE(window->LblMinimum->text(), QStringLiteral("-4.00e-03 °F"));
+        QCOMPARE(window->LblMean->text(), QStringLiteral("3.33e+25 °F"));
+        QCOMPARE(window->LblDeviation->text(), QStringLiteral("5.77e+25 °F"));
     }
 
     void panelChartClickAndGraphKeyOpenTheirWindows() {
