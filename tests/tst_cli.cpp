@@ -151,28 +151,42 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 0);
         for (const char* word :
              {"status", "clock --set", "interval", "poweroff", "memsize", "key NAME", "erase",
-              "watch", "record", "download auto --out DIR [--set N]", "download manual --out FILE",
-              "--timeout", "--simulate", "5 the\nmeter's memory data is damaged"})
+              "watch", "record", "download auto --out DIR [--set N] [--replace]",
+              "download manual --out FILE",
+              "--timeout", "--simulate", "5 the meter's memory data is damaged"})
             QVERIFY2(r.out.contains(QLatin1String(word)), word);
     }
 
     // Issue 9: numbers were wrapped (the timeout) or clamped and sent, and
     // arguments were checked only once the port was open.
     void badArgumentsAreRefusedBeforeThePortIsOpened_data() {
-        QTest::addColumn<QString>("args");
+        QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
+        // Arguments are split at spaces; "|" splits instead where one holds a space.
         const auto row = [](const char* args, const char* message) {
-            QTest::newRow(args) << QString(args) << QString(message);
+            const QString text = QString::fromUtf8(args);
+            QTest::newRow(args) << text.split(text.contains('|') ? '|' : ' ') << QString(message);
         };
         row("--timeout 2147484 status",
             "the timeout must be a whole number from 1 to 86400, not '2147484'");
         row("--timeout 4294968 status", "from 1 to 86400, not '4294968'");
         row("--timeout 0 status", "from 1 to 86400, not '0'");
+        // Found in testing: spaces around a number were trimmed away, so an
+        // argument that is no whole number was taken; a plus sign likewise.
+        row("--timeout| 5|status", "the timeout must be a whole number from 1 to 86400, not ' 5'");
+        row("--timeout|5 |status", "from 1 to 86400, not '5 '");
+        row("--timeout|+5|status", "from 1 to 86400, not '+5'");
+        row("--timeout|5\t|status", "not '5\t'");
+        row("interval|\n7", "the interval must be a whole number from 1 to 255, not '\n7'");
+        row("interval|", "the interval must be a whole number from 1 to 255, not ''");
+        row("watch|--count| 3", "the count must be a whole number from 1 to 2147483647, not ' 3'");
+        row("memsize| 4", "the memory size is 1, 2, 4 or 8, not ' 4'");
         row("interval 0", "the interval must be a whole number from 1 to 255, not '0'");
         // Found by use: Qt took this one out of the arguments unseen.
         row("-qmljsdebugger=port:1 status", "unknown command '-qmljsdebugger=port:1'");
         row("interval 256", "from 1 to 255, not '256'");
         row("interval 2.5", "from 1 to 255, not '2.5'");
+        row("interval -3", "from 1 to 255, not '-3'");
         row("memsize 3", "the memory size is 1, 2, 4 or 8, not '3'");
         row("poweroff 7", "the power-off time is 5, 15 or 30 minutes, not '7'");
         row("watch --count 0", "the count must be a whole number from 1 to 2147483647, not '0'");
@@ -185,13 +199,22 @@ private Q_SLOTS:
         row("download manual --out x.4ch --set 1", "download: unknown option '--set'");
         row("download auto --out x.4ch --set 0",
             "the set number must be a whole number from 1 to 2147483647, not '0'");
+        row("download manual --out x.4ch --replace", "download: unknown option '--replace'");
     }
     void badArgumentsAreRefusedBeforeThePortIsOpened() {
-        QFETCH(QString, args);
+        QFETCH(QStringList, args);
         QFETCH(QString, message);
-        const Run r = cli(QStringList{"--port", "/dev/quadtherm-no-such-device"} + args.split(' '));
+        const Run r = cli(QStringList{"--port", "/dev/quadtherm-no-such-device"} + args);
         QVERIFY2(r.exitCode == 1 && r.err.contains(message), qPrintable(describe(r)));
         QVERIFY(!QFile::exists("x.4ch"));
+    }
+
+    // A number written with leading zeros is still a whole number; it
+    // passes the check and the tool goes on to open the port.
+    void leadingZerosAreAWholeNumber() {
+        const Run r =
+            cli({"--port", "/dev/quadtherm-no-such-device", "--timeout", "05", "interval", "007"});
+        QVERIFY2(r.exitCode == 2 && r.err.contains("cannot open"), qPrintable(describe(r)));
     }
 
     // Found by use: a name that is not UTF-8 was read with replacement

@@ -9,6 +9,9 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace tst_cli_download {
@@ -99,6 +102,94 @@ private Q_SLOTS:
         QCOMPARE(r.out.count('\n'), 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"set-002.4ch"});
         QCOMPARE(contents(dir.filePath("set-002.4ch")).count('\n'), 21);
+    }
+
+    // Found in testing: a meter holding one set, downloaded into a folder
+    // that held three, left a new set-001.4ch beside the old set-002.4ch and
+    // set-003.4ch with status 0, a mix that looked like one download. Such a
+    // folder is refused before the meter is asked for anything, unless
+    // --replace is given; then the old set files go once the new ones are
+    // whole, and stay when they cannot be written or the memory is damaged.
+    void aFolderHoldingSetFilesIsRefusedOrReplacedWhole_data() {
+        QTest::addColumn<QStringList>("before"); // files in the folder, each holding "old"
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<qint64>("fileSizeLimit"); // 0: none
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("after"); // NAME=old or NAME=new
+        const QStringList three{"set-001.4ch", "set-002.4ch", "set-003.4ch"};
+        QTest::newRow("one set beside three old ones")
+            << three << QStringList{"--sets", "1"} << QStringList{} << qint64(0) << 1
+            << "already holds set files of an earlier download (set-001.4ch, set-002.4ch, "
+               "set-003.4ch): give --replace"
+            << QStringList{"set-001.4ch=old", "set-002.4ch=old", "set-003.4ch=old"};
+        QTest::newRow("one set asked for beside another")
+            << QStringList{"set-1000.4ch"} << QStringList{"--sets", "3"}
+            << QStringList{"--set", "2"} << qint64(0) << 1 << "(set-1000.4ch)"
+            << QStringList{"set-1000.4ch=old"};
+        QTest::newRow("other files are no set files")
+            << QStringList{"notes.txt", "set-1.4ch", "set-001.txt", "set-001.4ch.part"}
+            << QStringList{"--sets", "1"} << QStringList{} << qint64(0) << 0 << ""
+            << QStringList{"notes.txt=old", "set-001.4ch=new", "set-001.txt=old",
+                           "set-1.4ch=old"}; // the leftover of an older save goes
+        QTest::newRow("one set replaces three")
+            << three << QStringList{"--sets", "1"} << QStringList{"--replace"} << qint64(0) << 0
+            << "" << QStringList{"set-001.4ch=new"};
+        QTest::newRow("set 2 alone replaces them")
+            << QStringList{"set-001.4ch", "set-003.4ch", "set-004.4ch"}
+            << QStringList{"--sets", "3"} << QStringList{"--replace", "--set", "2"} << qint64(0)
+            << 0 << "" << QStringList{"set-002.4ch=new"};
+        // Set 1 fits, set 2 does not: nothing of the new download shows.
+        QTest::newRow("a file that cannot be written")
+            << three << QStringList{"--sets", "3", "--set-records", "2,60"}
+            << QStringList{"--replace"} << qint64(1000) << 3 << "set-002.4ch\": File too large"
+            << QStringList{"set-001.4ch=old", "set-002.4ch=old", "set-003.4ch=old"};
+        QTest::newRow("damaged memory keeps what it gave no set for")
+            << three << QStringList{"--sets", "3", "--damaged-set", "2"} << QStringList{"--replace"}
+            << qint64(0) << 5
+            << "Kept the set files of an earlier download that no set read now replaced: "
+               "set-002.4ch, set-003.4ch"
+            << QStringList{"set-001.4ch=new", "set-002.4ch=old", "set-003.4ch=old"};
+    }
+    void aFolderHoldingSetFilesIsRefusedOrReplacedWhole() {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, simOptions);
+        QFETCH(QStringList, options);
+        QFETCH(qint64, fileSizeLimit);
+        QFETCH(QString, message);
+        MeterSimProcess sim(simOptions + QStringList{"--dump-speed", "20", "--verbose"});
+        QTemporaryDir dir;
+        for (const QString& name : before) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+        }
+        const Run r = cli(
+            QStringList{"--port", sim.device(), "download", "auto", "--out", dir.path()} + options,
+            [fileSizeLimit] {
+                if (fileSizeLimit == 0)
+                    return;
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        QVERIFY2(r.exitCode >= 0, qPrintable(describe(r)));
+        QTEST(r.exitCode, "exitCode");
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        // A refused folder costs the meter not one request.
+        QCOMPARE(requests(sim).isEmpty(), r.exitCode == 1);
+        QStringList after;
+        const QStringList entries =
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name);
+        for (const QString& name : entries) {
+            const QByteArray bytes = contents(dir.filePath(name));
+            after.append(name + (bytes == "old"             ? "=old"
+                                 : bytes.startsWith("\xB0") ? "=new" // a heading
+                                                            : "=other"));
+        }
+        QTEST(after, "after");
     }
 
     void downloadManualWritesTheManualListRows() {

@@ -16,7 +16,9 @@
 
 #include <csignal>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tst_data_file {
 
@@ -34,6 +36,13 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// Everything in a folder, hidden and special files too, by name.
+QStringList entriesOf(const QTemporaryDir& dir) {
+    return QDir(dir.path())
+        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                   QDir::Name);
 }
 
 QByteArray fileWith(const QTemporaryDir& dir, const QByteArray& bytes) {
@@ -274,6 +283,45 @@ private Q_SLOTS:
             QVERIFY(loaded.lines->count() == whole && !loaded.malformedLine);
     }
 
+    // Found in testing: reading stopped at a line of 500 MB of digits
+    // without a TAB, but the file's whole buffer stayed taken while the
+    // window was open. What is not kept is given back as the reading ends.
+    void aLineThatStopsTheReadingGivesItsMemoryBack_data() {
+        QTest::addColumn<QByteArray>("stopper");
+        QTest::addColumn<int>("malformedLine");
+        QTest::newRow("64 MB of digits, the last line") << QByteArray(64 << 20, '7') << 2;
+        QTest::newRow("64 MB of digits, a line after it")
+            << QByteArray(64 << 20, '7') + "\r\n2\td\t1\t2\t3\t4\t\r\n"
+            << 2;
+        QTest::newRow("no stopper") << QByteArray() << -1;
+    }
+    void aLineThatStopsTheReadingGivesItsMemoryBack() {
+        QFETCH(QByteArray, stopper);
+        const QByteArray kept =
+            recording::dataFileLine(recording::headingCells("°C", Texts{"K", "K", "J", "T"})) +
+            "1\td\t1\t2\t3\t4\t\r\n";
+        QTemporaryDir dir;
+        const auto loaded =
+            recording::readDataFile(QString::fromUtf8(fileWith(dir, kept + stopper)));
+        QVERIFY(loaded.error.isEmpty());
+        QTEST(int(loaded.malformedLine.value_or(-1)), "malformedLine");
+        QCOMPARE(loaded.rowCount(), 1);
+        QCOMPARE(loaded.row(0)[5], QStringLiteral("4"));
+        // The two lines kept and their index, give or take an allocation's rounding.
+        QVERIFY2(loaded.lines->memoryBytes() < 4096,
+                 qPrintable(QString::number(loaded.lines->memoryBytes())));
+    }
+
+    // What a view shows of a line: the same six-value rule, each value cut.
+    void valuesCutForAViewFollowTheSixValueRule() {
+        const recording::DataFileLines lines(QByteArray("abcdef\tb\t\t123456789\t\r\n"));
+        QCOMPARE(lines.cutValues(0, 3),
+                 (recording::SixValues{"abc", "b", "", "123", "123", "123"}));
+        QCOMPARE(lines.cutValues(0, 0), (recording::SixValues{"", "", "", "", "", ""}));
+        QCOMPARE(lines.cutValues(0, 100), lines.values(0));
+        QCOMPARE(lines.cutValues(1, 3), recording::SixValues{});
+    }
+
     void writtenFileReadsBack() {
         QTemporaryDir dir;
         const QString path = dir.filePath("dump.4ch");
@@ -358,6 +406,94 @@ private Q_SLOTS:
         QCOMPARE(readFile(path), QByteArray("new\t\r\n"));
         QVERIFY(QFileInfo(dir.filePath("link.4ch")).isSymLink());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 2);
+    }
+
+    // Found in testing: a save killed between writing NAME.part and its
+    // rename left NAME.part for good. The file aside now has no name while
+    // it is written, so there is nothing to leave.
+    void aSaveShowsNothingButItsFileWhileItWrites() {
+        QTemporaryDir dir;
+        const int probe =
+            ::open(QFile::encodeName(dir.path()).constData(), O_TMPFILE | O_WRONLY, 0600);
+        if (probe < 0)
+            QSKIP("this file system has no unnamed files (O_TMPFILE)");
+        ::close(probe);
+        const QString path = dir.filePath("run.4ch");
+        QVERIFY(writeFile(path, "old\r\n"));
+        {
+            recording::DataFileWriter save;
+            QVERIFY(save.open(path));
+            // Past a block of a megabyte, so that lines reach the file aside.
+            for (int n = 1; n <= 30000; ++n)
+                QVERIFY(save.writeLine(recording::recordCells(
+                    n, "2010/11/26 14:05:09", Texts{"23.4", "Over", "- - -", "-5.2"})));
+            QCOMPARE(entriesOf(dir), QStringList{"run.4ch"});
+            // Dropped unclosed, as a save that failed half way.
+        }
+        QCOMPARE(readFile(path), QByteArray("old\r\n"));
+        QCOMPARE(entriesOf(dir), QStringList{"run.4ch"});
+    }
+
+    // Found in testing: a hundred leftovers of one name made every later
+    // save of that name fail. The next save removes those that are regular
+    // files, and saves never run out of names.
+    void leftoversOfOldSavesGoAndSavesNeverRunOutOfNames() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("run.4ch");
+        QVERIFY(writeFile(path, "old\r\n"));
+        for (int n = 0; n < 100; ++n) {
+            const QString leftover = path + ".part" + (n == 0 ? QString() : QString::number(n));
+            if (n == 7)
+                QVERIFY(QDir().mkdir(leftover));
+            else if (n == 8)
+                QVERIFY(QFile::link(dir.filePath("other"), leftover));
+            else
+                QVERIFY(writeFile(leftover, "1\td\t"));
+        }
+        QVERIFY(writeFile(dir.filePath("other"), "kept"));
+        for (int n = 1; n <= 150; ++n) {
+            recording::DataFileWriter save;
+            QString error;
+            QVERIFY2(save.open(path, &error), qPrintable(QString::number(n) + ": " + error));
+            QVERIFY(save.writeLine({QString::number(n)}));
+            QVERIFY2(save.close(&error), qPrintable(QString::number(n) + ": " + error));
+        }
+        QCOMPARE(readFile(path), QByteArray("150\t\r\n"));
+        // A folder and a link of such a name are no leftovers of a save.
+        QCOMPARE(entriesOf(dir),
+                 (QStringList{"other", "run.4ch", "run.4ch.part7", "run.4ch.part8"}));
+        QCOMPARE(readFile(dir.filePath("other")), QByteArray("kept"));
+    }
+
+    void aSavedFileKeepsThePermissionsOfTheFileItReplaces_data() {
+        QTest::addColumn<int>("mode"); // -1: no file before
+        QTest::addColumn<int>("expected");
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        QTest::newRow("owner and group read") << 0640 << 0640;
+        QTest::newRow("others read, group not") << 0604 << 0604;
+        QTest::newRow("read only") << 0444 << 0444;
+        QTest::newRow("executable") << 0750 << 0750;
+        QTest::newRow("new file") << -1 << int(0666 & ~mask);
+    }
+    void aSavedFileKeepsThePermissionsOfTheFileItReplaces() {
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("run.4ch");
+        const QByteArray name = QFile::encodeName(path);
+        if (mode >= 0) {
+            QVERIFY(writeFile(path, "old\r\n"));
+            QCOMPARE(::chmod(name.constData(), mode_t(mode)), 0);
+        }
+        recording::DataFileWriter save;
+        QString error;
+        QVERIFY2(save.open(path, &error), qPrintable(error));
+        QVERIFY(save.writeLine({"new"}));
+        QVERIFY2(save.close(&error), qPrintable(error));
+        QCOMPARE(readFile(path), QByteArray("new\t\r\n"));
+        struct stat info {};
+        QCOMPARE(::stat(name.constData(), &info), 0);
+        QTEST(int(info.st_mode & 07777), "expected");
     }
 
     // A folder that takes no new file (here an immutable one) still lets a

@@ -4,6 +4,7 @@
 // sweep and scale labels, and a data file read as four series against its
 // clock. The track modes and the Limit panel are checked on their windows.
 
+#include "graphs/figure_text.h"
 #include "graphs/file_series.h"
 #include "graphs/histogram.h"
 #include "graphs/nice_numbers.h"
@@ -18,6 +19,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace tst_graph_rules {
@@ -220,6 +222,41 @@ private Q_SLOTS:
             QVERIFY2(got.maximum == expected.maximum, where.constData());
             QVERIFY2(std::abs(got.mean - sum / double(expected.count)) < 1e-9, where.constData());
         }
+    }
+
+    // Found in testing: the histogram showed a maximum of 1e26 as
+    // "100000000000000004764729344.0".
+    void figuresReadAtAGlanceWhateverTheirSize_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char* name, double value, int decimals, const char* text) {
+            QTest::newRow(name) << value << decimals << QString::fromLatin1(text);
+        };
+        row("a reading", 1370.0, 1, "1370.0");
+        row("a mean", 20.2571, 2, "20.26");
+        row("zero", 0.0, 2, "0.00");
+        row("negative zero", -0.0, 1, "0.0");
+        row("a count", 7.0, 0, "7");
+        row("just below 1e9", 999999999.9, 1, "999999999.9");
+        row("rounds up to 1e9", 999999999.96, 1, "1.00e+09");
+        row("1e9", 1e9, 1, "1.00e+09");
+        row("1e26", 1e26, 1, "1.00e+26");
+        row("-1e26", -1e26, 2, "-1.00e+26");
+        row("a count of 1e9", 1e9, 0, "1.00e+09");
+        row("the largest double", 1.7976931348623157e308, 1, "1.80e+308");
+        row("shows in the decimals", 0.05, 1, "0.1");
+        row("too small for the decimals", 0.004, 2, "4.00e-03");
+        row("negative and too small", -0.001, 1, "-1.00e-03");
+        row("the smallest double", 4.9406564584124654e-324, 2, "4.94e-324");
+        row("infinite", std::numeric_limits<double>::infinity(), 1, "inf");
+        row("minus infinite", -std::numeric_limits<double>::infinity(), 1, "-inf");
+        row("not a number", std::numeric_limits<double>::quiet_NaN(), 1, "nan");
+    }
+    void figuresReadAtAGlanceWhateverTheirSize() {
+        QFETCH(double, value);
+        QFETCH(int, decimals);
+        QTEST(graphs::figureText(value, decimals), "text");
     }
 
     void cursorReadoutTexts_data() {

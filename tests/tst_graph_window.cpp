@@ -21,6 +21,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -396,6 +397,43 @@ private Q_SLOTS:
         QCOMPARE(plot.inView().count, 201);
     }
 
+    // Found in testing: the boxes stopped at ±1e9 while the axis went far
+    // beyond. They show what the axis shows, large figures in scientific
+    // notation, and take such figures typed in.
+    void boxesShowAndTakeRangesFarBeyondAnyScale() {
+        Rig rig;
+        graphs::PlotWindow& plot = rig.graph(QList<float>(500, 25.0f));
+        plot.CWGraph1->yAxis->setRange(-1e12, 1e12);
+        QCOMPARE(plot.AxisMin(2)->value(), -1e12);
+        QCOMPARE(plot.AxisMax(2)->value(), 1e12);
+        QCOMPARE(plot.AxisMin(2)->spinBox()->text(), QStringLiteral("-1e+12"));
+        QCOMPARE(plot.AxisMax(2)->spinBox()->text(), QStringLiteral("1e+12"));
+
+        QDoubleSpinBox* box = plot.AxisMax(1)->spinBox();
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("3.5e12"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(1, 3.5e12)));
+        QCOMPARE(box->text(), QStringLiteral("3.5e+12"));
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("-2e200"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(plot.CWGraph1->xAxis->rangeReversed());
+        QCOMPARE(plot.CWGraph1->xAxis->range().lower, -2e200);
+
+        // The box shows seven digits of what the axis holds; Enter on it
+        // untouched leaves the axis where it is.
+        plot.CWGraph1->xAxis->setRangeReversed(false);
+        plot.CWGraph1->xAxis->setRange(1, 1234567890123.4);
+        QCOMPARE(box->text(), QStringLiteral("1.234568e+12"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(plot.CWGraph1->xAxis->range().upper, 1234567890123.4);
+        // Figures within a scale read as before.
+        plot.CWGraph1->yAxis->setRange(-12.5, 999999999);
+        QCOMPARE(plot.AxisMin(2)->spinBox()->text(), QStringLiteral("-12.5"));
+        QCOMPARE(plot.AxisMax(2)->spinBox()->text(), QStringLiteral("999999999.0"));
+    }
+
     void minimumAboveMaximumReachesTheGraphInverted() {
         Rig rig;
         graphs::PlotWindow& plot = rig.graph({1, 2, 3}, true);
@@ -708,6 +746,13 @@ private Q_SLOTS:
         QTest::qWait(20);
         for (const QLabel* label : window->findChildren<QLabel*>())
             QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(label->text()));
+        // Found in testing: 1e26 read "100000000000000004764729344.0".
+        window->load(QStringLiteral("T2 - J"), QStringLiteral("°F"),
+                     graphs::histogramOf({1e26, -0.004, -0.004}, 0));
+        QCOMPARE(window->LblMaximum->text(), QStringLiteral("1.00e+26 °F"));
+        QCOMPARE(window->LblMinimum->text(), QStringLiteral("-4.00e-03 °F"));
+        QCOMPARE(window->LblMean->text(), QStringLiteral("3.33e+25 °F"));
+        QCOMPARE(window->LblDeviation->text(), QStringLiteral("5.77e+25 °F"));
     }
 
     void panelChartClickAndGraphKeyOpenTheirWindows() {

@@ -263,6 +263,94 @@ private Q_SLOTS:
         grid.AddItem(QStringLiteral("after"));
         QCOMPARE(grid.rowText(1), QStringLiteral("after\t\t"));
     }
+
+    // Found in testing: a data file with 20 MB cells froze the program, as
+    // every paint elided each cell's whole text. A view gets at most 256
+    // characters of a cell or a heading, the last an ellipsis; the grid's
+    // own text keeps every character.
+    void aViewGetsLongCellsCut_data() {
+        QTest::addColumn<qsizetype>("length");
+        QTest::addColumn<QString>("kind"); // latin1, unicode (beyond Latin-1), heading
+        QTest::addColumn<qsizetype>("shown");
+        for (const char* kind : {"latin1", "unicode", "heading"}) {
+            const auto row = [kind](const char* name, qsizetype length, qsizetype shown) {
+                QTest::addRow("%s, %s", kind, name) << length << QString(kind) << shown;
+            };
+            row("empty", 0, 0);
+            row("one short of the bound", 255, 255);
+            row("at the bound", 256, 256);
+            row("one past the bound", 257, 256);
+            row("20 MB", qsizetype(20) << 20, 256);
+        }
+    }
+    void aViewGetsLongCellsCut() {
+        QFETCH(qsizetype, length);
+        QFETCH(QString, kind);
+        QFETCH(qsizetype, shown);
+        // "€" keeps the row out of the Latin-1 buffer.
+        const QString text =
+            kind == "unicode" ? QString(length, QChar(0x20AC)) : QString(length, QLatin1Char('7'));
+        Grid grid(3);
+        const QAbstractItemModel& model = *grid.model();
+        QString got;
+        if (kind == "heading") {
+            grid.setTextAt(0, 1, text);
+            got = model.headerData(1, Qt::Horizontal).toString();
+            QCOMPARE(grid.textAt(0, 1).size(), length);
+        } else {
+            grid.AddItem("a\t" + text + "\tc");
+            got = model.index(0, 1).data().toString();
+            QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("c"));
+            QCOMPARE(grid.textAt(1, 1).size(), length);
+            QCOMPARE(grid.rowText(1).size(), length + 4);
+        }
+        QCOMPARE(got.size(), shown);
+        const bool cut = length > shown;
+        QCOMPARE(got.endsWith(QChar(0x2026)), cut);
+        QCOMPARE(got.left(shown - 1), text.left(shown - 1));
+    }
+
+    // Cells come from the source once per row and cut, never whole, however
+    // often the grid is painted.
+    void paintingAsksASourceOnlyForCutCellsAndOnce() {
+        class LongCells final : public quadtherm::widgets::GridSource {
+        public:
+            int rows() const override { return 5; }
+            QString cell(int, int) const override {
+                ++wholeCells;
+                return QString(qsizetype(20) << 20, QLatin1Char('7'));
+            }
+            QStringList cutCells(int row, int columns, qsizetype most) const override {
+                ++cutRows;
+                mostAskedFor = std::max(mostAskedFor, most);
+                QStringList cells;
+                for (int col = 0; col < columns; ++col)
+                    cells.append(
+                        QString(std::min<qsizetype>(most, 20 << 20), QLatin1Char('0' + row)));
+                return cells;
+            }
+            mutable int wholeCells = 0;
+            mutable int cutRows = 0;
+            mutable qsizetype mostAskedFor = 0;
+        };
+        auto source = std::make_shared<LongCells>();
+        Grid grid(6);
+        grid.resize(700, 300);
+        grid.setSource(source);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        for (int paint = 0; paint < 3; ++paint)
+            QVERIFY(!grid.grab().isNull());
+        QCOMPARE(source->wholeCells, 0);
+        QCOMPARE(source->cutRows, 5);
+        QVERIFY2(source->mostAskedFor <= 257, qPrintable(QString::number(source->mostAskedFor)));
+        for (int row = 0; row < 5; ++row)
+            QCOMPARE(grid.model()->index(row, 5).data().toString(),
+                     QString(255, QLatin1Char('0' + row)) + QChar(0x2026));
+        // An edited cell is shown as edited.
+        grid.setTextAt(3, 5, QStringLiteral("edited"));
+        QCOMPARE(grid.model()->index(2, 5).data().toString(), QStringLiteral("edited"));
+    }
 };
 
 QUADTHERM_TEST_SUITE(TestGrid, Gui)

@@ -287,6 +287,39 @@ private Q_SLOTS:
         QCOMPARE(files.windowTitle(), QStringLiteral("Saved File"));
     }
 
+    // Found in testing: a file of five lines with 20 MB cells froze the
+    // program for over a minute, every paint eliding each whole cell. The
+    // list shows each cell and heading cut; the file's text stays whole for
+    // saving and printing.
+    void aFileWithHugeCellsIsShownCut() {
+        const QByteArray huge(20 << 20, '7');
+        QByteArray text = "\xB0"
+                          "C\tDate Time\tT1 - K\tT2 - K\tT3 - J\tT4 - " +
+                          huge + "\t\r\n";
+        for (int line = 0; line < 5; ++line) {
+            QList<QByteArray> cells{"1", "2026/12/06 14:10:19", "23.4", "1", "2", "3"};
+            cells[line + 1] = huge;
+            text += cells.join('\t') + "\t\r\n";
+        }
+        recording::FileListWindow files(m_state, m_dialogs, {});
+        files.showLines(std::make_shared<recording::DataFileLines>(text));
+        files.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&files));
+        QVERIFY(!files.grab().isNull());
+        const QAbstractItemModel& model = *files.GridN->model();
+        QCOMPARE(model.rowCount(), 5);
+        for (int row = 0; row < 5; ++row) {
+            for (int col = 0; col < 6; ++col) {
+                const QString shown = model.index(row, col).data().toString();
+                QVERIFY2(shown.size() <= 256, qPrintable(QString::number(shown.size())));
+                QCOMPARE(shown.endsWith(QChar(0x2026)), col == row + 1);
+            }
+        }
+        QCOMPARE(model.headerData(5, Qt::Horizontal).toString().size(), 256);
+        QCOMPARE(files.GridN->textAt(1, 1).size(), huge.size());
+        QCOMPARE(files.GridN->textAt(0, 5).size(), huge.size() + 5);
+    }
+
     void clickOnTheNumberOrTimeColumnDoesNothing() {
         int stops = 0;
         recording::FileListWindow files(m_view.windows, m_letters, m_dialogs,

@@ -1,12 +1,12 @@
 #include "cli/cli.h"
 
+#include "cli/commands.h"
 #include "logger_memory/memory_download.h"
 #include "logger_memory/memory_figures.h"
 #include "meter_link/live_reading.h"
 #include "recording/data_file_writer.h"
 #include "shared/reading_text.h"
 
-#include <QDir>
 #include <QEventLoop>
 
 #include <csignal>
@@ -283,27 +283,41 @@ int Cli::downloadRecordSets(const DownloadOptions& options) {
                             .arg(sets.size()));
         return kExitUsage;
     }
+    QList<logger_memory::RecordSet> chosen;
+    for (const auto& set : sets)
+        if (options.set == 0 || set.number == options.set)
+            chosen.append(set);
     // A set asked for that lies beyond damaged data leaves nothing to write:
-    // no folder is made for it.
-    const bool anyToWrite = options.set == 0 ? !sets.isEmpty() : options.set <= sets.size();
-    if (anyToWrite && !QDir().mkpath(options.out)) {
-        m_console.error(
-            recording::cannotWrite(options.out, QStringLiteral("cannot make the folder")));
-        return kExitWriteFailed;
-    }
-    for (const auto& set : sets) {
-        if (options.set != 0 && set.number != options.set)
-            continue;
+    // no folder is made for it, and no old file is touched.
+    if (!chosen.isEmpty()) {
+        // Set files that came meanwhile are refused as they are before the download.
+        if (const QStringList held = logger_memory::setFilesIn(options.out);
+            !options.replace && !held.isEmpty()) {
+            m_console.error(setFilesHeldText(options.out, held));
+            return kExitUsage;
+        }
+        // Old set files the damaged memory gave no new set for may be the only
+        // copies of those sets: they stay.
         QString error;
-        const QString path = QDir(options.out).filePath(logger_memory::setFileName(set.number));
-        if (!logger_memory::writeSetFile(set, path, &error)) {
+        if (!logger_memory::writeSetFiles(chosen, options.out,
+                                          options.replace && !download.damaged(), &error)) {
             m_console.error(error);
             return kExitWriteFailed;
         }
-        print(logger_memory::setListCells(set).join(u'\t') + u'\n');
+        for (const auto& set : chosen)
+            print(logger_memory::setListCells(set).join(u'\t') + u'\n');
     }
     if (download.damaged()) {
         m_console.error(logger_memory::damageText(download.walk));
+        if (options.replace) {
+            QStringList kept = logger_memory::setFilesIn(options.out);
+            for (const auto& set : chosen)
+                kept.removeAll(logger_memory::setFileName(set.number));
+            if (!kept.isEmpty())
+                m_console.error(QStringLiteral("Kept the set files of an earlier download that "
+                                               "no set read now replaced: %1")
+                                    .arg(kept.join(QStringLiteral(", "))));
+        }
         return kExitDamagedMemory;
     }
     return 0;

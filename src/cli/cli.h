@@ -31,6 +31,8 @@ struct DownloadOptions {
     bool automatic = true;
     QString out;
     int set = 0; // 0: every set
+    // Set files of an earlier download in `out` are replaced instead of refused.
+    bool replace = false;
 };
 
 struct RecordOptions {

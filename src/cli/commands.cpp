@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "logger_memory/memory_download.h"
 #include "meter_link/meter_keys.h"
 #include "meter_link/meter_protocol.h"
 #include "shared/whole_number.h"
@@ -32,18 +33,21 @@ Commands:
 )";
 
 const char* const kUsageTail = R"(
-Numbers are whole numbers within the ranges shown (counts N: 1..2147483647);
-anything else is a usage error, and nothing is sent to the meter. Ctrl-C or
-SIGTERM ends any wait within about 0.1 s.
+Numbers are whole numbers in digits within the ranges shown (counts N:
+1..2147483647); anything else, spaces around a number included, is a usage
+error, and nothing is sent to the meter. Ctrl-C or SIGTERM ends any wait
+within about 0.1 s.
 
 Exit status: 0 done (also a recording ended by Ctrl-C or SIGTERM, and an
 empty memory), 1 usage error (or download --set naming a set the memory does
-not hold), 2 the meter did not answer, stopped sending in the middle of a
-download, or the port failed, 3 a data file could not be written, 4 a probe,
-a type or the unit changed (or the link was rebuilt) while recording, 5 the
-meter's memory data is damaged (the record sets before the damage are
-written), 130 ended by Ctrl-C (SIGINT), 143 ended by SIGTERM (record too,
-when the recording had not started yet).
+not hold, or download auto into a folder holding set files without
+--replace), 2 the meter did not answer, stopped sending in the middle of a
+download, or the port failed, 3 a data file could not be written (a download
+then writes none of its files), 4 a probe, a type or the unit changed (or
+the link was rebuilt) while recording, 5 the meter's memory data is damaged
+(the record sets before the damage are written), 130 ended by Ctrl-C
+(SIGINT), 143 ended by SIGTERM (record too, when the recording had not
+started yet).
 )";
 
 const char* const kUsageHint = "Try 'quadtherm-cli --help' for the options and commands.\n";
@@ -70,6 +74,12 @@ DownloadOptions downloadOptions(QStringList args) {
     options.automatic = args.takeFirst() == "auto";
     while (!args.isEmpty()) {
         const QString option = args.takeFirst();
+        if (option == "--replace") {
+            if (!options.automatic)
+                throw UsageError{QStringLiteral("download: unknown option '%1'").arg(option)};
+            options.replace = true;
+            continue;
+        }
         if (args.isEmpty())
             throw UsageError{QStringLiteral("download: '%1' needs a value").arg(option)};
         const QString value = args.takeFirst();
@@ -83,6 +93,12 @@ DownloadOptions downloadOptions(QStringList args) {
     if (options.out.isEmpty())
         throw UsageError{options.automatic ? QStringLiteral("download auto needs --out DIR")
                                            : QStringLiteral("download manual needs --out FILE")};
+    // New set files beside those of an earlier download would look like one
+    // download: refused before the meter is asked for anything.
+    if (options.automatic && !options.replace) {
+        if (const QStringList held = logger_memory::setFilesIn(options.out); !held.isEmpty())
+            throw UsageError{setFilesHeldText(options.out, held)};
+    }
     return options;
 }
 
@@ -225,15 +241,21 @@ const CommandEntry kCommands[] = {
          return [options](Cli& cli) { return cli.record(options); };
      }},
     {"download",
-     "  download auto --out DIR [--set N]\n"
+     "  download auto --out DIR [--set N] [--replace]\n"
      "                           read the record sets out of the meter's memory and\n"
      "                           write each as a \".4ch\" data file in its own unit,\n"
      "                           DIR/set-001.4ch, set-002.4ch ... (DIR is made if need\n"
-     "                           be; files of those names are replaced), listing each\n"
-     "                           set: number, start, interval (s), records, TAB\n"
-     "                           between them. --set N writes only set N. A full 512 K\n"
-     "                           memory takes about 4.5 minutes; the progress shows on\n"
-     "                           standard error when that is a terminal.\n"
+     "                           be), listing each set: number, start, interval (s),\n"
+     "                           records, TAB between them. --set N writes only set N.\n"
+     "                           The files appear together once all are written; a\n"
+     "                           download that cannot write them all writes none.\n"
+     "                           A DIR that holds set files already is refused unless\n"
+     "                           --replace is given: the old set files are then\n"
+     "                           replaced, and those the new download did not write\n"
+     "                           removed, once the new ones are whole (kept when the\n"
+     "                           memory data is damaged). A full 512 K memory takes\n"
+     "                           about 4.5 minutes; the progress shows on standard\n"
+     "                           error when that is a terminal.\n"
      "  download manual --out FILE\n"
      "                           read the manual readings into FILE, heading row first\n"
      "                           (unit, date and time, \"K: 25.4\" for T1 to T4), and\n"
@@ -254,6 +276,16 @@ qint64 wholeNumber(const QString& text, const QString& what, qint64 low, qint64 
         throw UsageError{QStringLiteral("%1 must be a whole number from %2 to %3, not '%4'")
                              .arg(what, QString::number(low), QString::number(high), text)};
     return *n;
+}
+
+QString setFilesHeldText(const QString& folder, const QStringList& files) {
+    constexpr qsizetype kNamed = 10;
+    QString named = files.mid(0, kNamed).join(QStringLiteral(", "));
+    if (files.size() > kNamed)
+        named += QStringLiteral(" and %1 more").arg(files.size() - kNamed);
+    return QStringLiteral("%1 already holds set files of an earlier download (%2): give "
+                          "--replace to replace them, or another folder")
+        .arg(folder, named);
 }
 
 QString usage() {

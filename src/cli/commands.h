@@ -22,6 +22,8 @@ QString usage();
 QString usageHint();
 // Checks a command's arguments before the port is opened; throws UsageError.
 Command parseCommand(const QString& name, const QStringList& args);
+// Why a download refuses `folder`: it holds these set files of an earlier one.
+QString setFilesHeldText(const QString& folder, const QStringList& files);
 // A whole number in [low, high]; anything else throws UsageError naming
 // `what` and the range.
 qint64 wholeNumber(const QString& text, const QString& what, qint64 low, qint64 high);

@@ -71,6 +71,20 @@ bool settleAfterDump(meter_link::MeterProtocol& protocol, shared::RunState& stat
 bool writeSetFile(const RecordSet& set, const QString& path, QString* error = nullptr);
 // "set-001.4ch" for set 1.
 QString setFileName(int number);
+// The set files in `folder` ("set-001.4ch", "set-1000.4ch" ...), by name:
+// what an earlier download left there. Nothing for a folder that is missing.
+QStringList setFilesIn(const QString& folder);
+// Writes `sets` into `folder` (made if need be) as set files, all of them or
+// none: each is written and synced in a staging folder inside `folder`, and
+// only once every one is whole do they take their names, each replacing a
+// file of that name (whose permissions it keeps). With `removeOthers`, the
+// set files that were there before and that this download did not replace
+// are removed then. False with the message when a file cannot be written;
+// the folder then holds what it held before. (Only a folder in the way of a
+// file could make a move fail on the one file system; it is looked for
+// before the first move.)
+bool writeSetFiles(const QList<RecordSet>& sets, const QString& folder, bool removeOthers,
+                   QString* error = nullptr);
 // The manual readings list as a text file of the data file format: the
 // heading row, then one line per reading.
 bool writeManualFile(const QList<QStringList>& rows, const QString& path, QString* error = nullptr);

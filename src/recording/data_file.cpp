@@ -280,6 +280,27 @@ SixValues DataFileLines::values(qsizetype i) const {
     return values;
 }
 
+SixValues DataFileLines::cutValues(qsizetype i, qsizetype most) const {
+    const QByteArrayView text = line(i);
+    ValueSpans spans;
+    SixValues values;
+    if (splitBytes(text.data(), text.size(), spans)) {
+        for (int col = 0; col < kDataFileColumns; ++col)
+            values[col] =
+                QString::fromLatin1(text.data() + spans.at[col],
+                                    std::min(spans.size[col], std::max<qsizetype>(most, 0)));
+    }
+    return values;
+}
+
+void DataFileLines::dropUnindexed() {
+    m_text.truncate(m_next);
+    m_text.squeeze();
+    m_steps.shrink_to_fit();
+    m_longSteps.shrink_to_fit();
+    m_blocks.shrink_to_fit();
+}
+
 qsizetype DataFileLines::memoryBytes() const {
     return m_text.capacity() + qsizetype(m_steps.capacity()) +
            qsizetype(m_longSteps.capacity() * sizeof(qsizetype)) +
@@ -356,6 +377,9 @@ LoadedDataFile DataFileReader::read(const Progress& progress) {
     }
     if (lines->stoppedAtMalformedLine())
         loaded.malformedLine = lines->count();
+    // A line that is no data line may be most of the file (500 MB of digits
+    // without a TAB): its memory goes now, not when the window closes.
+    lines->dropUnindexed();
     loaded.lines = std::move(lines);
     return loaded;
 }

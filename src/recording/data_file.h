@@ -72,6 +72,9 @@ public:
     // Value `col` (0 to 5) of line `i`, decoded from Latin-1.
     QString value(qsizetype i, int col) const;
     SixValues values(qsizetype i) const;
+    // The same, each value cut to at most `most` characters: what a view
+    // shows of a line whose values may run to megabytes.
+    SixValues cutValues(qsizetype i, qsizetype most) const;
     // The line that could not be split; its number is count().
     bool stoppedAtMalformedLine() const { return m_malformed; }
     // Bytes held for the text and the index.
@@ -84,6 +87,10 @@ public:
     static DataFileLines forArrivingText(qsizetype size);
     char* textData() { return m_text.data(); }
     void indexUpTo(qsizetype available, bool atEnd);
+    // Gives back the memory of what was not indexed (the text from the line
+    // that stopped the indexing on, or that never arrived) and of the
+    // index's spare room.
+    void dropUnindexed();
 
 private:
     // The index keeps the start of every 64th line and each line's length

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -82,64 +83,64 @@ std::unique_ptr<QIODevice> openRegularFile(const QString& path) {
     return file;
 }
 
-// A saved file is written aside, next to its target, and put in its place
-// only once it is whole and on disk: a save that fails (a full disk) leaves
-// the file of that name as it was, and never a part that looks complete.
-// A symbolic link to a file is followed, so that the file it names is
-// replaced. `target` and `aside` say where the file goes.
-std::unique_ptr<QIODevice> openAside(const QString& path, QString& target, QString& aside) {
-    auto file = std::make_unique<RegularFile>(path);
+// A saved file is written aside through QSaveFile and put in its target's
+// place only once it is whole and on disk: a save that fails (a full disk)
+// leaves the file of that name as it was, and never a part that looks
+// complete. Where the file system allows, the file aside has no name at all
+// (O_TMPFILE) until it takes the target's, so a save killed half way leaves
+// nothing behind; elsewhere it is a randomly named NAME.XXXXXX, whose names
+// cannot run out. A symbolic link to a file is followed, so that the file it
+// names is replaced, and a replaced file keeps its permissions. `target`
+// says where the file goes.
+std::unique_ptr<QIODevice> openSave(const QString& path, QString& target) {
     target = path;
-    aside.clear();
     struct stat info {};
     const bool exists = ::stat(QFile::encodeName(path).constData(), &info) == 0;
     if (!exists && errno != ENOENT) {
+        auto file = std::make_unique<RegularFile>(path);
         file->refuse(systemReason(errno));
         return file;
     }
     if (exists) {
-        if (!S_ISREG(info.st_mode)) {
-            file->refuse(S_ISDIR(info.st_mode) ? systemReason(EISDIR)
-                                               : QString::fromLatin1(kNotRegular));
-            return file;
-        }
-        if (isRecorded(info)) {
-            file->refuse(QString::fromLatin1(kBeingRecorded));
+        QString refusal;
+        if (!S_ISREG(info.st_mode))
+            refusal =
+                S_ISDIR(info.st_mode) ? systemReason(EISDIR) : QString::fromLatin1(kNotRegular);
+        else if (isRecorded(info))
+            refusal = QString::fromLatin1(kBeingRecorded);
+        if (!refusal.isEmpty()) {
+            auto file = std::make_unique<RegularFile>(path);
+            file->refuse(refusal);
             return file;
         }
         target = QFileInfo(path).canonicalFilePath();
     }
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        aside = target + QStringLiteral(".part") +
-                (attempt == 0 ? QString() : QString::number(attempt));
-        fd = ::open(QFile::encodeName(aside).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+    auto save = std::make_unique<QSaveFile>(path);
+    // A folder that takes no new file may still let its file be rewritten:
+    // the file is then written in place, as before saves went aside. Qt
+    // does so where the folder is not writable (EACCES); an immutable
+    // folder (EPERM) is handled here the same way.
+    save->setDirectWriteFallback(true);
+    if (save->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        // Qt copies the permissions as the running user sees them, so that
+        // root would make a read-only file writable: the mode is copied as it is.
+        if (exists)
+            ::fchmod(save->handle(), info.st_mode & 07777);
+        return save;
     }
-    if (fd < 0) {
-        const int error = errno;
-        aside.clear();
-        // A folder that takes no new file may still let its file be
-        // rewritten: then the file is written in place, as before.
-        if (exists && (error == EACCES || error == EPERM)) {
-            target = path;
-            return openRegularFile(path);
-        }
-        file->refuse(systemReason(error));
-        return file;
+    const int error = errno;
+    if (exists && (error == EACCES || error == EPERM)) {
+        target = path;
+        return openRegularFile(path);
     }
-    // A file replaced keeps what its owner allowed of it.
-    if (exists)
-        ::fchmod(fd, info.st_mode & 07777);
-    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        ::unlink(QFile::encodeName(aside).constData());
-        aside.clear();
-        file->refuse(QStringLiteral("cannot be opened"));
-    }
+    auto file = std::make_unique<RegularFile>(path);
+    // A folder removed while it is the working folder takes no unnamed file
+    // either (EPERM); its new files are refused for the reason a user knows.
+    struct stat folder {};
+    const bool folderGone =
+        ::stat(QFile::encodeName(QFileInfo(path).path()).constData(), &folder) == 0 &&
+        folder.st_nlink == 0;
+    file->refuse(folderGone ? systemReason(ENOENT) : save->errorString());
     return file;
 }
 
@@ -158,6 +159,19 @@ void syncFolderOf(const QString& path) {
 
 QString cannotWrite(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot write \"%1\": %2").arg(path, reason);
+}
+
+// Saves used to go aside to NAME.part (then NAME.part1 ... NAME.part99); one
+// killed before its rename left that file for good, and a hundred of them
+// made every save of NAME fail.
+void removeOldAsideFiles(const QString& target) {
+    for (int n = 0; n < 100; ++n) {
+        const QByteArray name = QFile::encodeName(target + QStringLiteral(".part") +
+                                                  (n == 0 ? QString() : QString::number(n)));
+        struct stat info {};
+        if (::lstat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) && !isRecorded(info))
+            ::unlink(name.constData());
+    }
 }
 
 void appendLatin1(QByteArray& out, QStringView text) {
@@ -190,13 +204,18 @@ DataFileWriter::~DataFileWriter() {
 }
 
 void DataFileWriter::release() {
-    if (m_device)
+    // Never put in place: the save did not end well. QSaveFile must not be
+    // closed, and must not be destroyed open either: written in place, it
+    // would remove the file itself.
+    if (auto* save = qobject_cast<QSaveFile*>(m_device.get())) {
+        if (save->isOpen()) {
+            save->cancelWriting();
+            save->commit();
+        }
+    } else if (m_device) {
         m_device->close();
+    }
     m_device.reset();
-    // Never put in place: the save did not end well.
-    if (!m_aside.isEmpty())
-        ::unlink(QFile::encodeName(m_aside).constData());
-    m_aside.clear();
     if (m_recorded) {
         recordedFiles().erase(*m_recorded);
         m_recorded.reset();
@@ -218,7 +237,7 @@ bool DataFileWriter::open(const QString& path, QString* error) {
     if (m_open)
         m_device = m_open(path);
     else if (m_sync == Sync::AtClose)
-        m_device = openAside(path, m_target, m_aside);
+        m_device = openSave(path, m_target);
     else
         m_device = openRegularFile(path);
     if (!m_device || !m_device->isOpen() || !m_device->isWritable()) {
@@ -235,7 +254,7 @@ bool DataFileWriter::open(const QString& path, QString* error) {
             recordedFiles().insert(*m_recorded);
         }
     }
-    if (m_syncEnabled && file && m_aside.isEmpty())
+    if (m_syncEnabled && file && m_sync == Sync::EachLine)
         syncFolderOf(path);
     return true;
 }
@@ -295,27 +314,31 @@ bool DataFileWriter::close(QString* error) {
     if (!m_device)
         return true;
     bool ok = writeOut(error) && (m_sync != Sync::AtClose || sync(error));
-    m_device->close();
-    m_device.reset();
-    if (ok && !m_aside.isEmpty()) {
-        if (::rename(QFile::encodeName(m_aside).constData(),
-                     QFile::encodeName(m_target).constData()) != 0)
-            ok = fail(systemReason(errno), error);
-        else
-            m_aside.clear();
-        if (ok && m_syncEnabled)
-            syncFolderOf(m_target);
+    if (auto* save = qobject_cast<QSaveFile*>(m_device.get())) {
+        if (!ok)
+            save->cancelWriting();
+        // QSaveFile syncs too, but ignores a failure: sync() above did not.
+        if (!save->commit() && ok)
+            ok = fail(save->errorString(), error);
+        if (ok) {
+            if (m_syncEnabled)
+                syncFolderOf(m_target);
+            removeOldAsideFiles(m_target);
+            if (m_target != m_path)
+                removeOldAsideFiles(m_path);
+        }
+    } else {
+        m_device->close();
     }
     release();
     return ok;
 }
 
 void DataFileWriter::discard() {
-    const bool real = qobject_cast<QFileDevice*>(m_device.get()) != nullptr;
-    const bool aside = !m_aside.isEmpty();
+    const bool inPlace = qobject_cast<QFile*>(m_device.get()) != nullptr;
     m_block.clear();
     release();
-    if (real && !aside)
+    if (inPlace)
         QFile::remove(m_path);
 }
 

@@ -22,8 +22,9 @@ namespace quadtherm::recording {
 // - With `EachLine` (a recording) every line is on the storage device
 //   (fdatasync) before writeLine returns, and no save may write to that file
 //   while it is open. Otherwise (a save) lines are gathered and written in
-//   blocks to a file aside ("NAME.part"), which close() syncs and puts in
-//   the place of NAME: a save that fails leaves NAME as it was.
+//   blocks to a file aside (QSaveFile: unnamed where the file system allows),
+//   which close() syncs and puts in the place of NAME: a save that fails
+//   leaves NAME as it was.
 // - A failure says "Cannot write "FILE": REASON", REASON being the system's.
 class DataFileWriter {
 public:
@@ -57,8 +58,8 @@ public:
 
 private:
     bool fail(const QString& reason, QString* error);
-    // Closes the device, removes a file aside that was never put in place
-    // and forgets a recorded file.
+    // Closes the device, drops a file aside that was never put in place and
+    // forgets a recorded file.
     void release();
     bool writeOut(QString* error);
     bool sync(QString* error);
@@ -68,8 +69,7 @@ private:
     bool m_syncEnabled = true;
     std::unique_ptr<QIODevice> m_device;
     QString m_path;
-    QString m_target; // where a file written aside goes
-    QString m_aside;  // the file written aside, until it is put in place
+    QString m_target; // where a save's file goes: NAME, its symbolic links followed
     std::optional<std::pair<quint64, quint64>> m_recorded;
     QByteArray m_block;
     qint64 m_wholeBytes = 0; // the file up to the end of its last whole line
@@ -77,6 +77,10 @@ private:
 
 // "Cannot write "FILE": REASON".
 QString cannotWrite(const QString& path, const QString& reason);
+// Removes what saves of `target` left behind before they went through
+// QSaveFile: NAME.part, NAME.part1 ... NAME.part99, regular files only and
+// never a file being recorded. Every save does so once it is in place.
+void removeOldAsideFiles(const QString& target);
 
 // ISO 8859-1: a character beyond it becomes "?".
 void appendLatin1(QByteArray& out, QStringView text);

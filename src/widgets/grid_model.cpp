@@ -44,6 +44,20 @@ QString GridSource::rowText(int row, int columns) const {
     return cells.join(kTab);
 }
 
+QStringList GridSource::cutCells(int row, int columns, qsizetype most) const {
+    QStringList cells;
+    cells.reserve(columns);
+    for (int col = 0; col < columns; ++col)
+        cells.append(cell(row, col).left(most));
+    return cells;
+}
+
+QString GridModel::shownText(QStringView text) {
+    if (text.size() <= kShownChars)
+        return text.toString();
+    return text.first(kShownChars - 1).toString() + QChar(0x2026);
+}
+
 GridModel::GridModel(int columns, QObject* parent)
     : QAbstractTableModel(parent), m_columns(std::max(columns, 1)) {
     m_heading.resize(m_columns);
@@ -60,13 +74,13 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return cell(m_first + index.row(), index.column());
+    return shownCell(m_first + index.row(), index.column());
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return QAbstractTableModel::headerData(section, orientation, role);
-    return heading(section);
+    return shownText(m_heading.value(section));
 }
 
 void GridModel::setWindowStart(int first) {
@@ -105,6 +119,42 @@ QString GridModel::cell(int row, int col) const {
     return text.sliced(start, (tab < 0 ? text.size() : tab) - start);
 }
 
+QString GridModel::shownCell(int row, int col) const {
+    if (row < 0 || row >= rows() || col < 0 || col >= m_columns)
+        return {};
+    return shownRow(row).value(col);
+}
+
+const QStringList& GridModel::shownRow(int row) const {
+    if (const auto kept = m_shown.constFind(row); kept != m_shown.cend())
+        return *kept;
+    // Rows in sight, and those of the window a scroll is likely to bring.
+    if (m_shown.size() >= 2 * kWindowRows)
+        m_shown.clear();
+    // One character more than is shown tells a cell that is cut.
+    constexpr qsizetype kMost = kShownChars + 1;
+    QStringList cells;
+    if (const auto split = m_split.constFind(row); split != m_split.cend()) {
+        for (const QString& text : *split)
+            cells.append(text.left(kMost));
+    } else if (row < m_sourceRows) {
+        cells = m_source->cutCells(row, m_columns, kMost);
+    } else {
+        const QLatin1StringView text = stored(row);
+        qsizetype start = 0;
+        for (int col = 0; col < m_columns && start <= text.size(); ++col) {
+            const qsizetype tab = m_columns == 1 ? -1 : text.indexOf(QLatin1Char('\t'), start);
+            const qsizetype end = tab < 0 ? text.size() : tab;
+            cells.append(text.sliced(start, std::min(end - start, kMost)));
+            start = end + 1;
+        }
+    }
+    cells.resize(m_columns);
+    for (QString& cell : cells)
+        cell = shownText(cell);
+    return *m_shown.insert(row, cells);
+}
+
 QLatin1StringView GridModel::stored(int row) const {
     const size_t own = size_t(row - m_sourceRows);
     const qsizetype begin = own == 0 ? 0 : m_ends[own - 1];
@@ -126,6 +176,7 @@ void GridModel::setCell(int row, int col, const QString& text) {
     if (split == m_split.end())
         split = m_split.insert(row, splitRow(row));
     (*split)[col] = text;
+    m_shown.remove(row);
     if (row >= m_first && row < m_first + windowRows()) {
         const QModelIndex changed = index(row - m_first, col);
         Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
@@ -213,6 +264,7 @@ void GridModel::resizeRows(int rows) {
     if (rows == old)
         return;
     beginResetModel();
+    m_shown.clear();
     if (rows == 0) {
         // Give back the memory of a whole download or file, not just forget it.
         m_source.reset();
@@ -236,6 +288,7 @@ void GridModel::resizeRows(int rows) {
 
 void GridModel::setSource(std::shared_ptr<const GridSource> source) {
     beginResetModel();
+    m_shown.clear();
     m_source = std::move(source);
     m_sourceRows = m_source ? std::max(m_source->rows(), 0) : 0;
     m_text = QByteArray();

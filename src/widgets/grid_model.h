@@ -19,6 +19,10 @@ public:
     virtual QString cell(int row, int col) const = 0;
     // The row's `columns` cells joined by TAB.
     virtual QString rowText(int row, int columns) const;
+    // The row's first `columns` cells, each cut to at most `most`
+    // characters: what a view shows. A source whose cells can be long
+    // cuts them without making the whole cell first.
+    virtual QStringList cutCells(int row, int columns, qsizetype most) const;
 };
 
 // The rows of a Grid, held for tables of millions of records. Every row
@@ -36,6 +40,14 @@ class GridModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kWindowRows = 1000;
+    // A view gets at most this many characters of a cell or a heading, the
+    // last of them an ellipsis when the text is longer. Far beyond any cell
+    // the program writes (a timestamp is 19), and what lets a paint cost the
+    // same whatever a file's cells hold: eliding a cell of megabytes took
+    // seconds at every paint.
+    static constexpr qsizetype kShownChars = 256;
+    // `text` as a view shows it.
+    static QString shownText(QStringView text);
 
     explicit GridModel(int columns, QObject* parent = nullptr);
 
@@ -59,6 +71,8 @@ public:
     QString cell(int row, int col) const;
     void setCell(int row, int col, const QString& text);
     QString rowText(int row) const;
+    // Cell `col` of data row `row` as a view shows it.
+    QString shownCell(int row, int col) const;
 
     void appendRows(const QStringList& rows);
     // Rows already in Latin-1 with TABs between their cells, as a data file holds them.
@@ -76,6 +90,10 @@ private:
     void store(const QString& text);
     QLatin1StringView stored(int row) const;
     QStringList splitRow(int row) const;
+    // The row's cells as a view shows them, split once and kept for the
+    // paints that follow: a row of long cells is walked once, not at every
+    // paint.
+    const QStringList& shownRow(int row) const;
 
     int m_columns;
     QStringList m_heading;
@@ -86,6 +104,7 @@ private:
     QByteArray m_text;
     std::vector<qsizetype> m_ends;
     QHash<int, QStringList> m_split;
+    mutable QHash<int, QStringList> m_shown;
     int m_first = 0;
 };
 

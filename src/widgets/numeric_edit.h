@@ -23,6 +23,11 @@ public:
     void setMinimum(double v);
     void setMaximum(double v);
     void setRange(double minimum, double maximum);
+    // For values that may run far beyond any scale (a graph's axis range):
+    // the range becomes ±limit, and numbers of 1e9 and above are shown and
+    // may be typed in scientific notation ("1.234568e+12"), which fixed
+    // notation would make a row of digits wider than the box.
+    void setWideRange(double limit);
 
     QDoubleSpinBox* spinBox() const { return m_spin; }
 

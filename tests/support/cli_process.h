@@ -14,6 +14,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 
 #include <fcntl.h>
@@ -31,8 +32,11 @@ struct Run {
     qint64 ms = 0;
 };
 
-inline Run cli(const QStringList& args) {
+// `inChild` runs in the child before the tool starts (a file size limit).
+inline Run cli(const QStringList& args, const std::function<void()>& inChild = {}) {
     QProcess p;
+    if (inChild)
+        p.setChildProcessModifier(inChild);
     QElapsedTimer t;
     t.start();
     p.start(QStringLiteral(QUADTHERM_CLI_PATH), args);

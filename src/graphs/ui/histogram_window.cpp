@@ -1,6 +1,6 @@
 #include "graphs/ui/histogram_window.h"
 
-#include "graphs/sample_stats.h"
+#include "graphs/figure_text.h"
 #include "graphs/ui/graph_output.h"
 #include "graphs/ui/graph_style.h"
 
@@ -113,12 +113,12 @@ void HistogramWindow::load(const QString& heading, const QString& unit, Histogra
     const auto shown = [any, &unit](const QString& text) {
         return any ? text + QLatin1Char(' ') + unit : QStringLiteral("-");
     };
-    LblReadings->setText(QString::number(h.count));
-    LblNotReadings->setText(QString::number(h.notReadings));
-    LblMinimum->setText(shown(cursorYText(h.minimum)));
-    LblMaximum->setText(shown(cursorYText(h.maximum)));
-    LblMean->setText(shown(QString::number(h.mean, 'f', 2)));
-    LblDeviation->setText(shown(QString::number(h.standardDeviation, 'f', 2)));
+    LblReadings->setText(figureText(double(h.count), 0));
+    LblNotReadings->setText(figureText(double(h.notReadings), 0));
+    LblMinimum->setText(shown(figureText(h.minimum, 1)));
+    LblMaximum->setText(shown(figureText(h.maximum, 1)));
+    LblMean->setText(shown(figureText(h.mean, 2)));
+    LblDeviation->setText(shown(figureText(h.standardDeviation, 2)));
 
     if (any) {
         const double end = h.binStart + double(h.bins.size()) * h.binWidth;

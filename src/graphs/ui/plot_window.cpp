@@ -27,8 +27,6 @@ namespace {
 
 const QString kPlotCaption = QStringLiteral("Plot");
 constexpr QSize kPlotSize(1060, 620);
-// The boxes hold any range a zoom or a pan reaches, in tenths.
-constexpr double kBoxLimit = 1e9;
 constexpr double kCursorNearPixels = 1e9;
 
 QLabel* caption(const QString& text, QWidget* parent) {
@@ -46,7 +44,8 @@ QLabel* readout(const QString& name, QWidget* parent) {
 widgets::NumericEdit* rangeBox(const QString& name, int n, QWidget* parent) {
     auto* box = new widgets::NumericEdit(n, parent);
     box->setObjectName(name);
-    box->setRange(-kBoxLimit, kBoxLimit);
+    // Any range a zoom or a pan reaches: as far as the axis itself goes.
+    box->setWideRange(QCPRange::maxRange);
     box->spinBox()->setButtonSymbols(QAbstractSpinBox::NoButtons);
     box->spinBox()->setMinimumWidth(96);
     return box;

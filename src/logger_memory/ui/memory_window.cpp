@@ -139,7 +139,9 @@ void MemoryWindow::setDownloading(bool downloading) {
 void MemoryWindow::GridSet_Click(int row) {
     if (row < 1 || row >= GridSet->Rows())
         return;
-    if (const auto number = shared::wholeNumberIn(GridSet->textAt(row, 0), 1, 0x7FFFFFFF))
+    // A cell is text for the eye: spaces around the number are no matter here.
+    if (const auto number =
+            shared::wholeNumberIn(GridSet->textAt(row, 0).trimmed(), 1, 0x7FFFFFFF))
         Q_EMIT setClicked(int(*number));
 }
 

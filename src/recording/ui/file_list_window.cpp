@@ -38,6 +38,10 @@ public:
         return QStringList(values.begin(), values.begin() + std::min(columns, kDataFileColumns))
             .join(QLatin1Char('\t'));
     }
+    QStringList cutCells(int row, int columns, qsizetype most) const override {
+        const SixValues values = m_lines->cutValues(row + 1, most);
+        return QStringList(values.begin(), values.begin() + std::min(columns, kDataFileColumns));
+    }
 
 private:
     std::shared_ptr<const DataFileLines> m_lines;
