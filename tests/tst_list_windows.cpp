@@ -301,7 +301,7 @@ private Q_SLOTS:
             cells[line + 1] = huge;
             text += cells.join('\t') + "\t\r\n";
         }
-        recording::FileListWindow files(m_state, m_dialogs, {});
+        recording::FileListWindow files(m_view.windows, m_letters, m_dialogs, {});
         files.showLines(std::make_shared<recording::DataFileLines>(text));
         files.show();
         QVERIFY(QTest::qWaitForWindowExposed(&files));
