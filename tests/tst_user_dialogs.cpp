@@ -2,7 +2,10 @@
 #include "support/test_suite.h"
 #include "widgets/user_dialogs.h"
 
+#include <QPointer>
 #include <QPrinter>
+#include <QTimer>
+#include <QWidget>
 #include <QTest>
 
 namespace tst_user_dialogs {
@@ -13,6 +16,43 @@ using quadtherm::widgets::UserDialogs;
 class TestUserDialogs : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // #18: a message box on the stack, its parent window deleted while it
+    // was open (a window closed during a wait below the box), was freed a
+    // second time as the call returned: free(): invalid pointer. Every
+    // dialog now outlives nothing it does not own.
+    void aDialogWhoseWindowIsDeletedWhileItIsOpenEndsQuietly_data() {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : {"message", "input", "choice", "open file"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+    void aDialogWhoseWindowIsDeletedWhileItIsOpenEndsQuietly() {
+        QFETCH(QString, kind);
+        quadtherm::widgets::QtUserDialogs dialogs;
+        auto* window = new QWidget;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        QPointer<QWidget> watched = window;
+        // The window closes itself while the dialog waits for the user.
+        QTimer::singleShot(100, window, &QWidget::close);
+        if (kind == "message") {
+            QCOMPARE(dialogs.message(window, QStringLiteral("text"), {},
+                                     UserDialogs::Icon::Exclamation,
+                                     QMessageBox::Ok | QMessageBox::Cancel),
+                     QMessageBox::NoButton);
+        } else if (kind == "input") {
+            QCOMPARE(dialogs.input(window, QStringLiteral("prompt"), QStringLiteral("title"),
+                                   QStringLiteral("7")),
+                     QString());
+        } else if (kind == "choice") {
+            UserDialogs::Choice choice;
+            choice.options = {QStringLiteral("a"), QStringLiteral("b")};
+            QCOMPARE(dialogs.choose(window, choice), std::nullopt);
+        } else {
+            QCOMPARE(dialogs.openFile(window, QStringLiteral("All Files (*.*)|*.*|")), QString());
+        }
+        QTRY_VERIFY(!watched);
+    }
+
     void barSeparatedFiltersBecomeQtFilters_data() {
         QTest::addColumn<QString>("bars");
         QTest::addColumn<QString>("qt");

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <set>
 #include <utility>
 
@@ -23,16 +24,37 @@ const char* const kBeingRecorded = "it is the file being recorded";
 // The files recordings are writing line by line, by device and inode: a
 // save must not rewrite one under its recorder, nor put another file in its
 // place (the recorder would go on writing to a file no name leads to).
+// A recording writes on the meter session's thread and a save on the
+// windows' thread, so the set is guarded.
 using FileId = std::pair<quint64, quint64>;
-std::set<FileId>& recordedFiles() {
-    static std::set<FileId> files;
+class RecordedFiles {
+public:
+    void add(FileId id) {
+        const std::lock_guard lock(m_mutex);
+        m_files.insert(id);
+    }
+    void remove(FileId id) {
+        const std::lock_guard lock(m_mutex);
+        m_files.erase(id);
+    }
+    bool contains(FileId id) const {
+        const std::lock_guard lock(m_mutex);
+        return m_files.count(id) > 0;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::set<FileId> m_files;
+};
+RecordedFiles& recordedFiles() {
+    static RecordedFiles files;
     return files;
 }
 FileId fileIdOf(const struct stat& info) {
     return {quint64(info.st_dev), quint64(info.st_ino)};
 }
 bool isRecorded(const struct stat& info) {
-    return recordedFiles().count(fileIdOf(info)) > 0;
+    return recordedFiles().contains(fileIdOf(info));
 }
 // Lines gathered between two writes when not every line must be on disk.
 constexpr qsizetype kBlockBytes = 1 << 20;
@@ -217,7 +239,7 @@ void DataFileWriter::release() {
     }
     m_device.reset();
     if (m_recorded) {
-        recordedFiles().erase(*m_recorded);
+        recordedFiles().remove(*m_recorded);
         m_recorded.reset();
     }
 }
@@ -251,7 +273,7 @@ bool DataFileWriter::open(const QString& path, QString* error) {
         struct stat info {};
         if (::fstat(file->handle(), &info) == 0) {
             m_recorded = fileIdOf(info);
-            recordedFiles().insert(*m_recorded);
+            recordedFiles().add(*m_recorded);
         }
     }
     if (m_syncEnabled && file && m_sync == Sync::EachLine)

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -97,80 +98,107 @@ QString plainLineBreaks(const QString& text) {
     return plain;
 }
 
+namespace {
+
+// A dialog made on the heap, not on the stack: when its parent window is
+// closed and deleted while the dialog runs (the parent deletes its
+// children), exec() returns and the dialog is simply gone, instead of being
+// freed a second time at the end of the caller's scope.
+template <typename T> class Held {
+public:
+    explicit Held(T* dialog) : m_dialog(dialog) {}
+    ~Held() { delete m_dialog.data(); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    T* operator->() const { return m_dialog.data(); }
+    T& operator*() const { return *m_dialog; }
+    // Ran to its end and still there to be read.
+    bool accepted() { return m_dialog && m_dialog->exec() == QDialog::Accepted && m_dialog; }
+    bool gone() const { return m_dialog.isNull(); }
+
+private:
+    QPointer<T> m_dialog;
+};
+
+} // namespace
+
 QMessageBox::StandardButton QtUserDialogs::message(QWidget* parent, const QString& text,
                                                    const QString& title, Icon icon,
                                                    QMessageBox::StandardButtons buttons) {
-    QMessageBox box(parent);
-    box.setWindowTitle(windowTitle(title));
-    box.setTextFormat(Qt::PlainText);
-    box.setText(plainLineBreaks(text));
-    box.setIcon(qtIcon(icon));
-    box.setStandardButtons(buttons);
-    box.exec();
-    return box.standardButton(box.clickedButton());
+    Held box(new QMessageBox(parent));
+    box->setWindowTitle(windowTitle(title));
+    box->setTextFormat(Qt::PlainText);
+    box->setText(plainLineBreaks(text));
+    box->setIcon(qtIcon(icon));
+    box->setStandardButtons(buttons);
+    box->exec();
+    // Gone with its window: no button was pressed.
+    if (box.gone())
+        return QMessageBox::NoButton;
+    return box->standardButton(box->clickedButton());
 }
 
 QString QtUserDialogs::input(QWidget* parent, const QString& prompt, const QString& title,
                              const QString& defaultAnswer) {
-    QInputDialog dialog(parent);
-    dialog.setWindowTitle(windowTitle(title));
-    dialog.setInputMode(QInputDialog::TextInput);
-    dialog.setLabelText(plainLineBreaks(prompt));
-    dialog.setTextValue(defaultAnswer);
-    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+    Held dialog(new QInputDialog(parent));
+    dialog->setWindowTitle(windowTitle(title));
+    dialog->setInputMode(QInputDialog::TextInput);
+    dialog->setLabelText(plainLineBreaks(prompt));
+    dialog->setTextValue(defaultAnswer);
+    return dialog.accepted() ? dialog->textValue() : QString();
 }
 
 QString QtUserDialogs::openFile(QWidget* parent, const QString& filter) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    setNameFilters(dialog, filter);
-    if (dialog.exec() != QDialog::Accepted)
+    Held dialog(new QFileDialog(parent));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    setNameFilters(*dialog, filter);
+    if (!dialog.accepted())
         return {};
-    return dialog.selectedFiles().value(0);
+    return dialog->selectedFiles().value(0);
 }
 
 QString QtUserDialogs::saveFile(QWidget* parent, const QString& filter) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    setNameFilters(dialog, filter);
+    Held dialog(new QFileDialog(parent));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+    setNameFilters(*dialog, filter);
     // A name typed without an extension gets the one of the chosen file type.
-    dialog.setDefaultSuffix(defaultSuffix(dialog.selectedNameFilter()));
-    QObject::connect(
-        &dialog, &QFileDialog::filterSelected, &dialog,
-        [&dialog](const QString& chosen) { dialog.setDefaultSuffix(defaultSuffix(chosen)); });
-    if (dialog.exec() != QDialog::Accepted)
+    dialog->setDefaultSuffix(defaultSuffix(dialog->selectedNameFilter()));
+    QFileDialog* raw = &*dialog;
+    QObject::connect(raw, &QFileDialog::filterSelected, raw,
+                     [raw](const QString& chosen) { raw->setDefaultSuffix(defaultSuffix(chosen)); });
+    if (!dialog.accepted())
         return {};
-    return dialog.selectedFiles().value(0);
+    return dialog->selectedFiles().value(0);
 }
 
 bool QtUserDialogs::print(QWidget* parent, QPrinter& printer) {
-    QPrintDialog dialog(&printer, parent);
-    return dialog.exec() == QDialog::Accepted;
+    Held dialog(new QPrintDialog(&printer, parent));
+    return dialog.accepted();
 }
 
 std::optional<int> QtUserDialogs::choose(QWidget* parent, const Choice& choice) {
-    QDialog dialog(parent);
-    dialog.setObjectName(choice.objectName);
-    dialog.setWindowTitle(choice.title);
-    auto* column = new QVBoxLayout(&dialog);
+    Held dialog(new QDialog(parent));
+    dialog->setObjectName(choice.objectName);
+    dialog->setWindowTitle(choice.title);
+    auto* column = new QVBoxLayout(&*dialog);
     QList<QRadioButton*> options;
     for (qsizetype i = 0; i < choice.options.size(); ++i) {
-        auto* option = new QRadioButton(choice.options[i], &dialog);
+        auto* option = new QRadioButton(choice.options[i], &*dialog);
         option->setObjectName(choice.optionNames.value(i));
         option->setChecked(i == choice.current);
         column->addWidget(option);
         options.append(option);
     }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &*dialog);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("CmdOK"));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &*dialog, &QDialog::accept);
     column->addWidget(buttons);
     if (parent)
-        dialog.move(parent->geometry().topLeft() + choice.offset);
-    if (dialog.exec() != QDialog::Accepted)
+        dialog->move(parent->geometry().topLeft() + choice.offset);
+    if (!dialog.accepted())
         return std::nullopt;
     for (qsizetype i = 0; i < options.size(); ++i)
         if (options[i]->isChecked())
