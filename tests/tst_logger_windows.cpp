@@ -647,6 +647,85 @@ private Q_SLOTS:
                  qPrintable(messages[0].text));
     }
 
+    // #18: Cancel, OK on its message, then "Data Logger" closed: the program
+    // died (free(): invalid pointer) when a wait below the message box deleted
+    // the window that owned it. Every way of closing during every wait of a
+    // download. On this one thread the closing lands inside the waits
+    // themselves, the hardest case there is.
+    void closingDuringAnyWaitOfADownloadKeepsTheProgramWhole_data() {
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("size request, main window") << "size request"
+                                                   << "main window";
+        for (const char* when : {"dump", "drain", "message"})
+            for (const char* how : {"Cancel", "Escape", "close", "main window"})
+                QTest::addRow("%s, %s", when, how) << QString(when) << QString(how);
+    }
+    void closingDuringAnyWaitOfADownloadKeepsTheProgramWhole() {
+        QFETCH(QString, when);
+        QFETCH(QString, how);
+        QVERIFY(meter().memory().addRecordSet(celsiusSet()));
+        sim::RecordSet big = fahrenheitSet();
+        big.records = QList<sim::StoredRecord>(1600, big.records.first()); // 8 KB, 4 s
+        QVERIFY(meter().memory().addRecordSet(big));
+        bool acted = false;
+        const auto act = [&] {
+            acted = true;
+            auto* window = memory();
+            if (how == "Cancel" && window)
+                window->CmdCancel->click();
+            else if (how == "Escape" && window)
+                QTest::keyClick(window, Qt::Key_Escape);
+            else if (how == "close" && window)
+                window->close();
+            else if (how == "main window")
+                panel().close();
+        };
+        const qint64 start = clock().elapsedMs();
+        if (when == "size request") {
+            clock().at(start + 50, act);
+        } else if (when == "dump") {
+            clock().at(start + 800, act);
+        } else {
+            clock().at(start + 800, [&] { memory()->CmdCancel->click(); });
+            if (when == "drain")
+                clock().at(start + 1500, act);
+            else
+                dialogs().whileOpen = [&](Kind kind) {
+                    if (kind == Kind::Message && !acted)
+                        act();
+                };
+        }
+        // A cancelled download says so, unless its window or the program went first.
+        if ((when != "dump" && when != "size request") || how == "Cancel" || how == "Escape")
+            dialogs().answerMessage(QMessageBox::Ok);
+        panel().Toolbar1_ButtonClick(QStringLiteral("Memory"));
+        logger().OptAuto->setChecked(true);
+        logger().CmdLoggerOK->click();
+        if (how == "main window") {
+            QVERIFY(clock().runUntil([&] { return acted; }, 10000));
+            clock().run(6000);
+            QVERIFY(!session().Timer1.isActive());
+            QVERIFY(!session().Timer2.isActive());
+            m_panel.reset(); // and the program ends whole
+            return;
+        }
+        finish();
+        QVERIFY(acted);
+        // The download is over, the link held, and the meter takes the next one.
+        QVERIFY(!state().link.NeedResync);
+        QVERIFY(session().Timer1.isActive());
+        QVERIFY(!meter().sendingDump());
+        if (memory())
+            memory()->close();
+        m_rig->settle();
+        timersThenSettle();
+        requests();
+        downloaded(true);
+        QVERIFY(memory() && memory()->GridSet->Rows() == 3);
+        QCOMPARE(requests(), (QStringList{"41", "59 00", "41", "52"}));
+    }
+
     // Issue 11: the receive loop waited for ever for a meter that stopped.
     void aMeterThatStopsInTheMiddleOfADumpEndsTheDownload_data() {
         QTest::addColumn<bool>("automatic");

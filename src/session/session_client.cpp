@@ -138,7 +138,8 @@ std::unique_ptr<SessionClient::Pause> SessionClient::pause(const Pausing& pausin
 }
 
 SessionClient::Pause::~Pause() {
-    m_session.post([s = &m_session, id = m_id] { s->endPause(id); });
+    if (MeterSession* session = m_session)
+        session->post([session, id = m_id] { session->endPause(id); });
 }
 
 std::shared_ptr<SessionClient::Lease> SessionClient::lease(const QString& what,
@@ -168,10 +169,11 @@ QString SessionClient::refusalNow(const QString& what) const {
 
 SessionClient::Lease::~Lease() {
     // Possibly on the session's thread, where the last function holding it
-    // was dropped: only the session is told, and that from any thread.
-    if (!ended() && m_posted)
-        m_session.post(
-            [s = &m_session, id = m_lease.id, how = m_lease.pausing] { s->releaseLease(id, how); });
+    // was dropped: only the session is told, and that from any thread. A
+    // session the program closed first needs telling no more.
+    if (MeterSession* session = m_session; session && !ended() && m_posted)
+        session->post(
+            [session, id = m_lease.id, how = m_lease.pausing] { session->releaseLease(id, how); });
 }
 
 void SessionClient::Lease::release() {
@@ -188,8 +190,8 @@ void SessionClient::Lease::release(const Pausing& how) {
     if (m_client && m_client->m_mirror.availability == Availability::Busy &&
         m_client->m_mirror.busyLease == m_lease.id)
         m_client->setAvailability(Availability::Ready, {}, 0);
-    if (m_posted)
-        m_session.post([s = &m_session, id = m_lease.id, how] { s->releaseLease(id, how); });
+    if (MeterSession* session = m_session; session && m_posted)
+        session->post([session, id = m_lease.id, how] { session->releaseLease(id, how); });
 }
 
 void SessionClient::Lease::refuse(const QString& note) {
@@ -228,9 +230,10 @@ void SessionClient::Lease::post(std::function<void(Exchange&)> work,
         if (handler && context)
             handler();
     };
-    m_session.post([s = &m_session, lease = m_lease, work = std::move(work), refused] {
-        s->leasedExchange(lease, work, refused);
-    });
+    if (MeterSession* session = m_session)
+        session->post([session, lease = m_lease, work = std::move(work), refused] {
+            session->leasedExchange(lease, work, refused);
+        });
 }
 
 } // namespace quadtherm::session

@@ -73,8 +73,9 @@ public:
 
     private:
         friend class SessionClient;
-        Pause(MeterSession& session, quint64 id) : m_session(session), m_id(id) {}
-        MeterSession& m_session;
+        Pause(MeterSession& session, quint64 id) : m_session(&session), m_id(id) {}
+        // Gone when the program closed the session first.
+        QPointer<MeterSession> m_session;
         quint64 m_id;
     };
     std::unique_ptr<Pause> pause(const Pausing& pausing);
@@ -144,12 +145,14 @@ public:
 private:
     friend class SessionClient;
     Lease(SessionClient& client, MeterSession::Lease lease)
-        : m_client(&client), m_session(client.m_session), m_lease(std::move(lease)) {}
+        : m_client(&client), m_session(&client.m_session), m_lease(std::move(lease)) {}
     void post(std::function<void(Exchange&)> work, const QPointer<QObject>& context);
     void refuse(const QString& note);
 
     QPointer<SessionClient> m_client;
-    MeterSession& m_session;
+    // Gone when the program closed the session first: the last holder of a
+    // lease may be a reply that the closing drops.
+    QPointer<MeterSession> m_session;
     MeterSession::Lease m_lease;
     QPointer<QObject> m_context; // the first exchange's
     bool m_posted = false;
