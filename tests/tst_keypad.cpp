@@ -242,6 +242,37 @@ private Q_SLOTS:
         QCOMPARE(rig.framesSent(), back ? QList<QByteArray>{frame} : QList<QByteArray>{});
     }
 
+    // #18: keys clicked while the link showed "No COM" were sent after the
+    // reconnect and flipped the meter's unit 25 s later. While the link is
+    // down the keys are grey and say why; a click is refused at once and
+    // never sent.
+    void keysWhileTheLinkIsDownAreRefusedAndNeverSentLater() {
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.port.stream({}); // the meter is switched off
+        // Five seconds on, the link is being rebuilt: a click on a key.
+        bool clicked = false;
+        rig.clock.at(rig.clock.elapsedMs() + 5000, [&] {
+            clicked = true;
+            rig.settle();
+            QCOMPARE(rig.panel.LblCOM->text(), QStringLiteral("No COM"));
+            QVERIFY(!rig.window->CmdCF->isEnabled());
+            QVERIFY(rig.window->LblBusy->isVisible());
+            QVERIFY(rig.window->LblBusy->text().startsWith(QStringLiteral("No COM")));
+            rig.window->keypad().click(*meter_link::findMeterKey("CF"));
+            rig.settle();
+            QCOMPARE(rig.panel.findChild<QLabel*>(QStringLiteral("LblNote"))->text(),
+                     QStringLiteral("CF not sent: the link to the meter is down (No COM)."));
+            rig.port.stream(fourFrames()); // and back on
+        });
+        // The keys are live again, and nothing was sent meanwhile.
+        QVERIFY(
+            rig.clock.runUntil([&] { return clicked && rig.window->CmdCF->isEnabled(); }, 30000));
+        rig.clock.run(3000);
+        QVERIFY(rig.keyFrames.isEmpty());
+        QVERIFY(!rig.window->LblBusy->isVisible());
+    }
+
     void aPressIsTimedFromTheLastPressOfEitherKey() {
         Rig rig;
         QVERIFY(rig.open());

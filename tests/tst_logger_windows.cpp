@@ -4,11 +4,18 @@
 // list, the ManualList window and its printout, erasing from the three
 // places, and downloads that are cancelled or that the meter breaks off.
 
+#include "clock_keypad/keypad.h"
+#include "clock_keypad/ui/buttons_window.h"
+#include "clock_keypad/ui/keypad_key.h"
 #include "logger_memory/memory_download.h"
 #include "logger_memory/ui/logger_commands.h"
 #include "logger_memory/ui/manual_list_window.h"
 #include "logger_memory/ui/memory_window.h"
+#include "main_window/ui/alarm_range.h"
 #include "main_window/ui/panel.h"
+#include "main_window/ui/power_off_list.h"
+#include "main_window/ui/unit_panel.h"
+#include "meter_link/meter_keys.h"
 #include "recording/ui/data_list_window.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
@@ -724,6 +731,80 @@ private Q_SLOTS:
         downloaded(true);
         QVERIFY(memory() && memory()->GridSet->Rows() == 3);
         QCOMPARE(requests(), (QStringList{"41", "59 00", "41", "52"}));
+    }
+
+    // #18: clicks made during a download were carried out when it ended:
+    // HOLD reached the meter ten seconds later, the erase panel opened then.
+    // What needs the meter is refused at once with a note; what needs no
+    // meter goes on; nothing is sent afterwards.
+    void whatNeedsTheMeterIsRefusedDuringADownloadAndNeverSentLater() {
+        withTwoManualReadings();
+        QVERIFY(meter().memory().addRecordSet(celsiusSet()));
+        sim::RecordSet big = fahrenheitSet();
+        big.records = QList<sim::StoredRecord>(1600, big.records.first()); // 8 KB, 4 s
+        QVERIFY(meter().memory().addRecordSet(big));
+        panel().Toolbar1_ButtonClick(QStringLiteral("Buttons"));
+        auto* keys = panel().findChild<clock_keypad::Buttons*>();
+        QVERIFY(keys && keys->CmdHold->isEnabled());
+        auto* note = panel().findChild<QLabel*>(QStringLiteral("LblNote"));
+        auto* busy = panel().findChild<QLabel*>(QStringLiteral("LblBusy"));
+        // The user's clicks, in the middle of the dump.
+        bool clicked = false;
+        clock().at(clock().elapsedMs() + 800, [&] {
+            clicked = true;
+            QVERIFY(memory() && memory()->downloading());
+            m_rig->settle();
+            QVERIFY(busy->isVisible());
+            QCOMPARE(busy->text(), QStringLiteral("Meter busy downloading its memory"));
+            // The keypad's keys are grey and say why; a click that gets
+            // through is refused all the same.
+            QVERIFY(!keys->CmdHold->isEnabled());
+            QVERIFY(keys->LblBusy->isVisible());
+            keys->keypad().click(*meter_link::findMeterKey("HOLD"));
+            m_rig->settle();
+            QCOMPARE(note->text(),
+                     QStringLiteral("HOLD not sent: the meter is busy downloading its memory."));
+            // The erase panel opens at once; its OK is refused before it
+            // asks whether to delete anything.
+            panel().Toolbar1_ButtonClick(QStringLiteral("Erase"));
+            QVERIFY(panel().PicErase->isVisible());
+            logger().EraseManual->setChecked(true);
+            logger().CmdEraseOK->click();
+            m_rig->settle();
+            QCOMPARE(
+                note->text(),
+                QStringLiteral("The erase not sent: the meter is busy downloading its memory."));
+            // The power-off time and the clock window: the same.
+            panel().Toolbar1_ButtonClick(QStringLiteral("Poweroff"));
+            m_rig->settle();
+            QVERIFY(!panel().ComboP->isVisible());
+            panel().Toolbar1_ButtonClick(QStringLiteral("RTC"));
+            m_rig->settle();
+            auto* setup = panel().findChild<QDialog*>(QStringLiteral("Setup"));
+            QVERIFY(!setup || !setup->isVisible());
+            QVERIFY(note->text().startsWith(QStringLiteral("Setup not sent: the meter is busy")));
+            // What needs no meter works meanwhile.
+            panel().Toolbar1_ButtonClick(QStringLiteral("Alarm"));
+            QVERIFY(panel().PicAlmRange->isVisible());
+            panel().Toolbar1_ButtonClick(QStringLiteral("CF"));
+            QVERIFY(!panel().PicF->isHidden());
+        });
+        panel().Toolbar1_ButtonClick(QStringLiteral("Memory"));
+        logger().OptAuto->setChecked(true);
+        logger().CmdLoggerOK->click();
+        finish();
+        QVERIFY(clicked);
+        QVERIFY(!busy->isVisible());
+        QVERIFY(keys->CmdHold->isEnabled());
+        clock().run(3000);
+        // Nothing of it reached the meter, then or later.
+        for (const QString& request : requests())
+            QVERIFY2(!request.startsWith(QStringLiteral("57")) &&
+                         !request.startsWith(QStringLiteral("56")) &&
+                         !request.startsWith(QStringLiteral("58")),
+                     qPrintable(request));
+        QCOMPARE(meter().memory().manualCount(), 2);
+        QVERIFY(!meter().holding());
     }
 
     // Issue 11: the receive loop waited for ever for a meter that stopped.

@@ -188,8 +188,19 @@ void SessionClient::Lease::release(const Pausing& how) {
     // must not be refused on the word of this lease's busy note still on
     // its way back.
     if (m_client && m_client->m_mirror.availability == Availability::Busy &&
-        m_client->m_mirror.busyLease == m_lease.id)
-        m_client->setAvailability(Availability::Ready, {}, 0);
+        m_client->m_mirror.busyLease == m_lease.id) {
+        m_client->m_mirror.availability = Availability::Ready;
+        m_client->m_mirror.busyWith.clear();
+        m_client->m_mirror.busyLease = 0;
+        // Told from the event loop: a lease may end as its window is deleted.
+        QMetaObject::invokeMethod(
+            m_client,
+            [client = m_client] {
+                if (client && client->m_mirror.availability == Availability::Ready)
+                    Q_EMIT client->availabilityChanged(Availability::Ready, {});
+            },
+            Qt::QueuedConnection);
+    }
     if (MeterSession* session = m_session; session && m_posted)
         session->post([session, id = m_lease.id, how] { session->releaseLease(id, how); });
 }

@@ -305,6 +305,12 @@ void LoggerCommands::GridSet_Click(int setNumber) {
 }
 
 bool LoggerCommands::erase(QWidget* parent, quint8 kind) {
+    // A meter that cannot take it is not asked about first.
+    const QString what = QStringLiteral("The erase");
+    if (const QString note = m_client.refusalNow(what); !note.isEmpty()) {
+        m_client.note(note);
+        return false;
+    }
     const QString text =
         QStringLiteral("All the %1 data in memory will be deleted!")
             .arg(kind == meter_link::kEraseRecordSets ? QStringLiteral("Automatically Recorded")
@@ -316,8 +322,8 @@ bool LoggerCommands::erase(QWidget* parent, quint8 kind) {
     // Only the live poll pauses; the cycle comes back with the next stable tick.
     session::Pausing pausing = session::pollPaused();
     m_client.exchange(
-        QStringLiteral("The erase"), pausing,
-        [kind](session::Exchange& exchange) { exchange.protocol.eraseMemory(kind); }, this, [] {});
+        what, pausing, [kind](session::Exchange& exchange) { exchange.protocol.eraseMemory(kind); },
+        this, [] {});
     return true;
 }
 

@@ -142,6 +142,11 @@ Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::U
                 m_recording->ended(why, error, records);
             });
     connect(&m_client, &session::SessionClient::noteShown, m_statusBar, &StatusBar::flashNote);
+    connect(&m_client, &session::SessionClient::availabilityChanged, m_statusBar,
+            [this](session::Availability availability, const QString& busyWith) {
+                m_statusBar->showBusy(availability == session::Availability::Busy ? busyWith
+                                                                                  : QString());
+            });
     connectGraphs();
 }
 

@@ -30,6 +30,9 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     LblCount->setObjectName(QStringLiteral("LblCount"));
     LblFileName = new QLabel(this);
     LblFileName->setObjectName(QStringLiteral("LblFileName"));
+    LblBusy = new QLabel(this);
+    LblBusy->setObjectName(QStringLiteral("LblBusy"));
+    LblBusy->hide();
     LblNote = new QLabel(this);
     LblNote->setObjectName(QStringLiteral("LblNote"));
     m_noteTimer = new QTimer(this);
@@ -40,6 +43,7 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     row->setContentsMargins(10, 3, 10, 3);
     row->setSpacing(10);
     row->addWidget(LblCOM);
+    row->addWidget(LblBusy);
     row->addWidget(LblNote);
     row->addStretch(1);
     row->addWidget(LblRec);
@@ -82,6 +86,12 @@ void StatusBar::showRecordCount(bool recording, qint64 count) {
         LblCount->clear();
         LblRec->clear();
     }
+}
+
+void StatusBar::showBusy(const QString& busyWith) {
+    LblBusy->setText(busyWith.isEmpty() ? QString()
+                                        : QStringLiteral("Meter busy %1").arg(busyWith));
+    LblBusy->setVisible(!busyWith.isEmpty());
 }
 
 void StatusBar::flashNote(const QString& text) {

@@ -27,12 +27,16 @@ public:
     // A passing note (a command the meter refused) in `LblNote` for a few
     // seconds; then the note of the last recording's end again.
     void flashNote(const QString& text);
+    // What holds the meter while a window's long work runs ("downloading its
+    // memory"), in `LblBusy`; nothing once it is free.
+    void showBusy(const QString& busyWith);
 
     QLabel* LblCOM = nullptr;
     QLabel* LblRec = nullptr;
     QLabel* LblCount = nullptr;
     QLabel* LblFileName = nullptr;
     QLabel* LblNote = nullptr;
+    QLabel* LblBusy = nullptr;
 
 Q_SIGNALS:
     void portLabelClicked();
