@@ -1,8 +1,8 @@
 // The meter session on a thread of its own, as the desktop program runs it:
 // the simulated meter at the line's real pace, the real clock, and windows on
-// the test's thread that block it, paint huge cells and close themselves in
-// the middle of a download. Nothing the windows do may cost a record, hold
-// a wait up, or free something a wait below it still uses.
+// the test's thread that block it and close themselves in the middle of a
+// download. Nothing the windows do may cost a record, hold a wait up, or free
+// something a wait below it still uses.
 
 #include "logger_memory/ui/logger_commands.h"
 #include "logger_memory/ui/memory_window.h"
@@ -17,6 +17,7 @@
 #include "sim/simulated_serial_port.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_suite.h"
+#include "support/threaded_program.h"
 #include "widgets/grid.h"
 
 #include <QElapsedTimer>
@@ -36,114 +37,10 @@ namespace tst_session_thread {
 
 using namespace quadtherm;
 using Kind = test::ScriptedDialogs::Kind;
-
-namespace {
-
-// The desktop program's parts: the session on its thread with the simulated
-// meter, and the windows' client of it here.
-struct Program {
-    shared::SystemClock clock;
-    shared::RunState state;
-    shared::ViewState view;
-    test::ScriptedDialogs dialogs;
-    sim::SimulatedSerialPort* port = nullptr; // lives on the session's thread
-    std::unique_ptr<session::SessionThread> thread;
-    std::unique_ptr<session::SessionClient> client;
-
-    // `setUp` prepares the simulated meter on the session's thread.
-    explicit Program(std::function<void(sim::SimulatedMeter&)> setUp = {}) {
-        thread = std::make_unique<session::SessionThread>(
-            clock, state, [this, setUp]() -> std::unique_ptr<meter_link::SerialPort> {
-                auto made = std::make_unique<sim::SimulatedSerialPort>(clock);
-                if (setUp)
-                    setUp(made->meter());
-                port = made.get();
-                return made;
-            });
-        client = std::make_unique<session::SessionClient>(thread->session(), clock);
-    }
-    ~Program() {
-        thread.reset();
-        client.reset();
-    }
-    bool open() { return thread->openPort(); }
-    // Up, with the displays set up for the channels.
-    bool comeUp(int timeoutMs = 15000) {
-        bool up = false;
-        const auto heard = QObject::connect(client.get(), &session::SessionClient::channelsChanged,
-                                            client.get(), [&] { up = true; });
-        client->start();
-        const bool cameUp = QTest::qWaitFor([&] { return up; }, timeoutMs);
-        QObject::disconnect(heard);
-        return cameUp;
-    }
-};
-
-// When each record reached the disk, on the session's own thread.
-class RecordTimes {
-public:
-    explicit RecordTimes(Program& program) : m_clock(program.clock) {
-        QObject::connect(
-            &program.thread->session(), &session::MeterSession::recordWritten,
-            &program.thread->session(),
-            [this](qint64 number, const QString&, const shared::PerChannel<QString>& texts) {
-                const QMutexLocker lock(&m_mutex);
-                m_numbers << number;
-                m_atMs << m_clock.elapsedMs();
-                m_t1 << texts[0];
-            },
-            Qt::DirectConnection);
-    }
-    QList<qint64> numbers() const {
-        const QMutexLocker lock(&m_mutex);
-        return m_numbers;
-    }
-    QList<qint64> atMs() const {
-        const QMutexLocker lock(&m_mutex);
-        return m_atMs;
-    }
-    QStringList t1() const {
-        const QMutexLocker lock(&m_mutex);
-        return m_t1;
-    }
-    // Every record n within `slackMs` of the first one's time plus n - 1 seconds.
-    QString lateness(qint64 slackMs) const {
-        const auto at = atMs();
-        for (qsizetype i = 1; i < at.size(); ++i) {
-            const qint64 off = at[i] - at[0] - i * 1000;
-            if (off > slackMs || off < -slackMs)
-                return QStringLiteral("record %1 is %2 ms off its second").arg(i + 1).arg(off);
-        }
-        return {};
-    }
-
-private:
-    shared::Clock& m_clock;
-    mutable QMutex m_mutex;
-    QList<qint64> m_numbers;
-    QList<qint64> m_atMs;
-    QStringList m_t1;
-};
-
-bool startRecording(Program& program, const QString& path) {
-    bool started = false;
-    QObject context;
-    program.client->startRecording(path, &context, [&](bool ok, const QString&) { started = ok; });
-    return QTest::qWaitFor([&] { return started; }, 5000);
-}
-
-QList<QByteArray> recordLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    lines.removeFirst(); // the heading
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-} // namespace
+using test::Program;
+using test::recordLines;
+using test::RecordTimes;
+using test::startRecording;
 
 class TestSessionThread : public QObject {
     Q_OBJECT
@@ -188,56 +85,6 @@ private Q_SLOTS:
         QCOMPARE(recordLines(path).size(), numbers.size());
         const QStringList t1 = records.t1();
         QVERIFY2(QSet<QString>(t1.begin(), t1.end()).size() > 2, qPrintable(t1.join(u' ')));
-    }
-
-    // #19: with a file of 20 MB cells in the file list, resized and scrolled
-    // for 20 seconds, the recording keeps every second.
-    void aFileOfHugeCellsInTheListCostsTheRecordingNothing() {
-        const QString big = m_dir.filePath(QStringLiteral("cells.4ch"));
-        {
-            const QByteArray huge(20 << 20, '7');
-            QFile file(big);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("\xB0"
-                       "C\tDate Time\tT1 - K\tT2 - K\tT3 - J\tT4 - T\t\r\n");
-            for (int line = 0; line < 5; ++line) {
-                QList<QByteArray> cells{
-                    QByteArray::number(line + 1), "2026/12/06 14:10:19", "23.4", "1", "2", "3"};
-                cells[line + 1] = huge;
-                file.write(cells.join('\t') + "\t\r\n");
-            }
-        }
-        Program program;
-        QVERIFY(program.open());
-        QVERIFY(program.comeUp());
-        RecordTimes records(program);
-        const QString path = m_dir.filePath(QStringLiteral("busy-list.4ch"));
-        QVERIFY(startRecording(program, path));
-        QTest::qWait(1200);
-
-        // Opened while the recording runs, then resized and scrolled.
-        recording::FileListWindow files(program.view.windows, {}, program.dialogs, {});
-        files.show();
-        recording::DataFileReader reader(big);
-        QVERIFY(reader.isOpen());
-        files.loadFile(reader, QStringLiteral("cells.4ch"));
-        QElapsedTimer busy;
-        busy.start();
-        for (int step = 0; busy.elapsed() < 20000; ++step) {
-            files.resize(400 + (step % 7) * 90, 300 + (step % 5) * 60);
-            files.GridN->setTopRow(step % 5 + 1);
-            files.GridN->horizontalScrollBar()->setValue(step % 3 * 200);
-            files.repaint();
-            QTest::qWait(20);
-        }
-        program.client->stopRecording();
-        QVERIFY(QTest::qWaitFor([&] { return !program.client->mirror().recording; }, 5000));
-
-        const auto numbers = records.numbers();
-        QVERIFY2(numbers.size() >= 20, qPrintable(QString::number(numbers.size())));
-        const QString late = records.lateness(100);
-        QVERIFY2(late.isEmpty(), qPrintable(late));
-        QCOMPARE(recordLines(path).size(), numbers.size());
     }
 
     // Closing the program while the session waits (here for a meter that
