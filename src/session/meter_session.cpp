@@ -221,45 +221,40 @@ void MeterSession::leasedExchange(const Lease& lease, std::function<void(Exchang
     assertOnOwnThread();
     if (m_stopped)
         return;
-    const bool current = m_lease && m_lease->id == lease.id;
     // Refused as it arrives, even inside a wait: a click on a busy meter is
-    // told at once, and never carried out later.
-    QString why;
-    if (!current && m_lease && m_lease->long_)
-        why = QStringLiteral("the meter is busy %1").arg(m_lease->busyWith);
-    else if (!current && m_state.link.NeedResync)
-        why = QStringLiteral("the link to the meter is down (No COM)");
-    if (!why.isEmpty()) {
-        const QString note = refusal(lease.what, why);
-        toWindows([refused, note] {
-            if (refused)
-                refused(note);
-        });
+    // told at once, and never carried out later. Short exchanges that come
+    // while another short one runs take their turn behind it.
+    if (refuseUnlessFree(lease, /*arriving=*/true, refused))
         return;
-    }
     m_gate.runExchange([this, lease, work = std::move(work), refused = std::move(refused)] {
         runLeased(lease, work, refused);
     });
+}
+
+bool MeterSession::refuseUnlessFree(const Lease& lease, bool arriving,
+                                    const std::function<void(const QString&)>& refused) {
+    const bool current = m_lease && m_lease->id == lease.id;
+    QString why;
+    if (!current && m_lease && (m_lease->long_ || !arriving))
+        why = QStringLiteral("the meter is busy %1").arg(m_lease->busyWith);
+    else if (!current && m_state.link.NeedResync)
+        why = QStringLiteral("the link to the meter is down (No COM)");
+    if (why.isEmpty())
+        return false;
+    toWindows([refused, note = refusal(lease.what, why)] {
+        if (refused)
+            refused(note);
+    });
+    return true;
 }
 
 void MeterSession::runLeased(const Lease& lease, const std::function<void(Exchange&)>& work,
                              const std::function<void(const QString&)>& refused) {
     if (m_stopped)
         return;
-    const bool current = m_lease && m_lease->id == lease.id;
-    QString why;
-    if (!current && m_lease)
-        why = QStringLiteral("the meter is busy %1").arg(m_lease->busyWith);
-    else if (!current && m_state.link.NeedResync)
-        why = QStringLiteral("the link to the meter is down (No COM)");
-    if (!why.isEmpty()) {
-        const QString note = refusal(lease.what, why);
-        toWindows([refused, note] {
-            if (refused)
-                refused(note);
-        });
+    if (refuseUnlessFree(lease, /*arriving=*/false, refused))
         return;
-    }
+    const bool current = m_lease && m_lease->id == lease.id;
     if (!current)
         grant(lease);
     Exchange exchange{m_protocol, m_state,

@@ -162,6 +162,10 @@ private:
     void onResyncChannelDecoded(int channel);
     void onResyncFinished();
     void endRecording(recording::RecordingEnd why, const QString& error = {});
+    // True, with the note on its way to the windows, when `lease` cannot
+    // have the meter now (`arriving`: the request has just come in).
+    bool refuseUnlessFree(const Lease& lease, bool arriving,
+                          const std::function<void(const QString&)>& refused);
     void runLeased(const Lease& lease, const std::function<void(Exchange&)>& work,
                    const std::function<void(const QString&)>& refused);
     void grant(const Lease& lease);

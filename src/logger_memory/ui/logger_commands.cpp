@@ -57,6 +57,20 @@ QGroupBox* optionFrame(const QString& title, QWidget* popup, QRadioButton*& firs
     return frame;
 }
 
+// A dump's progress as the windows show it: each time its text changes,
+// `show` runs on the windows' thread with the new text.
+meter_link::MeterProtocol::Progress progressTo(session::Exchange& exchange,
+                                               std::function<void(const QString&)> show) {
+    return [&exchange, show = std::move(show), shown = QString()](qint64 received,
+                                                                  qint64 total) mutable {
+        QString text = progressText(received, total);
+        if (text == shown)
+            return;
+        shown = text;
+        exchange.toWindows([show, text] { show(text); });
+    };
+}
+
 } // namespace
 
 LoggerCommands::LoggerCommands(session::SessionClient& client, shared::ViewState& view,
@@ -208,18 +222,11 @@ void LoggerCommands::downloadSets(const std::shared_ptr<session::SessionClient::
                                   QPointer<MemoryWindow> window) {
     lease->exchange(
         [window](session::Exchange& exchange) {
-            // The progress goes to the window each time its text changes.
-            QString shown;
-            return downloadRecordSets(exchange.protocol, [&](qint64 received, qint64 total) {
-                QString text = progressText(received, total);
-                if (text == shown)
-                    return;
-                shown = text;
-                exchange.toWindows([window, text] {
-                    if (window)
-                        window->LblMessage->setText(text);
-                });
-            });
+            return downloadRecordSets(exchange.protocol,
+                                      progressTo(exchange, [window](const QString& text) {
+                                          if (window)
+                                              window->LblMessage->setText(text);
+                                      }));
         },
         this,
         [this, lease, window](const SetsDownload& download) {
@@ -394,18 +401,11 @@ void LoggerCommands::openManualList(const std::shared_ptr<session::SessionClient
     QPointer<ManualListWindow> window = manual;
     lease->exchange(
         [window](session::Exchange& exchange) {
-            QString shown;
             return downloadManualReadings(exchange.protocol, exchange.state,
-                                          [&](qint64 received, qint64 total) {
-                                              QString text = progressText(received, total);
-                                              if (text == shown)
-                                                  return;
-                                              shown = text;
-                                              exchange.toWindows([window, text] {
-                                                  if (window)
-                                                      window->setWindowTitle(text);
-                                              });
-                                          });
+                                          progressTo(exchange, [window](const QString& text) {
+                                              if (window)
+                                                  window->setWindowTitle(text);
+                                          }));
         },
         this,
         [this, lease, window, caption](const ManualDownload& download) {
