@@ -117,6 +117,9 @@ bool KeypadKey::hitButton(const QPoint& pos) const {
 void KeypadKey::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    // A key the meter cannot take now is plainly faded, not just greyed text.
+    if (!isEnabled())
+        p.setOpacity(0.4);
     const QRectF body = bodyRect();
     const bool down = isDown();
     const bool hover = underMouse() && isEnabled();
