@@ -49,6 +49,8 @@ QWidget* UnitPanel::makeCard(int k, const QString& prefix, const QString& unitSy
     LblTChanel[k]->setStyleSheet(QStringLiteral("color: %1;").arg(accent.name()));
     LblType[k] = label(prefix + QStringLiteral("LblType"), "type", {}, card);
     LblType[k]->setToolTip(tr("Thermocouple type"));
+    // Shown once the channel's type is known: an empty tag says nothing.
+    LblType[k]->setVisible(false);
     LblAlarm[k] = label(prefix + QStringLiteral("LblAlarm"), "alarm", tr("ALARM"), card);
     LblAlarm[k]->setAlignment(Qt::AlignCenter);
     auto keep = LblAlarm[k]->sizePolicy();
