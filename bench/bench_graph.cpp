@@ -62,13 +62,19 @@ double msToFirstPaint(const std::function<void()>& click,
     QElapsedTimer timer;
     timer.start();
     click();
-    if (!target) {
+    // A channel's history comes back from the meter session first: the
+    // window may only now be made, before its first replot.
+    while (!target && timer.elapsed() < 30000) {
         target = plot();
-        watch(target);
+        if (target)
+            watch(target);
+        else
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     while (!replotted && timer.elapsed() < 30000)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-    target->repaint();
+    if (target)
+        target->repaint();
     const double ms = timer.nsecsElapsed() / 1e6;
     QObject::disconnect(afterReplot);
     return replotted ? ms : -1;
