@@ -77,7 +77,7 @@ void check(bool ok, const char* what) {
 class NoDialogs final : public widgets::UserDialogs {
 public:
     QMessageBox::StandardButton message(QWidget*, const QString&, const QString&, Icon,
-                                        QMessageBox::StandardButtons) override {
+                                        QMessageBox::StandardButtons, const QString&) override {
         return QMessageBox::Ok;
     }
     QString input(QWidget*, const QString&, const QString&, const QString&) override { return {}; }

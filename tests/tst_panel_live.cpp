@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -231,6 +232,52 @@ private Q_SLOTS:
         rig.panel.Toolbar1_ButtonClick(QStringLiteral("Save"));
         rig.settle();
         QVERIFY(rig.panel.findChild<QLabel*>(QStringLiteral("LblNote"))->text().isEmpty());
+    }
+
+    // #20: the bottom bar says the interval in use, how long the recording
+    // has run and where it goes; with no meter it says what to check.
+    void theBottomBarSaysWhatIsHappening() {
+        QTemporaryDir dir;
+        Rig rig({0, 0, 0, 0});
+        rig.panel.Form_Load();
+        rig.stopTimers();
+        rig.startUp();
+        const auto label = [&](const char* name) {
+            return rig.panel.findChild<QLabel*>(QLatin1String(name));
+        };
+        QCOMPARE(label("LblInterval")->text(), QStringLiteral("PC 1 s"));
+        const QString path = dir.filePath(QStringLiteral("run.4ch"));
+        rig.dialogs.answerSave(path);
+        rig.panel.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        rig.settle();
+        for (int i = 0; i < 3; ++i) {
+            rig.clock.advance(1000);
+            rig.state.recording.PcSamplingTick = rig.state.recording.PcSamplingSeconds;
+            rig.session.Timer2_Timer();
+            rig.settle();
+        }
+        QCOMPARE(label("LblElapsed")->text(), QStringLiteral("0:00:03"));
+        QCOMPARE(label("LblCount")->text(), QStringLiteral("3"));
+        QCOMPARE(label("LblFileName")->text(), QStringLiteral("run.4ch"));
+        QCOMPARE(label("LblFileName")->toolTip(), QFileInfo(path).absoluteFilePath());
+        rig.panel.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        rig.settle();
+        QVERIFY(label("LblElapsed")->text().isEmpty());
+        QVERIFY(label("LblNote")->text().startsWith(QStringLiteral("Recording ended ")));
+
+        // The meter falls silent: after ten seconds the bar says what to check.
+        rig.port.stream({});
+        QString hint;
+        rig.clock.at(rig.clock.elapsedMs() + 15000, [&] {
+            rig.settle();
+            hint = label("LblNote")->text();
+            rig.port.stream(fourFrames({0, 0, 0, 0}));
+        });
+        rig.tick(); // the frame read gives up, the link is rebuilt in it
+        QCOMPARE(hint, QStringLiteral("No answer on /dev/pts/7: check the cable and that the "
+                                      "meter is switched on"));
+        // Back: the recording's note again.
+        QVERIFY(label("LblNote")->text().startsWith(QStringLiteral("Recording ended ")));
     }
 
     // Issue 8: the window grew from 959 × 488 to 959 × 663 on the first swap,

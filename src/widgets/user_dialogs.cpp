@@ -124,13 +124,16 @@ private:
 
 QMessageBox::StandardButton QtUserDialogs::message(QWidget* parent, const QString& text,
                                                    const QString& title, Icon icon,
-                                                   QMessageBox::StandardButtons buttons) {
+                                                   QMessageBox::StandardButtons buttons,
+                                                   const QString& details) {
     Held box(new QMessageBox(parent));
     box->setWindowTitle(windowTitle(title));
     box->setTextFormat(Qt::PlainText);
     box->setText(plainLineBreaks(text));
     box->setIcon(qtIcon(icon));
     box->setStandardButtons(buttons);
+    if (!details.isEmpty())
+        box->setInformativeText(plainLineBreaks(details));
     box->exec();
     // Gone with its window: no button was pressed.
     if (box.gone())
@@ -167,8 +170,9 @@ QString QtUserDialogs::saveFile(QWidget* parent, const QString& filter) {
     // A name typed without an extension gets the one of the chosen file type.
     dialog->setDefaultSuffix(defaultSuffix(dialog->selectedNameFilter()));
     QFileDialog* raw = &*dialog;
-    QObject::connect(raw, &QFileDialog::filterSelected, raw,
-                     [raw](const QString& chosen) { raw->setDefaultSuffix(defaultSuffix(chosen)); });
+    QObject::connect(raw, &QFileDialog::filterSelected, raw, [raw](const QString& chosen) {
+        raw->setDefaultSuffix(defaultSuffix(chosen));
+    });
     if (!dialog.accepted())
         return {};
     return dialog->selectedFiles().value(0);

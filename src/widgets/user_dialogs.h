@@ -20,10 +20,12 @@ public:
     virtual ~UserDialogs() = default;
 
     // A modal message box; returns the button pressed. An empty title means
-    // the application's title.
+    // the application's title; `details` go under the text (the system's
+    // reason for a failure, what to do about it).
     virtual QMessageBox::StandardButton
     message(QWidget* parent, const QString& text, const QString& title, Icon icon,
-            QMessageBox::StandardButtons buttons = QMessageBox::Ok) = 0;
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+            const QString& details = {}) = 0;
     // An input box with a prompt, a title and a default answer; empty text
     // when cancelled.
     virtual QString input(QWidget* parent, const QString& prompt, const QString& title,
@@ -63,9 +65,10 @@ QString plainLineBreaks(const QString& text);
 // The real dialogs.
 class QtUserDialogs final : public UserDialogs {
 public:
-    QMessageBox::StandardButton
-    message(QWidget* parent, const QString& text, const QString& title, Icon icon,
-            QMessageBox::StandardButtons buttons = QMessageBox::Ok) override;
+    QMessageBox::StandardButton message(QWidget* parent, const QString& text, const QString& title,
+                                        Icon icon,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                        const QString& details = {}) override;
     QString input(QWidget* parent, const QString& prompt, const QString& title,
                   const QString& defaultAnswer) override;
     QString openFile(QWidget* parent, const QString& filter) override;

@@ -55,9 +55,10 @@ void ScriptedDialogs::clear() {
 
 QMessageBox::StandardButton ScriptedDialogs::message(QWidget*, const QString& text,
                                                      const QString& title, Icon icon,
-                                                     QMessageBox::StandardButtons buttons) {
+                                                     QMessageBox::StandardButtons buttons,
+                                                     const QString& details) {
     keepOpen(Kind::Message);
-    Call call{Kind::Message, text, title, icon, buttons, {}, {}, false};
+    Call call{Kind::Message, text, title, icon, buttons, {}, {}, details, false};
     QMessageBox::StandardButton pressed = escapeButton(buttons);
     if (m_messages.isEmpty()) {
         call.unexpected = true;
@@ -76,14 +77,15 @@ QMessageBox::StandardButton ScriptedDialogs::message(QWidget*, const QString& te
 QString ScriptedDialogs::input(QWidget*, const QString& prompt, const QString& title,
                                const QString& defaultAnswer) {
     keepOpen(Kind::Input);
-    Call call{Kind::Input, prompt, title, Icon::None, {}, defaultAnswer, {}, m_inputs.isEmpty()};
+    Call call{Kind::Input,   prompt, title, Icon::None,        {},
+              defaultAnswer, {},     {},    m_inputs.isEmpty()};
     m_calls.append(call);
     return call.unexpected ? QString() : m_inputs.dequeue();
 }
 
 QString ScriptedDialogs::answerFile(Kind kind, QQueue<QString>& answers, const QString& filter) {
     keepOpen(kind);
-    Call call{kind, {}, {}, Icon::None, {}, {}, filter, answers.isEmpty()};
+    Call call{kind, {}, {}, Icon::None, {}, {}, filter, {}, answers.isEmpty()};
     m_calls.append(call);
     return call.unexpected ? QString() : answers.dequeue();
 }
@@ -98,7 +100,7 @@ QString ScriptedDialogs::saveFile(QWidget*, const QString& filter) {
 
 bool ScriptedDialogs::print(QWidget*, QPrinter& printer) {
     keepOpen(Kind::Print);
-    Call call{Kind::Print, {}, {}, Icon::None, {}, {}, {}, m_prints.isEmpty()};
+    Call call{Kind::Print, {}, {}, Icon::None, {}, {}, {}, {}, m_prints.isEmpty()};
     m_calls.append(call);
     if (call.unexpected)
         return false;
@@ -110,7 +112,7 @@ bool ScriptedDialogs::print(QWidget*, QPrinter& printer) {
 
 std::optional<int> ScriptedDialogs::choose(QWidget*, const Choice& choice) {
     keepOpen(Kind::Choice);
-    Call call{Kind::Choice, choice.options.join(u'|'), choice.title, Icon::None, {}, {},
+    Call call{Kind::Choice, choice.options.join(u'|'), choice.title, Icon::None, {}, {}, {},
               {},           m_choices.isEmpty()};
     m_calls.append(call);
     return call.unexpected ? std::nullopt : m_choices.dequeue();

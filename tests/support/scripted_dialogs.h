@@ -24,6 +24,7 @@ public:
         QMessageBox::StandardButtons buttons;
         QString defaultAnswer;
         QString filter;
+        QString details; // a message's details
         // No scripted answer was waiting, or it named a button not offered.
         bool unexpected = false;
     };
@@ -48,9 +49,10 @@ public:
     qsizetype pendingAnswers() const;
     void clear();
 
-    QMessageBox::StandardButton
-    message(QWidget* parent, const QString& text, const QString& title, Icon icon,
-            QMessageBox::StandardButtons buttons = QMessageBox::Ok) override;
+    QMessageBox::StandardButton message(QWidget* parent, const QString& text, const QString& title,
+                                        Icon icon,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                        const QString& details = {}) override;
     QString input(QWidget* parent, const QString& prompt, const QString& title,
                   const QString& defaultAnswer) override;
     QString openFile(QWidget* parent, const QString& filter) override;

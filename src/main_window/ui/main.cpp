@@ -2,6 +2,7 @@
 // the COM number; --port DEVICE opens a device directly and --simulate runs
 // on the built-in simulated meter.
 
+#include "main_window/status_texts.h"
 #include "main_window/ui/panel.h"
 #include "meter_link/port_numbering.h"
 #include "meter_link/qt_serial_port.h"
@@ -24,9 +25,13 @@ namespace {
 
 const QString kAppTitle = QStringLiteral("QuadTherm");
 
-int noDevice(widgets::UserDialogs& dialogs) {
-    dialogs.message(nullptr, QStringLiteral("No device found, try again!"), kAppTitle,
-                    widgets::UserDialogs::Icon::Critical);
+// The system's reason goes with the message, and for a device the user may
+// not use, how to be let in.
+int noDevice(widgets::UserDialogs& dialogs, const QString& device, const QString& reason) {
+    dialogs.message(
+        nullptr, QStringLiteral("No device found, try again!"), kAppTitle,
+        widgets::UserDialogs::Icon::Critical, QMessageBox::Ok,
+        main_window::portOpenDetails(device, reason, main_window::ownerGroupOf(device)));
     return 1;
 }
 
@@ -84,8 +89,9 @@ int main(int argc, char* argv[]) {
                 return std::make_unique<sim::SimulatedSerialPort>(clock);
             return std::make_unique<meter_link::QtSerialPort>(device);
         });
-    if (!thread->openPort())
-        return noDevice(dialogs);
+    QString reason;
+    if (!thread->openPort(&reason))
+        return noDevice(dialogs, device, reason);
 
     auto client = std::make_unique<session::SessionClient>(thread->session(), clock);
     auto panel =

@@ -4,6 +4,7 @@
 #include "clock_keypad/ui/setup_window.h"
 #include "logger_memory/ui/logger_commands.h"
 #include "main_window/power_off.h"
+#include "main_window/status_texts.h"
 #include "main_window/ui/alarm_range.h"
 #include "main_window/ui/power_off_list.h"
 #include "main_window/ui/recording_commands.h"
@@ -33,6 +34,8 @@ namespace {
 // Client area 14385 × 7320 twips at 15 twips a pixel.
 constexpr QSize kDefaultSize(959, 488);
 const QString kCaption = QStringLiteral("Panel  V7.4");
+// How long the link may be down before the bottom bar says what to check.
+constexpr int kNoAnswerHintMs = 10000;
 
 } // namespace
 
@@ -147,6 +150,11 @@ Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::U
                 m_statusBar->showBusy(availability == session::Availability::Busy ? busyWith
                                                                                   : QString());
             });
+    m_noAnswer = std::make_unique<shared::ClockTimer>(client.clock(), kNoAnswerHintMs, [this] {
+        m_noAnswer->stop();
+        m_statusBar->showLinkHint(
+            noAnswerText(meter_link::linkLabel(m_portNumber, m_deviceLabel), m_deviceLabel));
+    });
     connectGraphs();
 }
 
@@ -169,6 +177,7 @@ recording::FileListWindow* Panel::fileListWindow() const {
 void Panel::Form_Load() {
     move(0, 0);
     showLink(true);
+    showInterval();
     ComboP->addItems(powerOffTexts());
     m_view.windows.ManualListOpen = false;
     m_view.windows.MemoryFormOpen = false;
@@ -206,6 +215,10 @@ void Panel::showCycle(const session::ShownCycle& shown) {
     PicC->showCycle(shown.c);
     PicF->showCycle(shown.f);
     m_statusBar->showRecordCount(shown.recording, shown.recordedCount);
+    if (shown.recording && m_recording->active())
+        m_statusBar->showElapsed(
+            elapsedText(m_client.clock().elapsedMs() - m_recording->startedAtMs()));
+    showInterval();
     if (m_view.windows.ListOpen && m_list) {
         shared::PerChannel<QString> texts;
         for (int k = 0; k < shared::kChannels; ++k)
@@ -238,7 +251,18 @@ void Panel::showLink(bool up) {
     if (!up) {
         PicC->clearReadings();
         PicF->clearReadings();
+        if (!m_noAnswer->isActive())
+            m_noAnswer->start();
+    } else {
+        m_noAnswer->stop();
+        m_statusBar->showLinkHint({});
     }
+}
+
+void Panel::showInterval() {
+    const int meter = m_view.sampling.MeterSamplingSeconds;
+    m_statusBar->showInterval(intervalText(m_client.mirror().pcSamplingSeconds,
+                                           meter > 0 ? std::optional<int>(meter) : std::nullopt));
 }
 
 void Panel::LblCOM_Click() {

@@ -104,11 +104,15 @@ private:
     void setUpChannelDisplay(int k, const session::ChannelSetup& setup);
     void setUpDisplays(const session::ChannelsSetup& setup);
     void showCycle(const session::ShownCycle& shown);
+    void showInterval();
 
     // The toolbar's commands.
     void saveKey();
     void openDataFile();
-    void sampling() { m_sampling.run(); }
+    void sampling() {
+        m_sampling.run();
+        showInterval();
+    }
     void openList();
     void closeList();
     void rtcKey();
@@ -140,6 +144,8 @@ private:
     graphs::GraphWindows* m_graphs = nullptr;
     bool m_loadingFile = false;
     bool m_closing = false;
+    // Tells what to check once the link has been down for a while.
+    std::unique_ptr<shared::ClockTimer> m_noAnswer;
     QPointer<clock_keypad::Setup> m_clockWindow;
     QPointer<clock_keypad::Buttons> m_keypadWindow;
 };

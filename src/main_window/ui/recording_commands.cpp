@@ -42,7 +42,8 @@ void RecordingCommands::start() {
             return;
         }
         m_fileName = QFileInfo(path).fileName();
-        m_statusBar.recordingStarted(m_fileName);
+        m_startedAtMs = m_client.clock().elapsedMs();
+        m_statusBar.recordingStarted(path);
         m_saveKey->setIcon(widgets::toolbarImage(16));
         m_saveKey->setToolTip(QStringLiteral("Stop Recording"));
     });

@@ -26,6 +26,8 @@ public:
     void saveKey();
     // A recording runs, or its start is under way.
     bool active() const;
+    // When the recording running started, on the session's clock.
+    qint64 startedAtMs() const { return m_startedAtMs; }
     // The bottom bar says how it ended; a recording the user did not stop is
     // told in a message as well.
     void ended(recording::RecordingEnd why, const QString& error, qint64 records);
@@ -42,6 +44,7 @@ private:
     QString m_fileName;
     // A start asked for and not yet answered: a second click waits for it.
     bool m_starting = false;
+    qint64 m_startedAtMs = 0;
 };
 
 } // namespace quadtherm::main_window

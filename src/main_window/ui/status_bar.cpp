@@ -1,6 +1,7 @@
 #include "main_window/ui/status_bar.h"
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
@@ -33,12 +34,22 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     LblBusy = new QLabel(this);
     LblBusy->setObjectName(QStringLiteral("LblBusy"));
     LblBusy->hide();
+    LblInterval = new QLabel(this);
+    LblInterval->setObjectName(QStringLiteral("LblInterval"));
+    LblInterval->setToolTip(
+        tr("Recording interval of the PC, and the meter's own logging interval"));
+    LblElapsed = new QLabel(this);
+    LblElapsed->setObjectName(QStringLiteral("LblElapsed"));
+    LblElapsed->setToolTip(tr("Time since the recording started"));
     LblNote = new QLabel(this);
     LblNote->setObjectName(QStringLiteral("LblNote"));
     m_noteTimer = new QTimer(this);
     m_noteTimer->setSingleShot(true);
     m_noteTimer->setInterval(kFlashMs);
-    connect(m_noteTimer, &QTimer::timeout, this, [this] { LblNote->setText(m_lastingNote); });
+    connect(m_noteTimer, &QTimer::timeout, this, [this] {
+        m_flashNote.clear();
+        showNote();
+    });
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 3, 10, 3);
     row->setSpacing(10);
@@ -46,7 +57,9 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     row->addWidget(LblBusy);
     row->addWidget(LblNote);
     row->addStretch(1);
+    row->addWidget(LblInterval);
     row->addWidget(LblRec);
+    row->addWidget(LblElapsed);
     row->addWidget(LblCount);
     row->addWidget(LblFileName);
 }
@@ -59,19 +72,21 @@ void StatusBar::showLink(const QString& text, bool up) {
     LblCOM->style()->polish(LblCOM);
 }
 
-void StatusBar::recordingStarted(const QString& fileName) {
+void StatusBar::recordingStarted(const QString& path) {
     m_lastingNote.clear();
-    m_noteTimer->stop();
-    LblNote->clear();
-    LblFileName->setText(fileName);
+    showNote();
+    LblFileName->setText(QFileInfo(path).fileName());
+    LblFileName->setToolTip(QFileInfo(path).absoluteFilePath());
+    LblElapsed->setText(QStringLiteral("0:00:00"));
     LblRec->setText(QStringLiteral("Rec."));
     LblRec->show();
 }
 
 void StatusBar::recordingEnded(const QString& note) {
     m_lastingNote = note;
-    m_noteTimer->stop();
-    LblNote->setText(note);
+    showNote();
+    LblElapsed->clear();
+    LblFileName->setToolTip({});
     LblRec->hide();
     LblCount->clear();
     LblFileName->clear();
@@ -85,6 +100,7 @@ void StatusBar::showRecordCount(bool recording, qint64 count) {
         LblFileName->clear();
         LblCount->clear();
         LblRec->clear();
+        LblElapsed->clear();
     }
 }
 
@@ -95,8 +111,28 @@ void StatusBar::showBusy(const QString& busyWith) {
 }
 
 void StatusBar::flashNote(const QString& text) {
-    LblNote->setText(text);
+    m_flashNote = text;
+    showNote();
     m_noteTimer->start();
+}
+
+void StatusBar::showLinkHint(const QString& text) {
+    m_linkHint = text;
+    showNote();
+}
+
+void StatusBar::showNote() {
+    LblNote->setText(!m_flashNote.isEmpty()  ? m_flashNote
+                     : !m_linkHint.isEmpty() ? m_linkHint
+                                             : m_lastingNote);
+}
+
+void StatusBar::showElapsed(const QString& text) {
+    LblElapsed->setText(text);
+}
+
+void StatusBar::showInterval(const QString& text) {
+    LblInterval->setText(text);
 }
 
 bool StatusBar::eventFilter(QObject* watched, QEvent* event) {

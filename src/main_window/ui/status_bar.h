@@ -17,10 +17,17 @@ public:
 
     // The link's label: the port while it is up, "No COM" while it is rebuilt.
     void showLink(const QString& text, bool up);
-    // A recording to the file started, or ended; how it ended stays in
-    // `LblNote` until the next one starts.
-    void recordingStarted(const QString& fileName);
+    // A recording to the file started (its name shown, the whole path in the
+    // tool tip), or ended; how it ended stays in `LblNote` until the next
+    // one starts.
+    void recordingStarted(const QString& path);
     void recordingEnded(const QString& note);
+    // How long the recording has run.
+    void showElapsed(const QString& text);
+    // The intervals in use ("PC 1 s · meter 2 s").
+    void showInterval(const QString& text);
+    // What to check while no meter answers; empty once it does.
+    void showLinkHint(const QString& text);
     // After each recording cycle: the records written so far, or nothing
     // while no recording runs.
     void showRecordCount(bool recording, qint64 count);
@@ -37,6 +44,8 @@ public:
     QLabel* LblFileName = nullptr;
     QLabel* LblNote = nullptr;
     QLabel* LblBusy = nullptr;
+    QLabel* LblInterval = nullptr;
+    QLabel* LblElapsed = nullptr;
 
 Q_SIGNALS:
     void portLabelClicked();
@@ -45,6 +54,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The note shown: a passing one while it lasts, else the link's hint,
+    // else how the last recording ended.
+    void showNote();
+
+    QString m_flashNote;
+    QString m_linkHint;
     QString m_lastingNote;
     QTimer* m_noteTimer = nullptr;
 };
