@@ -68,6 +68,24 @@ void checkNothingClipped(QWidget* page) {
 class TestPortDialog : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // #20: the port opened last time is offered first; a number out of the
+    // list's range (none remembered) offers COM1 as before.
+    void theLastPortIsOfferedFirst_data() {
+        QTest::addColumn<int>("remembered");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("none") << 0 << "COM1";
+        QTest::newRow("COM5") << 5 << "COM5";
+        QTest::newRow("COM16") << 16 << "COM16";
+        QTest::newRow("out of range") << 40 << "COM1";
+    }
+    void theLastPortIsOfferedFirst() {
+        QFETCH(int, remembered);
+        LinkState link;
+        link.PortNumber = static_cast<qint16>(remembered);
+        PortDialog dialog(link);
+        QTEST(dialog.findChild<QComboBox*>(QStringLiteral("TxtCOM"))->currentText(), "offered");
+    }
+
     void deviceManagerShowsTheNumberedPortsAndGoRestoresTheDialog() {
         Harness h;
         QCOMPARE(h.dialog.windowTitle(), QStringLiteral("COM Port"));

@@ -1,7 +1,11 @@
 #include "widgets/user_dialogs.h"
 
+#include "shared/settings.h"
+
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QPointer>
@@ -151,14 +155,34 @@ QString QtUserDialogs::input(QWidget* parent, const QString& prompt, const QStri
     return dialog.accepted() ? dialog->textValue() : QString();
 }
 
+QString QtUserDialogs::chosenFile(QFileDialog& dialog) {
+    const QString path = dialog.selectedFiles().value(0);
+    if (m_settings && !path.isEmpty())
+        m_settings->setLastFolder(QFileInfo(path).absolutePath());
+    return path;
+}
+
+namespace {
+
+// Qt's own dialog, so it follows the program's dark look, in the folder of
+// the last file chosen.
+void startIn(QFileDialog& dialog, const shared::Settings* settings) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (settings && !settings->lastFolder().isEmpty() && QDir(settings->lastFolder()).exists())
+        dialog.setDirectory(settings->lastFolder());
+}
+
+} // namespace
+
 QString QtUserDialogs::openFile(QWidget* parent, const QString& filter) {
     Held dialog(new QFileDialog(parent));
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
+    startIn(*dialog, m_settings);
     setNameFilters(*dialog, filter);
     if (!dialog.accepted())
         return {};
-    return dialog->selectedFiles().value(0);
+    return chosenFile(*dialog);
 }
 
 QString QtUserDialogs::saveFile(QWidget* parent, const QString& filter) {
@@ -166,6 +190,7 @@ QString QtUserDialogs::saveFile(QWidget* parent, const QString& filter) {
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+    startIn(*dialog, m_settings);
     setNameFilters(*dialog, filter);
     // A name typed without an extension gets the one of the chosen file type.
     dialog->setDefaultSuffix(defaultSuffix(dialog->selectedNameFilter()));
@@ -175,7 +200,7 @@ QString QtUserDialogs::saveFile(QWidget* parent, const QString& filter) {
     });
     if (!dialog.accepted())
         return {};
-    return dialog->selectedFiles().value(0);
+    return chosenFile(*dialog);
 }
 
 bool QtUserDialogs::print(QWidget* parent, QPrinter& printer) {

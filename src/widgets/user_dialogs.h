@@ -7,7 +7,12 @@
 
 #include <optional>
 
+class QFileDialog;
 class QPrinter;
+
+namespace quadtherm::shared {
+class Settings;
+}
 
 namespace quadtherm::widgets {
 
@@ -62,9 +67,12 @@ QString defaultSuffix(const QString& qtNameFilter);
 // Prompts are written with CR LF line breaks.
 QString plainLineBreaks(const QString& text);
 
-// The real dialogs.
+// The real dialogs. With settings, the file dialogs open in the folder of the
+// last file chosen, this run or the last.
 class QtUserDialogs final : public UserDialogs {
 public:
+    explicit QtUserDialogs(shared::Settings* settings = nullptr) : m_settings(settings) {}
+
     QMessageBox::StandardButton message(QWidget* parent, const QString& text, const QString& title,
                                         Icon icon,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok,
@@ -75,6 +83,11 @@ public:
     QString saveFile(QWidget* parent, const QString& filter) override;
     bool print(QWidget* parent, QPrinter& printer) override;
     std::optional<int> choose(QWidget* parent, const Choice& choice) override;
+
+private:
+    QString chosenFile(QFileDialog& dialog);
+
+    shared::Settings* m_settings;
 };
 
 } // namespace quadtherm::widgets

@@ -91,8 +91,14 @@ void GraphWindows::openColumnGraph(const recording::PlotRequest& request) {
 
 void GraphWindows::openRealTimeChart() {
     auto& windows = m_windows;
-    if (windows.GraphOpen)
+    if (windows.GraphOpen) {
+        // Open already: brought to the front.
+        if (m_realTime) {
+            m_realTime->raise();
+            m_realTime->activateWindow();
+        }
         return;
+    }
     windows.GraphOpen = true;
     m_realTime = new RealTimeWindow(windows, m_client.clock(), m_dialogs, &m_main);
     m_realTime->setAttribute(Qt::WA_DeleteOnClose);

@@ -183,8 +183,14 @@ void LoggerCommands::listSets(MemoryWindow& window, const SetsDownload& download
 void LoggerCommands::automaticDownload() {
     auto& windows = m_view.windows;
     m_picLogger->hide();
-    if (windows.MemoryFormOpen)
+    if (windows.MemoryFormOpen) {
+        // Nothing else happens, but the window open is brought to the front.
+        if (m_memory) {
+            m_memory->raise();
+            m_memory->activateWindow();
+        }
         return;
+    }
     const QString what = QStringLiteral("The memory download");
     if (const QString note = m_client.refusalNow(what); !note.isEmpty()) {
         m_client.note(note);

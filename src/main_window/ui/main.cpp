@@ -10,9 +10,11 @@
 #include "session/session_client.h"
 #include "session/session_thread.h"
 #include "shared/clock.h"
+#include "shared/settings.h"
 #include "shared/view_state.h"
 #include "sim/simulated_serial_port.h"
 #include "widgets/user_dialogs.h"
+#include "widgets/window_places.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -52,13 +54,22 @@ int main(int argc, char* argv[]) {
                                         QStringLiteral("DEVICE"));
     const QCommandLineOption simulateOption(QStringLiteral("simulate"),
                                             QStringLiteral("Use the built-in simulated meter."));
+    const QCommandLineOption resetOption(
+        QStringLiteral("reset-settings"),
+        QStringLiteral("Forget what was remembered (the last port, where the windows were, the "
+                       "last folder, the alarm sound) and start afresh."));
     parser.addOption(portOption);
     parser.addOption(simulateOption);
+    parser.addOption(resetOption);
     parser.process(app);
 
+    shared::Settings settings;
+    if (parser.isSet(resetOption))
+        settings.reset();
+    widgets::WindowPlaces places(settings, widgets::WindowPlaces::programWindows());
     shared::RunState state;
     shared::ViewState view;
-    widgets::QtUserDialogs dialogs;
+    widgets::QtUserDialogs dialogs(&settings);
     shared::SystemClock clock;
     bool simulate = parser.isSet(simulateOption);
     QString device;
@@ -68,6 +79,7 @@ int main(int argc, char* argv[]) {
     } else {
         device = parser.value(portOption);
         if (device.isEmpty()) {
+            state.link.PortNumber = static_cast<qint16>(settings.lastPortNumber());
             meter_link::PortDialog dialog(state.link);
             if (dialog.exec() != QDialog::Accepted)
                 return 0; // closed without OK: no window is left open
@@ -92,6 +104,8 @@ int main(int argc, char* argv[]) {
     QString reason;
     if (!thread->openPort(&reason))
         return noDevice(dialogs, device, reason);
+    if (!simulate)
+        settings.setLastPort(portNumber, device);
 
     auto client = std::make_unique<session::SessionClient>(thread->session(), clock);
     auto panel =

@@ -63,8 +63,14 @@ void Panel::openDataFile() {
 
 void Panel::openList() {
     auto& windows = m_view.windows;
-    if (windows.ListOpen)
+    if (windows.ListOpen) {
+        // Open already: brought to the front.
+        if (m_list) {
+            m_list->raise();
+            m_list->activateWindow();
+        }
         return;
+    }
     const auto& channels = m_client.mirror().channels;
     windows.ListUnit = channels.UnitText;
     windows.ListFahrenheit = channels.MeterFahrenheit;

@@ -136,7 +136,10 @@ void PortDialog::Form_Load() {
     move(kPosition);
     for (int number = kFirstPortNumber; number <= kLastPortNumber; ++number)
         m_txtCOM->addItem(portText(number));
-    m_txtCOM->setEditText(portText(kFirstPortNumber));
+    // The port opened last time, when there was one.
+    const int last = m_link.PortNumber;
+    m_txtCOM->setEditText(
+        portText(last >= kFirstPortNumber && last <= kLastPortNumber ? last : kFirstPortNumber));
 }
 
 void PortDialog::CmdOK_Click() {
