@@ -3,9 +3,12 @@
 // periodic status exchange, commands clicked while the live tick waits for
 // the meter, and the layout staying put when the unit panels swap.
 
+#include "main_window/ui/alarm_control.h"
+#include "main_window/ui/alarm_sound.h"
 #include "main_window/ui/panel.h"
 #include "main_window/ui/unit_panel.h"
 #include "meter_link/meter_protocol.h"
+#include "shared/settings.h"
 #include "sim/simulated_serial_port.h"
 #include "support/fake_clock.h"
 #include "support/meter_bytes.h"
@@ -278,6 +281,88 @@ private Q_SLOTS:
                                       "meter is switched on"));
         // Back: the recording's note again.
         QVERIFY(label("LblNote")->text().startsWith(QStringLiteral("Recording ended ")));
+    }
+
+    // #20: the audible alarm, through its control on the bottom bar: off
+    // until turned on (and then remembered), sounding when a reading reaches
+    // its setpoint, hushed by Escape, sounding for a probe pulled during a
+    // recording, and told by the desktop when the window is minimised.
+    void theAudibleAlarmSoundsIsHushedAndIsRemembered() {
+        struct Output final : main_window::AlarmOutput {
+            QStringList heard;
+            void startSound() override { heard << QStringLiteral("start"); }
+            void stopSound() override { heard << QStringLiteral("stop"); }
+            void notify(const QString&, const QString& text) override {
+                heard << QStringLiteral("notify ") + text;
+            }
+        } output;
+        QTemporaryDir dir;
+        shared::Settings settings(dir.filePath(QStringLiteral("alarm.ini")));
+        test::SessionRig rig;
+        rig.port.open();
+        rig.port.pauseStreamOnWrite(100);
+        rig.port.answer("A", kStatusReply);
+        rig.port.answer("X", kClockReply);
+        rig.port.stream(fourFrames({0, 0, 0, 0}));
+        main_window::Panel panel(rig.client, rig.view, rig.dialogs, QStringLiteral("/dev/pts/7"), 0,
+                                 &settings, &output);
+        const auto tick = [&] {
+            rig.session.Timer1_Timer();
+            rig.session.Timer1.stop();
+            rig.session.Timer2.stop();
+            rig.settle();
+        };
+        const auto cycle = [&] {
+            rig.state.recording.PcSamplingTick = rig.state.recording.PcSamplingSeconds;
+            rig.session.Timer2_Timer();
+            rig.settle();
+        };
+        panel.show();
+        panel.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        for (int i = 0; i < 9; ++i)
+            tick();
+        auto* control = panel.findChild<main_window::AlarmControl*>(QStringLiteral("BtnAlarm"));
+        QVERIFY(control && !control->ActSound->isChecked());
+        // T1 at 72.5 °F is 22.5 °C: a setpoint of 10 °C puts it in alarm.
+        panel.PicC->CWK[0]->setValue(10);
+        rig.settle();
+        cycle();
+        QVERIFY(output.heard.isEmpty()); // off by default: the tag blinks, nothing sounds
+        control->ActSound->trigger();
+        QVERIFY(settings.alarmSound().enabled);
+        cycle();
+        QCOMPARE(output.heard, QStringList{"start"});
+        QCOMPARE(control->text(), QStringLiteral("Acknowledge (Esc)"));
+        QTest::keyClick(&panel, Qt::Key_Escape);
+        QCOMPARE(output.heard, (QStringList{"start", "stop"}));
+        QVERIFY(control->text().isEmpty());
+
+        // A probe pulled during a recording, the window minimised.
+        panel.PicC->CWK[0]->setValue(panel.PicC->CWK[0]->axisMaximum());
+        rig.settle();
+        QTemporaryDir files;
+        rig.dialogs.answerSave(files.filePath(QStringLiteral("run.4ch")));
+        rig.dialogs.answerMessage(QMessageBox::Ok); // the recording ended: told
+        panel.Toolbar1_ButtonClick(QStringLiteral("Save"));
+        rig.settle();
+        cycle();
+        panel.showMinimized();
+        QByteArray noT2 = fourFrames({0, 0, 0, 0});
+        noT2[12 + 3] = 0x00; // T2's frame: no probe
+        rig.port.stream(noT2);
+        output.heard.clear();
+        for (int i = 0; i < 8; ++i)
+            tick();
+        QVERIFY(!rig.state.recording.RecordingActive);
+        QCOMPARE(output.heard.value(0), QStringLiteral("start"));
+        QCOMPARE(output.heard.value(1), QStringLiteral("notify T2 lost its probe"));
+        // Back in: quiet again.
+        rig.port.stream(fourFrames({0, 0, 0, 0}));
+        for (int i = 0; i < 8; ++i)
+            tick();
+        QCOMPARE(output.heard.last(), QStringLiteral("stop"));
+        panel.close();
     }
 
     // Issue 8: the window grew from 959 × 488 to 959 × 663 on the first swap,

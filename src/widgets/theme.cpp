@@ -32,6 +32,8 @@ QLabel#LblCOM[linkUp="false"] { color: #f87171; font-weight: bold; }
 QLabel#LblRec { color: #ffffff; background: #dc2626; border-radius: 4px; padding: 0px 6px; font-weight: bold; }
 QLabel#LblCount, QLabel#LblFileName { color: #9aa4ad; }
 QLabel#LblBusy { color: #fbbf24; }
+QToolButton#BtnAlarm { color: #e6e9ec; padding: 0px 4px; }
+QToolButton#BtnAlarm[ringing="true"] { color: #ffffff; background: #dc2626; border-radius: 4px; font-weight: bold; }
 QLabel#LblNote { color: #e6e9ec; }
 QTableView { gridline-color: #30363d; }
 QHeaderView::section { background: #2b3036; color: #e6e9ec; border: none; border-right: 1px solid #3a4148; border-bottom: 1px solid #3a4148; padding: 2px 5px; font-weight: bold; }

@@ -3,6 +3,7 @@
 // on the built-in simulated meter.
 
 #include "main_window/status_texts.h"
+#include "main_window/ui/alarm_sound.h"
 #include "main_window/ui/panel.h"
 #include "meter_link/port_numbering.h"
 #include "meter_link/qt_serial_port.h"
@@ -108,8 +109,9 @@ int main(int argc, char* argv[]) {
         settings.setLastPort(portNumber, device);
 
     auto client = std::make_unique<session::SessionClient>(thread->session(), clock);
-    auto panel =
-        std::make_unique<main_window::Panel>(*client, view, dialogs, deviceLabel, portNumber);
+    main_window::DesktopAlarmOutput alarmOutput;
+    auto panel = std::make_unique<main_window::Panel>(*client, view, dialogs, deviceLabel,
+                                                      portNumber, &settings, &alarmOutput);
     panel->Form_Load();
     panel->show();
     const int status = app.exec();

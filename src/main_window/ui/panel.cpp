@@ -3,9 +3,12 @@
 #include "clock_keypad/ui/buttons_window.h"
 #include "clock_keypad/ui/setup_window.h"
 #include "logger_memory/ui/logger_commands.h"
+#include "main_window/alarm_bell.h"
 #include "main_window/power_off.h"
 #include "main_window/status_texts.h"
+#include "main_window/ui/alarm_control.h"
 #include "main_window/ui/alarm_range.h"
+#include "main_window/ui/alarm_sound.h"
 #include "main_window/ui/power_off_list.h"
 #include "main_window/ui/recording_commands.h"
 #include "main_window/ui/status_bar.h"
@@ -23,6 +26,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -59,10 +63,12 @@ const std::vector<Panel::Key>& Panel::keys() {
 }
 
 Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::UserDialogs& dialogs,
-             QString deviceLabel, qint16 portNumber, QWidget* parent)
+             QString deviceLabel, qint16 portNumber, shared::Settings* settings,
+             AlarmOutput* alarmOutput, QWidget* parent)
     : QMainWindow(parent), m_client(client), m_view(view), m_dialogs(dialogs),
       m_deviceLabel(std::move(deviceLabel)), m_portNumber(portNumber),
-      m_sampling(client, view.sampling, dialogs, this) {
+      m_sampling(client, view.sampling, dialogs, this), m_settings(settings),
+      m_alarmOutput(alarmOutput) {
     setObjectName(QStringLiteral("Panel"));
     setWindowTitle(kCaption);
 
@@ -142,6 +148,7 @@ Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::U
     connect(&m_client, &session::SessionClient::cycleRun, this, &Panel::showCycle);
     connect(&m_client, &session::SessionClient::recordingEnded, this,
             [this](recording::RecordingEnd why, const QString& error, qint64 records) {
+                m_changeEndedRecording = why == recording::RecordingEnd::ConfigurationChanged;
                 m_recording->ended(why, error, records);
             });
     connect(&m_client, &session::SessionClient::noteShown, m_statusBar, &StatusBar::flashNote);
@@ -150,6 +157,7 @@ Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::U
                 m_statusBar->showBusy(availability == session::Availability::Busy ? busyWith
                                                                                   : QString());
             });
+    connectAlarm();
     m_noAnswer = std::make_unique<shared::ClockTimer>(client.clock(), kNoAnswerHintMs, [this] {
         m_noAnswer->stop();
         m_statusBar->showLinkHint(
@@ -257,6 +265,74 @@ void Panel::showLink(bool up) {
         m_noAnswer->stop();
         m_statusBar->showLinkHint({});
     }
+}
+
+void Panel::connectAlarm() {
+    m_bell = new AlarmBell(m_client.clock(), this);
+    if (m_settings)
+        m_bell->setChoice(m_settings->alarmSound());
+    AlarmControl* control = m_statusBar->BtnAlarm;
+    control->showChoice(m_bell->choice());
+    connect(control, &AlarmControl::choiceChanged, this,
+            [this](const shared::AlarmSoundChoice& choice) {
+                m_bell->setChoice(choice);
+                if (m_settings)
+                    m_settings->setAlarmSound(choice);
+            });
+    connect(control, &AlarmControl::acknowledged, m_bell, &AlarmBell::acknowledge);
+    // Escape hushes a sounding alarm.
+    auto* hush = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    hush->setObjectName(QStringLiteral("ShortcutAcknowledge"));
+    connect(hush, &QShortcut::activated, this, [this] {
+        if (m_bell->ringing())
+            m_bell->acknowledge();
+    });
+    connect(m_bell, &AlarmBell::ringingChanged, control, &AlarmControl::showRinging);
+    connect(m_bell, &AlarmBell::ringingChanged, this, [this](bool ringing, const QString& reason) {
+        if (!m_alarmOutput)
+            return;
+        if (!ringing) {
+            m_alarmOutput->stopSound();
+            return;
+        }
+        m_alarmOutput->startSound();
+        if (isMinimized())
+            m_alarmOutput->notify(QStringLiteral("QuadTherm alarm"), reason);
+    });
+    connect(&m_client, &session::SessionClient::cycleRun, this, &Panel::hearCycle);
+    connect(&m_client, &session::SessionClient::channelsChanged, this, &Panel::hearChannels);
+    connect(&m_client, &session::SessionClient::channelSetUp, this,
+            [this](int k, const session::ChannelSetup& setup) {
+                m_probes[k] = setup.ProbePresent;
+                if (setup.ProbePresent)
+                    m_bell->probeBack(k);
+            });
+}
+
+void Panel::hearCycle(const session::ShownCycle& shown) {
+    // What the panel in view shows: its unit's readings and setpoints.
+    const bool fahrenheit = !PicF->isHidden();
+    const auto& channels = fahrenheit ? shown.f : shown.c;
+    const auto& setpoints =
+        fahrenheit ? m_view.alarms.AlarmSetpointF : m_view.alarms.AlarmSetpointC;
+    shared::PerChannel<AlarmBell::Channel> heard;
+    for (int k = 0; k < shared::kChannels; ++k)
+        heard[k] = {channels[k].alarm == session::AlarmShow::Toggle, channels[k].point,
+                    setpoints[k]};
+    m_bell->cycle(heard);
+}
+
+void Panel::hearChannels(const session::ChannelsSetup& setup) {
+    // Users count a broken thermocouple during a recording as an alarm.
+    for (int k = 0; k < shared::kChannels; ++k) {
+        const bool present = setup.channels[k].ProbePresent;
+        if (m_changeEndedRecording && m_probes[k] && !present)
+            m_bell->probeLost(k);
+        else if (present)
+            m_bell->probeBack(k);
+        m_probes[k] = present;
+    }
+    m_changeEndedRecording = false;
 }
 
 void Panel::showInterval() {

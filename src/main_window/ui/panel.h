@@ -3,6 +3,7 @@
 #include "main_window/ui/recording_commands.h"
 #include "main_window/ui/sampling_commands.h"
 #include "session/session_client.h"
+#include "shared/settings.h"
 #include "shared/view_state.h"
 
 #include <QMainWindow>
@@ -37,6 +38,8 @@ class GraphWindows;
 
 namespace quadtherm::main_window {
 
+class AlarmBell;
+class AlarmOutput;
 class AlarmRangePanel;
 class PowerOffList;
 class StatusBar;
@@ -49,8 +52,11 @@ class UnitPanel;
 class Panel : public QMainWindow {
     Q_OBJECT
 public:
+    // With `settings` it remembers the alarm sound; `alarmOutput` sounds
+    // it (none in tests).
     Panel(session::SessionClient& client, shared::ViewState& view, widgets::UserDialogs& dialogs,
-          QString deviceLabel, qint16 portNumber = 0, QWidget* parent = nullptr);
+          QString deviceLabel, qint16 portNumber = 0, shared::Settings* settings = nullptr,
+          AlarmOutput* alarmOutput = nullptr, QWidget* parent = nullptr);
     ~Panel() override;
 
     // Load steps: placed at the top left, the power-off list filled, the
@@ -81,6 +87,7 @@ public:
     // PicLogger's downloads, PicErase's erase and the logger windows.
     logger_memory::LoggerCommands& logger() { return *m_logger; }
     graphs::GraphWindows& graphWindows() const { return *m_graphs; }
+    AlarmBell& alarmBell() { return *m_bell; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,6 +112,11 @@ private:
     void setUpDisplays(const session::ChannelsSetup& setup);
     void showCycle(const session::ShownCycle& shown);
     void showInterval();
+    // The audible alarm: its control, what each cycle tells it, a probe
+    // pulled during a recording.
+    void connectAlarm();
+    void hearCycle(const session::ShownCycle& shown);
+    void hearChannels(const session::ChannelsSetup& setup);
 
     // The toolbar's commands.
     void saveKey();
@@ -146,6 +158,13 @@ private:
     bool m_closing = false;
     // Tells what to check once the link has been down for a while.
     std::unique_ptr<shared::ClockTimer> m_noAnswer;
+    shared::Settings* m_settings;
+    AlarmOutput* m_alarmOutput;
+    AlarmBell* m_bell = nullptr;
+    // The probes as the channels were last set up, and whether the change
+    // that comes now ended a recording.
+    shared::PerChannel<bool> m_probes{};
+    bool m_changeEndedRecording = false;
     QPointer<clock_keypad::Setup> m_clockWindow;
     QPointer<clock_keypad::Buttons> m_keypadWindow;
 };

@@ -1,5 +1,7 @@
 #include "main_window/ui/status_bar.h"
 
+#include "main_window/ui/alarm_control.h"
+
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -62,6 +64,8 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     row->addWidget(LblElapsed);
     row->addWidget(LblCount);
     row->addWidget(LblFileName);
+    BtnAlarm = new AlarmControl(this);
+    row->addWidget(BtnAlarm);
 }
 
 void StatusBar::showLink(const QString& text, bool up) {

@@ -6,6 +6,10 @@ class QLabel;
 class QTimer;
 
 namespace quadtherm::main_window {
+class AlarmControl;
+}
+
+namespace quadtherm::main_window {
 
 // The main window's bottom bar: the port label `LblCOM` (a click on it
 // toggles the window's caption) and the recording indicators `LblRec`,
@@ -46,6 +50,7 @@ public:
     QLabel* LblBusy = nullptr;
     QLabel* LblInterval = nullptr;
     QLabel* LblElapsed = nullptr;
+    AlarmControl* BtnAlarm = nullptr;
 
 Q_SIGNALS:
     void portLabelClicked();
