@@ -11,6 +11,7 @@
 #include "shared/clock.h"
 #include "shared/view_state.h"
 #include "sim/simulated_serial_port.h"
+#include "widgets/app_icon.h"
 #include "widgets/user_dialogs.h"
 
 #include <QApplication>
@@ -35,6 +36,7 @@ int noDevice(widgets::UserDialogs& dialogs) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
+    QApplication::setWindowIcon(widgets::applicationIcon());
     // The same look on every desktop; the main window themes it dark.
     QApplication::setStyle(QStringLiteral("Fusion"));
 
