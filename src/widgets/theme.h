@@ -20,6 +20,12 @@ inline const QColor kGreen(0x4a, 0xde, 0x80);
 inline const QColor kAmber(0xfb, 0xbf, 0x24);
 inline const QColor kViolet(0xc0, 0x84, 0xfc);
 inline const QColor kRed(0xf8, 0x71, 0x71);
+// The faces of the panel, from the style sheet: its background, the toolbar,
+// a frame's line and the well of an input field.
+inline const QColor kPanelFace(0x1a, 0x1e, 0x23);
+inline const QColor kToolbarFace(0x2b, 0x30, 0x36);
+inline const QColor kFrameLine(0x4b, 0x53, 0x5c);
+inline const QColor kWell(0x15, 0x18, 0x1c);
 // T1 to T4: each channel's trace, name and knob.
 inline const std::array<QColor, 4> kChannelColors{kCyan, kGreen, kAmber, kViolet};
 

@@ -14,6 +14,7 @@
 #include "shared/settings.h"
 #include "shared/view_state.h"
 #include "sim/simulated_serial_port.h"
+#include "widgets/app_icon.h"
 #include "widgets/user_dialogs.h"
 #include "widgets/window_places.h"
 
@@ -43,6 +44,7 @@ int noDevice(widgets::UserDialogs& dialogs, const QString& device, const QString
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
+    QApplication::setWindowIcon(widgets::applicationIcon());
     // The same look on every desktop; the main window themes it dark.
     QApplication::setStyle(QStringLiteral("Fusion"));
 
