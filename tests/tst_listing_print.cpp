@@ -9,7 +9,10 @@
 #include "support/test_suite.h"
 #include "widgets/grid.h"
 
+#include <QApplication>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -178,6 +181,36 @@ private Q_SLOTS:
         QVERIFY2(captions.contains(QStringLiteral("1000 Completed")),
                  qPrintable(captions.join('|')));
         QCOMPARE(captions.last(), QStringLiteral("Saved File"));
+    }
+
+    // Issue 20: a 320,000-line file is about 3,600 pages; the user can stop it.
+    void aLongPrintCanBeCancelledAndLeavesNoHalfFile() {
+        QList<QByteArray> rows;
+        for (int i = 1; i <= 30000; ++i)
+            rows << QByteArray::number(i) + "\t2026/12/06 14:10:19\t23.4\tOver\t- - -\t-12.5";
+        int maximum = 0;
+        QTimer canceller;
+        connect(&canceller, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                for (auto* stopper : top->findChildren<QProgressDialog*>(
+                         QStringLiteral("PrintProgress"))) {
+                    maximum = stopper->maximum();
+                    QCOMPARE(stopper->windowModality(), Qt::ApplicationModal);
+                    stopper->cancel();
+                    canceller.stop();
+                }
+        });
+        canceller.start(0);
+        QStringList captions;
+        print(rows, 2, true, &captions);
+        QCOMPARE(maximum, 2 * (1 + 30000)); // the heading is a row of the grid too
+        QVERIFY(!canceller.isActive());
+        // Stopped within the first copy, well before its end; nothing half
+        // printed is left, and nothing is said about it.
+        QVERIFY(!captions.contains(QStringLiteral("29000 Completed")));
+        QVERIFY(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
+        QCOMPARE(m_dialogs.callsOf(Kind::Message).size(), 1); // the printer note only
+        QCOMPARE(m_starts, 1);
     }
 
     void cancelledPrintPrintsNothingAndShowsNoNote() {

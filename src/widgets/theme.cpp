@@ -1,5 +1,7 @@
 #include "widgets/theme.h"
 
+#include "widgets/theme_style.h"
+
 #include <QApplication>
 #include <QPalette>
 
@@ -37,6 +39,32 @@ QToolButton#BtnAlarm[ringing="true"] { color: #ffffff; background: #dc2626; bord
 QLabel#LblNote { color: #e6e9ec; }
 QTableView { gridline-color: #30363d; }
 QHeaderView::section { background: #2b3036; color: #e6e9ec; border: none; border-right: 1px solid #3a4148; border-bottom: 1px solid #3a4148; padding: 2px 5px; font-weight: bold; }
+QTableCornerButton::section { background: #2b3036; border: none; }
+QPushButton { color: #e6e9ec; background: #3a4148; border: 1px solid #4b535c; border-radius: 5px; padding: 4px 14px; min-width: 56px; }
+QPushButton:hover { background: #454d55; }
+QPushButton:pressed { background: #2b3036; }
+QPushButton:focus, QPushButton:default { border-color: #38bdf8; }
+QPushButton:disabled { color: #6b747d; background: #2b3036; border-color: #3a4148; }
+QLineEdit, QSpinBox, QDoubleSpinBox, QComboBox, QDateTimeEdit { color: #e6e9ec; background: #15181c; border: 1px solid #4b535c; border-radius: 4px; padding: 3px 5px; selection-background-color: #2563eb; }
+QLineEdit:focus, QSpinBox:focus, QDoubleSpinBox:focus, QComboBox:focus, QDateTimeEdit:focus { border-color: #38bdf8; }
+QLineEdit:disabled, QSpinBox:disabled, QComboBox:disabled { color: #6b747d; }
+QComboBox QAbstractItemView { background: #23282e; border: 1px solid #4b535c; selection-background-color: #2563eb; }
+QScrollBar:vertical { background: #1a1e23; width: 12px; margin: 0px; }
+QScrollBar:horizontal { background: #1a1e23; height: 12px; margin: 0px; }
+QScrollBar::handle { background: #4b535c; border-radius: 4px; border: 2px solid #1a1e23; }
+QScrollBar::handle:hover { background: #5b646e; }
+QScrollBar::handle:vertical { min-height: 24px; }
+QScrollBar::handle:horizontal { min-width: 24px; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0px; height: 0px; border: none; background: none; }
+QScrollBar::add-page, QScrollBar::sub-page { background: none; }
+QToolTip { color: #e6e9ec; background: #2b3036; border: 1px solid #4b535c; padding: 3px; }
+QMenu { color: #e6e9ec; background: #2b3036; border: 1px solid #4b535c; padding: 3px; }
+QMenu::item { padding: 4px 18px 4px 22px; border-radius: 4px; }
+QMenu::item:selected { background: #2563eb; color: #ffffff; }
+QMenu::item:disabled { color: #6b747d; }
+QMenu::separator { height: 1px; background: #3a4148; margin: 3px 6px; }
+QProgressBar { color: #e6e9ec; background: #15181c; border: 1px solid #4b535c; border-radius: 4px; text-align: center; }
+QProgressBar::chunk { background: #2563eb; border-radius: 3px; }
 )";
 
 QPalette darkPalette(QPalette palette) {
@@ -63,12 +91,16 @@ QPalette darkPalette(QPalette palette) {
 } // namespace
 
 void applyToApplication() {
-    // Widgets under a style sheet take the application's palette, not the
-    // window's: the whole program shares the dark theme.
+    // Once is enough: every window and dialog, with a parent or without one
+    // (the Port dialog comes before the main window), shares the dark theme.
+    if (dynamic_cast<ThemeStyle*>(QApplication::style()) != nullptr)
+        return;
+    QApplication::setStyle(new ThemeStyle);
     QApplication::setPalette(darkPalette(QApplication::palette()));
+    qApp->setStyleSheet(styleSheet());
 }
 
-QString mainWindowStyleSheet() {
+QString styleSheet() {
     return QString::fromUtf8(kStyleSheet);
 }
 

@@ -29,13 +29,13 @@ inline const QColor kWell(0x15, 0x18, 0x1c);
 // T1 to T4: each channel's trace, name and knob.
 inline const std::array<QColor, 4> kChannelColors{kCyan, kGreen, kAmber, kViolet};
 
-// The dark palette for the whole application and the style sheet of the
-// main window (the other windows inherit it as its children).
+// The dark look for the whole application: its style, palette and style
+// sheet, for every window and dialog alike.
 void applyToApplication();
 
 // `a` and `b` blended, `weightOfA` (0 to 1) of the way to `a`.
 QColor mix(const QColor& a, const QColor& b, double weightOfA);
-QString mainWindowStyleSheet();
+QString styleSheet();
 
 } // namespace theme
 

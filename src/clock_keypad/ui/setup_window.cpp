@@ -63,12 +63,6 @@ Setup::Setup(session::SessionClient& client, QWidget* parent) : QDialog(parent),
     // The dialog itself takes the focus when it opens: no clock is marked,
     // or switched by Space, before Tab has gone to it.
     setFocusPolicy(Qt::ClickFocus);
-    setStyleSheet(QStringLiteral(
-        "QPushButton { background: #3a4148; border: 1px solid #4b535c; border-radius: 5px;"
-        " padding: 6px 16px; }"
-        "QPushButton:hover { background: #454d55; }"
-        "QPushButton:pressed { background: #2b3036; }"
-        "QPushButton:focus { border-color: #38bdf8; }"));
 
     FrameTime = new QGroupBox(QStringLiteral("Time"), this);
     FrameTime->setObjectName(QStringLiteral("FrameTime"));

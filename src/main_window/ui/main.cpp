@@ -15,6 +15,7 @@
 #include "shared/view_state.h"
 #include "sim/simulated_serial_port.h"
 #include "widgets/app_icon.h"
+#include "widgets/theme.h"
 #include "widgets/user_dialogs.h"
 #include "widgets/window_places.h"
 
@@ -45,8 +46,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
     QApplication::setWindowIcon(widgets::applicationIcon());
-    // The same look on every desktop; the main window themes it dark.
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    // The same dark look on every desktop, from the first dialog on.
+    widgets::theme::applyToApplication();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

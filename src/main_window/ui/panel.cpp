@@ -128,7 +128,6 @@ Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::U
     m_logger = new logger_memory::LoggerCommands(client, view, dialogs, this, PicLogger, PicErase);
 
     widgets::theme::applyToApplication();
-    setStyleSheet(widgets::theme::mainWindowStyleSheet());
     resize(kDefaultSize);
 
     connect(&m_client, &session::SessionClient::linkShown, this, &Panel::showLink);

@@ -123,6 +123,10 @@ void PortDialog::buildControls() {
     // dialog only grows to make room for it.
     m_pages = new QStackedLayout(this);
     m_pages->setSizeConstraint(QLayout::SetNoConstraint);
+    // The small choice page has room for "Device Manager" only with narrow
+    // button margins.
+    m_choicePage->setStyleSheet(
+        QStringLiteral("QPushButton { padding: 3px 4px; min-width: 0px; }"));
     m_pages->addWidget(m_choicePage);
     m_pages->addWidget(m_picdevice);
 

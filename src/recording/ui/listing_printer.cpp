@@ -7,10 +7,12 @@
 #include "widgets/user_dialogs.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QScopeGuard>
 #include <QWidget>
 
@@ -22,10 +24,18 @@ namespace {
 constexpr int kLinesPerProgressStep = 1000;
 constexpr int kBlankLinesOnTop = 4;
 
-bool printCopy(QPrinter& printer, const widgets::Grid& grid, widgets::CaptionProgress& progress) {
+// A long print shows its progress dialog after this long.
+constexpr int kProgressDialogAfterMs = 2000;
+
+enum class CopyPrinted { Yes, Failed, Cancelled };
+
+// `done` counts the rows of earlier copies, for the progress dialog.
+CopyPrinted printCopy(QPrinter& printer, const widgets::Grid& grid,
+                      widgets::CaptionProgress& progress, QProgressDialog& stopper, int done) {
     int blank = 0, row = 0;
     bool ruleDue = false;
-    return printLines(printer, [&]() -> std::optional<QString> {
+    bool cancelled = false;
+    const bool printed = printLines(printer, [&]() -> std::optional<QString> {
         if (blank < kBlankLinesOnTop) {
             ++blank;
             return QStringLiteral(" ");
@@ -36,13 +46,24 @@ bool printCopy(QPrinter& printer, const widgets::Grid& grid, widgets::CaptionPro
         }
         if (row >= grid.Rows())
             return std::nullopt;
+        if (row > 0 && row % kLinesPerProgressStep == 0) {
+            progress.show(row);
+            stopper.setMaximum(qMax(stopper.maximum(), done + grid.Rows()));
+            stopper.setValue(done + row);
+            if (stopper.wasCanceled()) {
+                cancelled = true;
+                return std::nullopt;
+            }
+        }
         QStringList cells;
         for (int col = 0; col < grid.Cols(); ++col)
             cells.append(grid.textAt(row, col));
-        progress.step(row);
         ruleDue = row++ == 0;
         return listingLine(cells);
-    });
+    }, [&] { return !cancelled; });
+    if (cancelled)
+        return CopyPrinted::Cancelled;
+    return printed ? CopyPrinted::Yes : CopyPrinted::Failed;
 }
 
 } // namespace
@@ -59,7 +80,8 @@ QFont listingFont() {
     return font;
 }
 
-bool printLines(QPrinter& printer, const std::function<std::optional<QString>()>& next) {
+bool printLines(QPrinter& printer, const std::function<std::optional<QString>()>& next,
+                const std::function<bool()>& keep) {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
@@ -79,6 +101,12 @@ bool printLines(QPrinter& printer, const std::function<std::optional<QString>()>
         }
         painter.drawText(QPointF(0, y + metrics.ascent()), *line);
         y += metrics.lineSpacing();
+    }
+    if (keep && !keep()) {
+        // Stopped by the user: what the printer still takes back goes.
+        printer.abort();
+        painter.end();
+        return false;
     }
     return painter.end() && printed && printer.printerState() != QPrinter::Error;
 }
@@ -111,20 +139,39 @@ void printListing(const widgets::Grid& grid, QWidget* window, widgets::UserDialo
     const int copies = qMax(1, printer.copyCount());
     printer.setCopyCount(1);
     const QString output = printer.outputFileName();
-    bool printed = true;
+    // Besides the caption, a long print (a day's recording is thousands of
+    // pages) offers a way out. While it shows, it is the only window that
+    // takes input.
+    QProgressDialog stopper(QStringLiteral("Printing the listing…"), QStringLiteral("Cancel"), 0,
+                            copies * qMax(1, grid.Rows()), window);
+    stopper.setObjectName(QStringLiteral("PrintProgress"));
+    stopper.setWindowTitle(window ? window->windowTitle() : QString());
+    stopper.setWindowModality(Qt::ApplicationModal);
+    stopper.setMinimumDuration(kProgressDialogAfterMs);
+    stopper.setAutoReset(false);
+    stopper.setAutoClose(false);
+    stopper.setValue(0);
+    CopyPrinted printed = CopyPrinted::Yes;
     {
         // The wait cursor only after the dialogs, which still want a pointer.
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         const auto pointer = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-        for (int copy = 1; copy <= copies && printed; ++copy) {
+        for (int copy = 1; copy <= copies && printed == CopyPrinted::Yes; ++copy) {
             if (!output.isEmpty())
                 printer.setOutputFileName(listingCopyPath(output, copy));
             if (timers.stop)
                 timers.stop();
-            printed = printCopy(printer, grid, progress);
+            printed = printCopy(printer, grid, progress, stopper, (copy - 1) * grid.Rows());
         }
     }
-    if (!printed) {
+    stopper.reset();
+    if (printed == CopyPrinted::Cancelled) {
+        // No half a listing left behind in a file.
+        if (!output.isEmpty())
+            QFile::remove(printer.outputFileName());
+        return;
+    }
+    if (printed == CopyPrinted::Failed) {
         const QString where = output.isEmpty()
                                   ? printer.printerName()
                                   : QFileInfo(printer.outputFileName()).absoluteFilePath();
