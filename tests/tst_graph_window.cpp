@@ -9,6 +9,7 @@
 #include "graphs/ui/graph_windows.h"
 #include "graphs/ui/histogram_window.h"
 #include "graphs/ui/plot_window.h"
+#include "graphs/ui/track_control.h"
 #include "main_window/ui/panel.h"
 #include "main_window/ui/unit_panel.h"
 #include "recording/ui/file_list_window.h"
@@ -27,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qcustomplot.h>
@@ -533,6 +535,105 @@ private Q_SLOTS:
         QCOMPARE(plot.cursorPosition(1), QPointF(51, (-200 + 1370) / 2.0));
         QVERIFY(!plot.cursorVisible(2));
         QCOMPARE(plot.XPosition->text(), QStringLiteral("51"));
+    }
+
+    // #20: the graph opens on the type's whole range, where room temperature
+    // is a flat line; "Fit", beside "Reset Scale", brings both axes to the
+    // samples, a spike included, with a little room above and below.
+    void fitBringsBothAxesToTheSamplesASpikeIncluded() {
+        Rig rig;
+        QList<float> values(100, 21.0f);
+        values[40] = 180.0f;
+        graphs::PlotWindow& plot = rig.graph(values, true);
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(-200, 1370)));
+        QCOMPARE(plot.CmdFit->text(), QStringLiteral("Fit"));
+        QCOMPARE(plot.CmdFit->geometry().center().y(), plot.CmdReset->geometry().center().y());
+        QVERIFY(plot.CmdFit->x() > plot.CmdReset->geometry().right());
+        plot.Combo1_Click(2); // PanXY, away from it all
+        drag(plot.CWGraph1, centreOf(plot.CWGraph1), centreOf(plot.CWGraph1) + QPoint(-150, 90));
+        plot.CmdFit->click();
+        // 21 to 180: 5 % of 159 more each side.
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(1, 100)));
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(21 - 7.95, 180 + 7.95)));
+        QCOMPARE(plot.AxisMin(1)->value(), 1.0);
+        QCOMPARE(plot.AxisMax(1)->value(), 100.0);
+        QVERIFY(std::abs(plot.AxisMax(2)->value() - 187.95) <= 0.05);
+        QCOMPARE(plot.inView().count, 100);
+        // Drawn: the spike's top stays inside the plotting area.
+        plot.CWGraph1->replot(QCustomPlot::rpImmediateRefresh);
+        const double top = plot.CWGraph1->yAxis->coordToPixel(180);
+        QVERIFY(top > plot.CWGraph1->axisRect()->top() + 5);
+        plot.CmdReset->click();
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(-200, 1370)));
+    }
+
+    // #20: sample numbers are whole: "1", not "1.0".
+    void sampleNumberBoxesShowWholeNumbers() {
+        Rig rig;
+        graphs::PlotWindow& plot = rig.graph({1, 2, 3, 4, 5});
+        QCOMPARE(plot.AxisMin(1)->spinBox()->text(), QStringLiteral("1"));
+        QCOMPARE(plot.AxisMax(1)->spinBox()->text(), QStringLiteral("5"));
+        QCOMPARE(plot.AxisMin(2)->spinBox()->text(), QStringLiteral("-200.0"));
+        QCOMPARE(plot.AxisMax(2)->spinBox()->text(), QStringLiteral("1370.0"));
+        plot.CWGraph1->xAxis->setRange(12.4, 40.6);
+        QCOMPARE(plot.AxisMin(1)->spinBox()->text(), QStringLiteral("12"));
+        QCOMPARE(plot.AxisMax(1)->spinBox()->text(), QStringLiteral("41"));
+        QDoubleSpinBox* box = plot.AxisMax(1)->spinBox();
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("30"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(12, 30)));
+    }
+
+    // #20: the read-out reads the cursor shown, and nothing when none is.
+    void cursorReadoutClearsOutsideCursorModeAndOnAReload() {
+        Rig rig;
+        graphs::PlotWindow& plot = rig.graph({10, 20, 30}, true);
+        plot.Combo1_Click(1);
+        plot.moveCursor(1, {2, 25});
+        QCOMPARE(plot.XPosition->text(), QStringLiteral("2"));
+        QCOMPARE(plot.YPosition->text(), QStringLiteral("25.0"));
+        plot.Combo1_Click(3); // PanX
+        QCOMPARE(plot.XPosition->text(), QString());
+        QCOMPARE(plot.YPosition->text(), QString());
+        plot.Combo1_Click(1);
+        QCOMPARE(plot.XPosition->text(), QStringLiteral("2")); // the middle of 1 to 3
+        plot.Combo1_Click(0);                                  // Normal
+        QCOMPARE(plot.XPosition->text(), QString());
+        rig.graph({40, 50, 60, 70, 80});
+        QCOMPARE(plot.XPosition->text(), QString());
+        QCOMPARE(plot.YPosition->text(), QString());
+    }
+
+    // #20: ZoomX drags a band of the plot's whole height, ZoomY one of its
+    // whole width: the view each will show.
+    void zoomSelectionsAreDrawnAsTheBandsTheyZoomTo() {
+        Rig rig;
+        graphs::PlotWindow& plot = rig.graph(series(500, [](int i) { return 20 + i % 9; }), true);
+        QCustomPlot* graph = plot.CWGraph1;
+        const QRect area = graph->axisRect()->rect();
+        const QPoint from = centreOf(graph) - QPoint(40, 30);
+        const QPoint to = from + QPoint(80, 60);
+        for (const bool zoomX : {true, false}) {
+            plot.Combo1_Click(zoomX ? 6 : 7);
+            send(graph, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+            send(graph, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+            const QRect band = plot.trackControl().zoomBandShown();
+            const QRect expected =
+                zoomX ? QRect(QPoint(from.x(), area.top()), QPoint(to.x(), area.bottom()))
+                      : QRect(QPoint(area.left(), from.y()), QPoint(area.right(), to.y()));
+            QCOMPARE(band, expected);
+            // Drawn: inside the band but outside the dragged rectangle, the
+            // wash differs from the plot beside the band.
+            const QImage image = graph->grab().toImage();
+            const QPoint inside = zoomX ? QPoint(from.x() + 40, area.top() + 4)
+                                        : QPoint(area.left() + 4, from.y() + 30);
+            const QPoint beside = zoomX ? QPoint(from.x() - 30, area.top() + 4)
+                                        : QPoint(area.left() + 4, from.y() - 20);
+            QVERIFY(image.pixel(inside) != image.pixel(beside));
+            send(graph, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+            QVERIFY(plot.trackControl().zoomBandShown().isNull());
+        }
     }
 
     void printedGraphIsBlackOnWhiteWithItsCaptions() {
