@@ -372,6 +372,26 @@ private Q_SLOTS:
         }
     }
 
+    // #20: the histogram's count axis steps in whole readings.
+    void countStepsAreWhole_data() {
+        QTest::addColumn<double>("rough");
+        QTest::addColumn<double>("step");
+        QTest::newRow("a fraction") << 0.4 << 1.0;
+        QTest::newRow("one") << 1.0 << 1.0;
+        QTest::newRow("just above one") << 1.2 << 2.0;
+        QTest::newRow("two and a half") << 2.5 << 5.0;
+        QTest::newRow("seven") << 7.0 << 10.0;
+        QTest::newRow("twelve") << 12.0 << 20.0;
+        QTest::newRow("forty") << 40.0 << 50.0;
+        QTest::newRow("a million and one") << 1000001.0 << 2000000.0;
+        QTest::newRow("nothing") << std::numeric_limits<double>::quiet_NaN() << 1.0;
+    }
+    void countStepsAreWhole() {
+        QFETCH(double, rough);
+        QFETCH(double, step);
+        QCOMPARE(graphs::wholeNumberStep(rough), step);
+    }
+
     // #20: ZoomX drags a band of the plot's full height, ZoomY one of its
     // full width: the view each will show.
     void zoomModesDrawTheBandTheyZoomTo_data() {

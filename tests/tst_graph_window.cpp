@@ -26,6 +26,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -821,12 +822,30 @@ private Q_SLOTS:
              {"20.0", "20.1", "Over", "20.1", "20.3", "21.0", "- - -", "19.8", "20.5", "Under"})
             rows.append(QByteArray::number(++n) + "\t2026/03/04 09:05:07\t1\t" + cell + "\t2\t3");
         files.appendRows(rows);
-        rig.dialogs.answerMessage(QMessageBox::Ok);
-        files.Toolbar1_ButtonClick(QStringLiteral("Ln")); // no channel column chosen yet
-        QCOMPARE(rig.dialogs.callsOf(Kind::Message).size(), 1);
+        // #20: no channel column clicked yet: the four are offered, rather
+        // than a message sending the user through a click, which opened a
+        // plot on top. Closing the chooser shows nothing.
+        rig.dialogs.answerChoice(std::nullopt);
+        files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
         QVERIFY(!rig.graphs.histogramWindow());
+        const auto offered = rig.dialogs.callsOf(Kind::Choice);
+        QCOMPARE(offered.size(), 1);
+        QCOMPARE(offered[0].title, QStringLiteral("Histogram"));
+        QCOMPARE(offered[0].text, QStringLiteral("T1 - K|T2 - J|T3 - T|T4 - E"));
+        rig.dialogs.answerChoice(1);
+        files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
+        QPointer<graphs::HistogramWindow> chosen = rig.graphs.histogramWindow();
+        QVERIFY(chosen);
+        QCOMPARE(chosen->windowTitle(), QStringLiteral("Histogram - T2 - J"));
+        QCOMPARE(chosen->LblReadings->text(), QStringLiteral("7"));
+        QVERIFY(rig.dialogs.callsOf(Kind::Message).isEmpty());
+        QVERIFY(!rig.graphs.plotWindow());
+        chosen->close();
+        QTRY_VERIFY(!chosen);
+        // A clicked column needs no chooser.
         files.GridN->setCol(3);
         files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
+        QCOMPARE(rig.dialogs.callsOf(Kind::Choice).size(), 2);
         graphs::HistogramWindow* window = rig.graphs.histogramWindow();
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Histogram - T2 - J"));
@@ -854,6 +873,72 @@ private Q_SLOTS:
         QCOMPARE(window->LblMinimum->text(), QStringLiteral("-4.00e-03 °F"));
         QCOMPARE(window->LblMean->text(), QStringLiteral("3.33e+25 °F"));
         QCOMPARE(window->LblDeviation->text(), QStringLiteral("5.77e+25 °F"));
+    }
+
+    void histogramOfAFileWithoutRecordsOffersNoColumn() {
+        Rig rig;
+        recording::FileListWindow files(rig.view.windows, rig.state.live.TypeLetter, rig.dialogs,
+                                        {});
+        rig.graphs.attach(files);
+        files.setHeading(kHeading);
+        rig.dialogs.answerMessage(QMessageBox::Ok);
+        files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
+        const auto calls = rig.dialogs.callsOf(Kind::Message);
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls[0].text, QStringLiteral("Click a channel column (T1 to T4) first: "
+                                               "\"Histogram\" shows the distribution of its "
+                                               "readings."));
+        QVERIFY(rig.dialogs.callsOf(Kind::Choice).isEmpty());
+        QVERIFY(!rig.graphs.histogramWindow());
+    }
+
+    // #20: a count axis counts whole readings: no "2.5" between 2 and 3.
+    void histogramCountAxisHasWholeNumberTicks() {
+        Rig rig;
+        graphs::HistogramWindow window(rig.dialogs);
+        std::vector<double> many;
+        for (int i = 0; i < 5000; ++i)
+            many.push_back(20 + (i % 37) / 10.0);
+        for (const std::vector<double>& readings :
+             {std::vector<double>{20.0, 20.1, 20.1, 20.2}, std::vector<double>{5.5}, many}) {
+            window.load(QStringLiteral("T1 - K"), QStringLiteral("°C"),
+                        graphs::histogramOf(readings, 0));
+            layOut(window, *window.Graph);
+            const QVector<double> ticks = window.Graph->yAxis->tickVector();
+            QVERIFY(ticks.size() >= 2);
+            for (const double tick : ticks)
+                QCOMPARE(tick, std::round(tick));
+            for (const QString& label : window.Graph->yAxis->tickVectorLabels())
+                QVERIFY2(!label.contains(u'.') && !label.contains(u'e'), qPrintable(label));
+        }
+    }
+
+    // #20: the whole-file plot leaves a few percent of room above and below
+    // its traces, so none runs along the frame.
+    void wholeFilePlotLeavesRoomAboveAndBelowTheTraces() {
+        Rig rig;
+        recording::FileListWindow files(rig.view.windows, rig.state.live.TypeLetter, rig.dialogs,
+                                        {});
+        rig.graphs.attach(files);
+        QList<QByteArray> records;
+        for (int i = 0; i <= 10; ++i)
+            records.append(QByteArray::number(i + 1) +
+                           "\t2026/03/04 09:05:" + QByteArray::number(10 + i) + "\t" +
+                           QByteArray::number(20 + i) + ".0\t25.0\t- - -\t- - -\t");
+        files.showLines(std::make_shared<recording::DataFileLines>(fileText(records)));
+        files.Toolbar1_ButtonClick(QStringLiteral("Plot"));
+        graphs::FilePlotWindow* window = rig.graphs.filePlotWindow();
+        QVERIFY(window);
+        const QCPRange y = window->Graph->yAxis->range();
+        // The traces run from 20.0 to 30.0.
+        const double below = (20.0 - y.lower) / y.size();
+        const double above = (y.upper - 30.0) / y.size();
+        QVERIFY2(below >= 0.02 && below <= 0.1, qPrintable(QString::number(below)));
+        QVERIFY2(above >= 0.02 && above <= 0.1, qPrintable(QString::number(above)));
+        // "Reset Scale" after a zoom brings the same room back.
+        window->Graph->yAxis->setRange(0, 1000);
+        window->CmdReset->click();
+        QVERIFY(sameRange(window->Graph->yAxis->range(), y));
     }
 
     void panelChartClickAndGraphKeyOpenTheirWindows() {
