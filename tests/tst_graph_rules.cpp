@@ -6,10 +6,12 @@
 
 #include "graphs/figure_text.h"
 #include "graphs/file_series.h"
+#include "graphs/fit_range.h"
 #include "graphs/histogram.h"
 #include "graphs/nice_numbers.h"
 #include "graphs/sample_stats.h"
 #include "graphs/sweep_chart.h"
+#include "graphs/track_mode.h"
 #include "graphs/type_scale.h"
 #include "recording/file_column.h"
 #include "support/test_suite.h"
@@ -329,6 +331,94 @@ private Q_SLOTS:
         while (!chart.advance())
             ++ticks;
         QCOMPARE(ticks + 1, 45); // (600 - 150) / 10
+    }
+
+    // #20: "Fit" shows every sample, a spike too, with a little room above
+    // and below; a flat series gets a one-degree window, not its noise.
+    void fitShowsEverySampleWithHeadroom_data() {
+        QTest::addColumn<QList<float>>("values");
+        QTest::addColumn<double>("xMax");
+        QTest::addColumn<bool>("anyY");
+        QTest::addColumn<double>("yMin");
+        QTest::addColumn<double>("yMax");
+        const float gap = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("a spike") << QList<float>{20, 21, 500, 20, 22} << 5.0 << true << 20 - 24.0
+                                 << 500 + 24.0; // 5 % of 480 each side
+        QTest::newRow("constant") << QList<float>(50, 25.0f) << 50.0 << true << 24.5 << 25.5;
+        QTest::newRow("a tenth apart")
+            << QList<float>{25.0f, 25.1f} << 2.0 << true << 24.55 << 25.55;
+        QTest::newRow("gaps left out")
+            << QList<float>{gap, 10, 30, gap} << 4.0 << true << 9.0 << 31.0;
+        QTest::newRow("below zero") << QList<float>{-100, -300} << 2.0 << true << -310.0 << -90.0;
+        QTest::newRow("one sample") << QList<float>{7} << 2.0 << true << 6.5 << 7.5;
+        QTest::newRow("only gaps") << QList<float>{gap, gap, gap} << 3.0 << false << 0.0 << 0.0;
+        QTest::newRow("empty") << QList<float>{} << 2.0 << false << 0.0 << 0.0;
+    }
+    void fitShowsEverySampleWithHeadroom() {
+        QFETCH(QList<float>, values);
+        QFETCH(double, xMax);
+        QFETCH(bool, anyY);
+        QFETCH(double, yMin);
+        QFETCH(double, yMax);
+        const graphs::FitRanges fit = graphs::fitRanges(values);
+        QCOMPARE(fit.x.lower, 1.0);
+        QCOMPARE(fit.x.upper, xMax);
+        QCOMPARE(fit.y.has_value(), anyY);
+        if (anyY) {
+            QVERIFY2(std::abs(fit.y->lower - yMin) < 1e-4,
+                     qPrintable(QString::number(fit.y->lower)));
+            QVERIFY2(std::abs(fit.y->upper - yMax) < 1e-4,
+                     qPrintable(QString::number(fit.y->upper)));
+        }
+    }
+
+    // #20: the histogram's count axis steps in whole readings.
+    void countStepsAreWhole_data() {
+        QTest::addColumn<double>("rough");
+        QTest::addColumn<double>("step");
+        QTest::newRow("a fraction") << 0.4 << 1.0;
+        QTest::newRow("one") << 1.0 << 1.0;
+        QTest::newRow("just above one") << 1.2 << 2.0;
+        QTest::newRow("two and a half") << 2.5 << 5.0;
+        QTest::newRow("seven") << 7.0 << 10.0;
+        QTest::newRow("twelve") << 12.0 << 20.0;
+        QTest::newRow("forty") << 40.0 << 50.0;
+        QTest::newRow("a million and one") << 1000001.0 << 2000000.0;
+        QTest::newRow("nothing") << std::numeric_limits<double>::quiet_NaN() << 1.0;
+    }
+    void countStepsAreWhole() {
+        QFETCH(double, rough);
+        QFETCH(double, step);
+        QCOMPARE(graphs::wholeNumberStep(rough), step);
+    }
+
+    // #20: ZoomX drags a band of the plot's full height, ZoomY one of its
+    // full width: the view each will show.
+    void zoomModesDrawTheBandTheyZoomTo_data() {
+        QTest::addColumn<int>("zoomed");
+        QTest::addColumn<QRect>("dragged");
+        QTest::addColumn<QRect>("band");
+        const QRect area(50, 20, 400, 300); // x 50..449, y 20..319
+        QTest::newRow("ZoomX") << int(Qt::Horizontal) << QRect(QPoint(100, 80), QPoint(180, 120))
+                               << QRect(QPoint(100, 20), QPoint(180, 319));
+        QTest::newRow("ZoomX dragged leftwards")
+            << int(Qt::Horizontal) << QRect(QPoint(180, 120), QPoint(100, 80))
+            << QRect(QPoint(100, 20), QPoint(180, 319));
+        QTest::newRow("ZoomY dragged upwards")
+            << int(Qt::Vertical) << QRect(QPoint(180, 120), QPoint(100, 80))
+            << QRect(QPoint(50, 80), QPoint(449, 120));
+        QTest::newRow("ZoomY") << int(Qt::Vertical) << QRect(QPoint(100, 80), QPoint(180, 120))
+                               << QRect(QPoint(50, 80), QPoint(449, 120));
+        QTest::newRow("ZoomXY") << int(Qt::Horizontal | Qt::Vertical)
+                                << QRect(QPoint(100, 80), QPoint(180, 120))
+                                << QRect(QPoint(100, 80), QPoint(180, 120));
+    }
+    void zoomModesDrawTheBandTheyZoomTo() {
+        QFETCH(int, zoomed);
+        QFETCH(QRect, dragged);
+        QFETCH(QRect, band);
+        const QRect area(50, 20, 400, 300);
+        QCOMPARE(graphs::zoomBand(dragged, area, Qt::Orientations(zoomed)), band);
     }
 
     void scaleLabelsBothEndsAndNiceStepsBetween_data() {

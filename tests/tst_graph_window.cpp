@@ -9,6 +9,7 @@
 #include "graphs/ui/graph_windows.h"
 #include "graphs/ui/histogram_window.h"
 #include "graphs/ui/plot_window.h"
+#include "graphs/ui/track_control.h"
 #include "main_window/ui/panel.h"
 #include "main_window/ui/unit_panel.h"
 #include "recording/ui/file_list_window.h"
@@ -25,8 +26,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qcustomplot.h>
@@ -535,6 +538,105 @@ private Q_SLOTS:
         QCOMPARE(plot.XPosition->text(), QStringLiteral("51"));
     }
 
+    // #20: the graph opens on the type's whole range, where room temperature
+    // is a flat line; "Fit", beside "Reset Scale", brings both axes to the
+    // samples, a spike included, with a little room above and below.
+    void fitBringsBothAxesToTheSamplesASpikeIncluded() {
+        Rig rig;
+        QList<float> values(100, 21.0f);
+        values[40] = 180.0f;
+        graphs::PlotWindow& plot = rig.graph(values, true);
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(-200, 1370)));
+        QCOMPARE(plot.CmdFit->text(), QStringLiteral("Fit"));
+        QCOMPARE(plot.CmdFit->geometry().center().y(), plot.CmdReset->geometry().center().y());
+        QVERIFY(plot.CmdFit->x() > plot.CmdReset->geometry().right());
+        plot.Combo1_Click(2); // PanXY, away from it all
+        drag(plot.CWGraph1, centreOf(plot.CWGraph1), centreOf(plot.CWGraph1) + QPoint(-150, 90));
+        plot.CmdFit->click();
+        // 21 to 180: 5 % of 159 more each side.
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(1, 100)));
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(21 - 7.95, 180 + 7.95)));
+        QCOMPARE(plot.AxisMin(1)->value(), 1.0);
+        QCOMPARE(plot.AxisMax(1)->value(), 100.0);
+        QVERIFY(std::abs(plot.AxisMax(2)->value() - 187.95) <= 0.05);
+        QCOMPARE(plot.inView().count, 100);
+        // Drawn: the spike's top stays inside the plotting area.
+        plot.CWGraph1->replot(QCustomPlot::rpImmediateRefresh);
+        const double top = plot.CWGraph1->yAxis->coordToPixel(180);
+        QVERIFY(top > plot.CWGraph1->axisRect()->top() + 5);
+        plot.CmdReset->click();
+        QVERIFY(sameRange(plot.CWGraph1->yAxis->range(), QCPRange(-200, 1370)));
+    }
+
+    // #20: sample numbers are whole: "1", not "1.0".
+    void sampleNumberBoxesShowWholeNumbers() {
+        Rig rig;
+        graphs::PlotWindow& plot = rig.graph({1, 2, 3, 4, 5});
+        QCOMPARE(plot.AxisMin(1)->spinBox()->text(), QStringLiteral("1"));
+        QCOMPARE(plot.AxisMax(1)->spinBox()->text(), QStringLiteral("5"));
+        QCOMPARE(plot.AxisMin(2)->spinBox()->text(), QStringLiteral("-200.0"));
+        QCOMPARE(plot.AxisMax(2)->spinBox()->text(), QStringLiteral("1370.0"));
+        plot.CWGraph1->xAxis->setRange(12.4, 40.6);
+        QCOMPARE(plot.AxisMin(1)->spinBox()->text(), QStringLiteral("12"));
+        QCOMPARE(plot.AxisMax(1)->spinBox()->text(), QStringLiteral("41"));
+        QDoubleSpinBox* box = plot.AxisMax(1)->spinBox();
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("30"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(sameRange(plot.CWGraph1->xAxis->range(), QCPRange(12, 30)));
+    }
+
+    // #20: the read-out reads the cursor shown, and nothing when none is.
+    void cursorReadoutClearsOutsideCursorModeAndOnAReload() {
+        Rig rig;
+        graphs::PlotWindow& plot = rig.graph({10, 20, 30}, true);
+        plot.Combo1_Click(1);
+        plot.moveCursor(1, {2, 25});
+        QCOMPARE(plot.XPosition->text(), QStringLiteral("2"));
+        QCOMPARE(plot.YPosition->text(), QStringLiteral("25.0"));
+        plot.Combo1_Click(3); // PanX
+        QCOMPARE(plot.XPosition->text(), QString());
+        QCOMPARE(plot.YPosition->text(), QString());
+        plot.Combo1_Click(1);
+        QCOMPARE(plot.XPosition->text(), QStringLiteral("2")); // the middle of 1 to 3
+        plot.Combo1_Click(0);                                  // Normal
+        QCOMPARE(plot.XPosition->text(), QString());
+        rig.graph({40, 50, 60, 70, 80});
+        QCOMPARE(plot.XPosition->text(), QString());
+        QCOMPARE(plot.YPosition->text(), QString());
+    }
+
+    // #20: ZoomX drags a band of the plot's whole height, ZoomY one of its
+    // whole width: the view each will show.
+    void zoomSelectionsAreDrawnAsTheBandsTheyZoomTo() {
+        Rig rig;
+        graphs::PlotWindow& plot = rig.graph(series(500, [](int i) { return 20 + i % 9; }), true);
+        QCustomPlot* graph = plot.CWGraph1;
+        const QRect area = graph->axisRect()->rect();
+        const QPoint from = centreOf(graph) - QPoint(40, 30);
+        const QPoint to = from + QPoint(80, 60);
+        for (const bool zoomX : {true, false}) {
+            plot.Combo1_Click(zoomX ? 6 : 7);
+            send(graph, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+            send(graph, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+            const QRect band = plot.trackControl().zoomBandShown();
+            const QRect expected =
+                zoomX ? QRect(QPoint(from.x(), area.top()), QPoint(to.x(), area.bottom()))
+                      : QRect(QPoint(area.left(), from.y()), QPoint(area.right(), to.y()));
+            QCOMPARE(band, expected);
+            // Drawn: inside the band but outside the dragged rectangle, the
+            // wash differs from the plot beside the band.
+            const QImage image = graph->grab().toImage();
+            const QPoint inside = zoomX ? QPoint(from.x() + 40, area.top() + 4)
+                                        : QPoint(area.left() + 4, from.y() + 30);
+            const QPoint beside = zoomX ? QPoint(from.x() - 30, area.top() + 4)
+                                        : QPoint(area.left() + 4, from.y() - 20);
+            QVERIFY(image.pixel(inside) != image.pixel(beside));
+            send(graph, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+            QVERIFY(plot.trackControl().zoomBandShown().isNull());
+        }
+    }
+
     void printedGraphIsBlackOnWhiteWithItsCaptions() {
         Rig rig;
         graphs::PlotWindow& plot =
@@ -720,12 +822,30 @@ private Q_SLOTS:
              {"20.0", "20.1", "Over", "20.1", "20.3", "21.0", "- - -", "19.8", "20.5", "Under"})
             rows.append(QByteArray::number(++n) + "\t2026/03/04 09:05:07\t1\t" + cell + "\t2\t3");
         files.appendRows(rows);
-        rig.dialogs.answerMessage(QMessageBox::Ok);
-        files.Toolbar1_ButtonClick(QStringLiteral("Ln")); // no channel column chosen yet
-        QCOMPARE(rig.dialogs.callsOf(Kind::Message).size(), 1);
+        // #20: no channel column clicked yet: the four are offered, rather
+        // than a message sending the user through a click, which opened a
+        // plot on top. Closing the chooser shows nothing.
+        rig.dialogs.answerChoice(std::nullopt);
+        files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
         QVERIFY(!rig.graphs.histogramWindow());
+        const auto offered = rig.dialogs.callsOf(Kind::Choice);
+        QCOMPARE(offered.size(), 1);
+        QCOMPARE(offered[0].title, QStringLiteral("Histogram"));
+        QCOMPARE(offered[0].text, QStringLiteral("T1 - K|T2 - J|T3 - T|T4 - E"));
+        rig.dialogs.answerChoice(1);
+        files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
+        QPointer<graphs::HistogramWindow> chosen = rig.graphs.histogramWindow();
+        QVERIFY(chosen);
+        QCOMPARE(chosen->windowTitle(), QStringLiteral("Histogram - T2 - J"));
+        QCOMPARE(chosen->LblReadings->text(), QStringLiteral("7"));
+        QVERIFY(rig.dialogs.callsOf(Kind::Message).isEmpty());
+        QVERIFY(!rig.graphs.plotWindow());
+        chosen->close();
+        QTRY_VERIFY(!chosen);
+        // A clicked column needs no chooser.
         files.GridN->setCol(3);
         files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
+        QCOMPARE(rig.dialogs.callsOf(Kind::Choice).size(), 2);
         graphs::HistogramWindow* window = rig.graphs.histogramWindow();
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Histogram - T2 - J"));
@@ -753,6 +873,72 @@ private Q_SLOTS:
         QCOMPARE(window->LblMinimum->text(), QStringLiteral("-4.00e-03 °F"));
         QCOMPARE(window->LblMean->text(), QStringLiteral("3.33e+25 °F"));
         QCOMPARE(window->LblDeviation->text(), QStringLiteral("5.77e+25 °F"));
+    }
+
+    void histogramOfAFileWithoutRecordsOffersNoColumn() {
+        Rig rig;
+        recording::FileListWindow files(rig.view.windows, rig.state.live.TypeLetter, rig.dialogs,
+                                        {});
+        rig.graphs.attach(files);
+        files.setHeading(kHeading);
+        rig.dialogs.answerMessage(QMessageBox::Ok);
+        files.Toolbar1_ButtonClick(QStringLiteral("Ln"));
+        const auto calls = rig.dialogs.callsOf(Kind::Message);
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls[0].text, QStringLiteral("Click a channel column (T1 to T4) first: "
+                                               "\"Histogram\" shows the distribution of its "
+                                               "readings."));
+        QVERIFY(rig.dialogs.callsOf(Kind::Choice).isEmpty());
+        QVERIFY(!rig.graphs.histogramWindow());
+    }
+
+    // #20: a count axis counts whole readings: no "2.5" between 2 and 3.
+    void histogramCountAxisHasWholeNumberTicks() {
+        Rig rig;
+        graphs::HistogramWindow window(rig.dialogs);
+        std::vector<double> many;
+        for (int i = 0; i < 5000; ++i)
+            many.push_back(20 + (i % 37) / 10.0);
+        for (const std::vector<double>& readings :
+             {std::vector<double>{20.0, 20.1, 20.1, 20.2}, std::vector<double>{5.5}, many}) {
+            window.load(QStringLiteral("T1 - K"), QStringLiteral("°C"),
+                        graphs::histogramOf(readings, 0));
+            layOut(window, *window.Graph);
+            const QVector<double> ticks = window.Graph->yAxis->tickVector();
+            QVERIFY(ticks.size() >= 2);
+            for (const double tick : ticks)
+                QCOMPARE(tick, std::round(tick));
+            for (const QString& label : window.Graph->yAxis->tickVectorLabels())
+                QVERIFY2(!label.contains(u'.') && !label.contains(u'e'), qPrintable(label));
+        }
+    }
+
+    // #20: the whole-file plot leaves a few percent of room above and below
+    // its traces, so none runs along the frame.
+    void wholeFilePlotLeavesRoomAboveAndBelowTheTraces() {
+        Rig rig;
+        recording::FileListWindow files(rig.view.windows, rig.state.live.TypeLetter, rig.dialogs,
+                                        {});
+        rig.graphs.attach(files);
+        QList<QByteArray> records;
+        for (int i = 0; i <= 10; ++i)
+            records.append(QByteArray::number(i + 1) +
+                           "\t2026/03/04 09:05:" + QByteArray::number(10 + i) + "\t" +
+                           QByteArray::number(20 + i) + ".0\t25.0\t- - -\t- - -\t");
+        files.showLines(std::make_shared<recording::DataFileLines>(fileText(records)));
+        files.Toolbar1_ButtonClick(QStringLiteral("Plot"));
+        graphs::FilePlotWindow* window = rig.graphs.filePlotWindow();
+        QVERIFY(window);
+        const QCPRange y = window->Graph->yAxis->range();
+        // The traces run from 20.0 to 30.0.
+        const double below = (20.0 - y.lower) / y.size();
+        const double above = (y.upper - 30.0) / y.size();
+        QVERIFY2(below >= 0.02 && below <= 0.1, qPrintable(QString::number(below)));
+        QVERIFY2(above >= 0.02 && above <= 0.1, qPrintable(QString::number(above)));
+        // "Reset Scale" after a zoom brings the same room back.
+        window->Graph->yAxis->setRange(0, 1000);
+        window->CmdReset->click();
+        QVERIFY(sameRange(window->Graph->yAxis->range(), y));
     }
 
     void panelChartClickAndGraphKeyOpenTheirWindows() {

@@ -3,8 +3,11 @@
 #include "widgets/knob_scale.h"
 #include "widgets/numeric_edit.h"
 #include "widgets/strip_chart.h"
+#include "widgets/time_axis.h"
 
+#include <QContextMenuEvent>
 #include <QDoubleSpinBox>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <qcustomplot.h>
@@ -35,6 +38,33 @@ QPointF xSpan(const StripChart& chart) {
 
 QPointF ySpan(const StripChart& chart) {
     return {chart.yLower(), chart.yUpper()};
+}
+
+using Ticks = QList<QPair<double, QString>>;
+
+Ticks ticksOf(const std::vector<TimeTick>& ticks) {
+    Ticks list;
+    for (const TimeTick& tick : ticks)
+        list.append({tick.x, tick.label});
+    return list;
+}
+
+// Positions to a millionth of a point, labels exactly.
+bool sameTicks(const Ticks& actual, const Ticks& expected) {
+    if (actual.size() != expected.size())
+        return false;
+    for (qsizetype i = 0; i < actual.size(); ++i)
+        if (std::abs(actual[i].first - expected[i].first) > 1e-6 ||
+            actual[i].second != expected[i].second)
+            return false;
+    return true;
+}
+
+QString shown(const Ticks& ticks) {
+    QStringList parts;
+    for (const auto& [x, label] : ticks)
+        parts.append(QStringLiteral("%1 \"%2\"").arg(x, 0, 'g', 10).arg(label));
+    return parts.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -262,6 +292,162 @@ private Q_SLOTS:
         edit.setMaximum(10);
         QCOMPARE(spy.count(), 4);
         QCOMPARE(edit.value(), 10.0);
+    }
+
+    // #20: the small charts counted points, so at 2 s an interval the same
+    // axis silently covered ten minutes. Their X axis reads in time: how
+    // long before the newest point, or the time of day it was taken.
+    void timeAxisReadsTheIntervalBeforeNowOrOnTheClock_data() {
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("clockTime");
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::addColumn<double>("newest");
+        QTest::addColumn<Ticks>("expected");
+        const QString minus = QStringLiteral("\u2212");
+        // Four labels at most; the newest point taken at 14:07:25 on 4 March 2026.
+        // 300 points of 1 s span 299 s: a label every 2 min.
+        QTest::newRow("1 s before now")
+            << 1 << false << 1.0 << 300.0 << 300.0
+            << Ticks{{60, minus + "4 min"}, {180, minus + "2 min"}, {300, "now"}};
+        QTest::newRow("60 s before now")
+            << 60 << false << 1.0 << 300.0 << 300.0
+            << Ticks{{60, minus + "4 h"}, {180, minus + "2 h"}, {300, "now"}};
+        QTest::newRow("3600 s before now")
+            << 3600 << false << 1.0 << 300.0 << 300.0
+            << Ticks{{60, minus + "10 d"}, {180, minus + "5 d"}, {300, "now"}};
+        // On the clock the labels fall on whole steps of the time of day.
+        QTest::newRow("1 s clock") << 1 << true << 1.0 << 300.0 << 300.0
+                                   << Ticks{{300.0 - 85 - 120, "14:04"}, {300.0 - 85, "14:06"}};
+        const double sinceTwo = (7 * 60 + 25) / 60.0; // 14:00 is 7 min 25 s back
+        QTest::newRow("60 s clock") << 60 << true << 1.0 << 300.0 << 300.0
+                                    << Ticks{{300 - sinceTwo - 240, "10:00"},
+                                             {300 - sinceTwo - 120, "12:00"},
+                                             {300 - sinceTwo, "14:00"}};
+        // From a day on, dates; five-day steps counted from 1 January 1970.
+        const double sinceThird = (24 * 3600 + 14 * 3600 + 7 * 60 + 25) / 3600.0;
+        QTest::newRow("3600 s clock") << 3600 << true << 1.0 << 300.0 << 300.0
+                                      << Ticks{{300 - sinceThird - 240, "21 Feb"},
+                                               {300 - sinceThird - 120, "26 Feb"},
+                                               {300 - sinceThird, "3 Mar"}};
+        // Filling up: the step stays that of the whole axis, and nothing is
+        // labelled right of the newest point.
+        QTest::newRow("half full")
+            << 1 << false << 1.0 << 300.0 << 150.0 << Ticks{{30, minus + "2 min"}, {150, "now"}};
+        QTest::newRow("half full, clock")
+            << 1 << true << 1.0 << 300.0 << 150.0 << Ticks{{150.0 - 85, "14:06"}};
+        // Scrolled on: the labels keep their places.
+        QTest::newRow("scrolled") << 2 << false << 101.0 << 400.0 << 400.0
+                                  << Ticks{{250, minus + "5 min"}, {400, "now"}};
+    }
+    void timeAxisReadsTheIntervalBeforeNowOrOnTheClock() {
+        QFETCH(int, interval);
+        QFETCH(bool, clockTime);
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        QFETCH(double, newest);
+        QFETCH(Ticks, expected);
+        TimeAxisView view;
+        view.lower = lower;
+        view.upper = upper;
+        view.newestX = newest;
+        view.intervalSeconds = interval;
+        view.newestTime = QDateTime(QDate(2026, 3, 4), QTime(14, 7, 25));
+        const Ticks ticks = ticksOf(
+            timeAxisTicks(view, clockTime ? TimeAxisMode::ClockTime : TimeAxisMode::BeforeNow, 4));
+        QVERIFY2(sameTicks(ticks, expected), qPrintable(shown(ticks)));
+    }
+
+    void timeAxisWithoutADateHasNoClockLabels() {
+        TimeAxisView view;
+        view.lower = 1;
+        view.upper = 300;
+        view.newestX = 300;
+        QVERIFY(timeAxisTicks(view, TimeAxisMode::ClockTime, 4).empty());
+        QCOMPARE(timeAxisTicks(view, TimeAxisMode::BeforeNow, 4).size(), std::size_t(3));
+        // Below a minute the clock shows seconds.
+        view.upper = view.newestX = 30;
+        view.newestTime = QDateTime(QDate(2026, 3, 4), QTime(14, 7, 25));
+        QCOMPARE(ticksOf(timeAxisTicks(view, TimeAxisMode::ClockTime, 4)),
+                 (Ticks{{5, "14:07:00"}, {15, "14:07:10"}, {25, "14:07:20"}}));
+    }
+
+    // #20: the chart's own axis, as it is drawn.
+    void chartLabelsItsAxisInTimeOnceItHasPoints() {
+        StripChart chart;
+        chart.resize(240, 120); // four labels at most
+        chart.setXRange(1, 300);
+        chart.setTimeAxis(TimeAxisMode::BeforeNow, 60);
+        chart.setValueLabel(QStringLiteral("°F"));
+        chart.plot()->replot(QCustomPlot::rpImmediateRefresh);
+        QVERIFY(chart.plot()->xAxis->tickVectorLabels().isEmpty()); // nothing taken yet
+        const QDateTime taken(QDate(2026, 3, 4), QTime(14, 7, 25));
+        for (int i = 0; i < 300; ++i)
+            chart.appendPoint(20, taken);
+        chart.plot()->replot(QCustomPlot::rpImmediateRefresh);
+        const QString minus = QStringLiteral("\u2212");
+        QCOMPARE(chart.plot()->xAxis->tickVectorLabels(),
+                 QList<QString>({minus + "4 h", minus + "2 h", "now"}));
+        QCOMPARE(chart.plot()->yAxis->label(), QStringLiteral("°F"));
+        chart.setTimeAxis(TimeAxisMode::ClockTime, 60);
+        chart.plot()->replot(QCustomPlot::rpImmediateRefresh);
+        QCOMPARE(chart.plot()->xAxis->tickVectorLabels(),
+                 QList<QString>({"10:00", "12:00", "14:00"}));
+        // An interval of 0 counts the points again.
+        chart.setTimeAxis(TimeAxisMode::ClockTime, 0);
+        chart.plot()->replot(QCustomPlot::rpImmediateRefresh);
+        const QList<QString> counted = chart.plot()->xAxis->tickVectorLabels();
+        QVERIFY(!counted.isEmpty());
+        for (const QString& label : counted)
+            QVERIFY2(QRegularExpression(QStringLiteral("^\\d+$")).match(label).hasMatch(),
+                     qPrintable(label));
+    }
+
+    // #20: the alarm setpoint as a dashed line, only where the chart shows it.
+    void setpointLineShowsOnlyInsideTheYRange() {
+        StripChart chart;
+        chart.resize(220, 110);
+        chart.setXRange(1, 300);
+        for (double y : {20.0, 25.0, 30.0})
+            chart.appendPoint(y);
+        const auto line = [&] {
+            chart.plot()->replot(QCustomPlot::rpImmediateRefresh);
+            for (int i = 0; i < chart.plot()->itemCount(); ++i)
+                if (auto* item = qobject_cast<QCPItemStraightLine*>(chart.plot()->item(i)))
+                    return item;
+            return static_cast<QCPItemStraightLine*>(nullptr);
+        };
+        QVERIFY(line() && !line()->visible()); // no setpoint yet
+        chart.setSetpoint(27.5);
+        QVERIFY(line()->visible());
+        QCOMPARE(line()->pen().style(), Qt::DashLine);
+        QVERIFY(line()->pen().widthF() <= 1.0);
+        QCOMPARE(line()->point1->coords().y(), 27.5);
+        QCOMPARE(line()->point2->coords().y(), 27.5);
+        QVERIFY(chart.setpointShown());
+        // Beyond the autoscaled range: no line, and the range does not reach for it.
+        chart.setSetpoint(1370);
+        QVERIFY(!line()->visible());
+        QVERIFY(!chart.setpointShown());
+        QVERIFY(chart.yUpper() < 32);
+        // Once the readings climb to it, it shows.
+        chart.appendPoint(1400);
+        QVERIFY(line()->visible());
+        chart.setSetpoint(std::nullopt);
+        QVERIFY(!line()->visible());
+    }
+
+    // #20, found on screen: QCustomPlot keeps a right click from its parent,
+    // so the chart's context menu (its time axis choice) never opened.
+    void rightClickOnThePlotReachesTheChartsContextMenu() {
+        StripChart chart;
+        chart.setContextMenuPolicy(Qt::CustomContextMenu);
+        QSignalSpy spy(&chart, &QWidget::customContextMenuRequested);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(30, 20),
+                                chart.plot()->mapToGlobal(QPoint(30, 20)));
+        QApplication::sendEvent(chart.plot(), &event);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toPoint(), chart.plot()->mapTo(&chart, QPoint(30, 20)));
     }
 
     void appendAfterClearStartsAtTheXLowerBound() {

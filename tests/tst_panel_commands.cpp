@@ -15,10 +15,14 @@
 #include "support/session_rig.h"
 #include "support/test_suite.h"
 #include "widgets/grid.h"
+#include "widgets/knob_gauge.h"
+#include "widgets/numeric_edit.h"
+#include "widgets/strip_chart.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,6 +30,8 @@
 #include <sys/stat.h>
 
 #include <csignal>
+
+#include <qcustomplot.h>
 
 namespace tst_panel_commands {
 
@@ -79,6 +85,30 @@ private:
     static QByteArray fileBytes(const QString& file) {
         QFile f(file);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The labels of a chart's X axis, as drawn now.
+    static QList<QString> xLabels(widgets::StripChart* chart) {
+        chart->plot()->replot(QCustomPlot::rpImmediateRefresh);
+        return chart->plot()->xAxis->tickVectorLabels();
+    }
+    static bool allMatch(const QList<QString>& labels, const QString& pattern) {
+        const QRegularExpression re(pattern);
+        return !labels.isEmpty() &&
+               std::all_of(labels.begin(), labels.end(),
+                           [&](const QString& label) { return re.match(label).hasMatch(); });
+    }
+    static QAction* menuEntry(widgets::StripChart* chart, const QString& text) {
+        for (QAction* action : chart->actions())
+            if (action->text() == text)
+                return action;
+        return nullptr;
+    }
+    QList<widgets::StripChart*> allCharts() {
+        QList<widgets::StripChart*> charts;
+        for (main_window::UnitPanel* unit : {panel().PicC, panel().PicF})
+            for (widgets::StripChart* chart : unit->CWG)
+                charts.append(chart);
+        return charts;
     }
     QByteArrayList requestsTo(char letter) const {
         QByteArrayList found;
@@ -404,6 +434,78 @@ private slots:
         for (int i = 1; i <= 3; ++i)
             QVERIFY(lines[i].startsWith(QByteArray::number(i) + '\t'));
         list->close();
+    }
+
+    // #20: the small charts count the PC interval's time on their X axis,
+    // before now or on the clock as their context menu sets for all eight,
+    // show the panel's unit on their Y axis and draw the alarm setpoint.
+    void smallChartsReadTimeFromThePcIntervalAndTheUnit() {
+        panel().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel()));
+        main_window::UnitPanel* c = panel().PicC;
+        main_window::UnitPanel* f = panel().PicF;
+        QCOMPARE(c->CWG[0]->plot()->yAxis->label(), QStringLiteral("°C"));
+        QCOMPARE(f->CWG[3]->plot()->yAxis->label(), QStringLiteral("°F"));
+        for (int i = 0; i < 300; ++i)
+            cycle();
+        QList<QString> labels = xLabels(c->CWG[0]);
+        QVERIFY2(allMatch(labels, QStringLiteral("^(now|\u2212\\d+ min)$")) && labels.size() >= 2 &&
+                     labels.last() == QStringLiteral("now"),
+                 qPrintable(labels.join(u'|')));
+
+        // A new interval: its points only, counted in hours now.
+        dialogs().answerChoice(1); // "PC Sampling Rate"
+        dialogs().answerInput(QStringLiteral("60"));
+        click("Sampling");
+        for (widgets::StripChart* chart : allCharts()) {
+            QCOMPARE(chart->pointCount(), 0);
+            QCOMPARE(chart->intervalSeconds(), 60);
+        }
+        for (int i = 0; i < 300; ++i)
+            cycle();
+        labels = xLabels(f->CWG[1]);
+        QVERIFY2(allMatch(labels, QStringLiteral("^(now|\u2212\\d+ h)$")),
+                 qPrintable(labels.join(u'|')));
+
+        // One choice for all eight, kept in the windows' state.
+        QVERIFY(!view().windows.ChartClockTime);
+        QVERIFY(menuEntry(c->CWG[2], QStringLiteral("Time before now"))->isChecked());
+        menuEntry(c->CWG[2], QStringLiteral("Clock time"))->trigger();
+        QVERIFY(view().windows.ChartClockTime);
+        for (widgets::StripChart* chart : allCharts())
+            QCOMPARE(chart->timeAxisMode(), widgets::TimeAxisMode::ClockTime);
+        QVERIFY(menuEntry(f->CWG[0], QStringLiteral("Clock time"))->isChecked());
+        labels = xLabels(c->CWG[0]);
+        QVERIFY2(allMatch(labels, QStringLiteral("^\\d\\d:\\d\\d$")),
+                 qPrintable(labels.join(u'|')));
+        // Times of day the cycles had reached: not after the clock's own.
+        QVERIFY(QTime::fromString(labels.last(), QStringLiteral("hh:mm")) <=
+                m_rig->clock.now().time());
+        menuEntry(f->CWG[1], QStringLiteral("Time before now"))->trigger();
+        QVERIFY(!view().windows.ChartClockTime);
+        QCOMPARE(c->CWG[3]->timeAxisMode(), widgets::TimeAxisMode::BeforeNow);
+
+        // The setpoint as a dashed line while it lies in the chart's range.
+        state().live.ScaleMinC[0] = -200; // K
+        state().live.ScaleMaxC[0] = 1370;
+        state().live.LiveValueC[0] = 23.4;
+        Q_EMIT session().channelsChanged(session::channelsSetupOf(state()));
+        m_rig->settle();
+        for (int i = 0; i < 3; ++i)
+            cycle();
+        widgets::StripChart* chart = c->CWG[0];
+        QCOMPARE(chart->setpoint(), std::optional<double>(c->CWE[0]->value()));
+        const double reading = 23.4;
+        // The edit box and the knob keep tenths.
+        const auto near = [](std::optional<double> value, double expected) {
+            return value && std::abs(*value - expected) <= 0.05 + 1e-9;
+        };
+        c->CWE[0]->setValue(reading + 0.2);
+        QVERIFY(near(chart->setpoint(), reading + 0.2));
+        QVERIFY(chart->setpointShown());
+        c->CWK[0]->setValue(reading + 200);
+        QVERIFY(near(chart->setpoint(), reading + 200));
+        QVERIFY(!chart->setpointShown());
     }
 
     void listKeyOpensTheLiveListOnceAndEveryCycleFeedsIt() {

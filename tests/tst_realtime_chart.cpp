@@ -28,6 +28,22 @@ using Kind = test::ScriptedDialogs::Kind;
 
 namespace {
 
+bool near(QRgb pixel, const QColor& colour, int tolerance) {
+    return std::abs(qRed(pixel) - colour.red()) <= tolerance &&
+           std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
+           std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
+}
+
+// How much of a column of the plotting area, clear of its frame and step
+// marks, still shows the bare area.
+double bareShare(const QImage& image, const QRectF& area, double x) {
+    const QColor bare(0x12, 0x15, 0x19);
+    int bareCount = 0, all = 0;
+    for (int y = int(area.top()) + 3; y < int(area.bottom()) - 8; ++y, ++all)
+        bareCount += near(image.pixel(int(x), y), bare, 2);
+    return double(bareCount) / all;
+}
+
 struct Rig : test::SessionRig {
     QWidget main;
     graphs::GraphWindows graphs{client, view.windows, dialogs, main};
@@ -222,6 +238,76 @@ private Q_SLOTS:
         QCOMPARE(chart.chart().ChartMin, 40.0);
         QCOMPARE(chart.chart().counts(), 60);
         QVERIFY(rig.dialogs.callsOf(Kind::Message).isEmpty());
+    }
+
+    // #20: new limits clear the old sweep's marks and its wrap time: on the
+    // new scale they would read as if they belonged to it.
+    void newLimitsClearTheOldSweepsMarks() {
+        Rig rig;
+        graphs::RealTimeWindow& chart = rig.open();
+        const auto applyCounts = [&](const char* counts) {
+            chart.Toolbar1_ButtonClick(QStringLiteral("Limit"));
+            chart.TxtCounts->setText(QLatin1String(counts));
+            chart.CmdOK->click();
+        };
+        applyCounts("20");
+        rig.clock.run(25000); // one wrap, then a quarter of the way again
+        QCOMPARE(chart.wraps(), 1);
+        QVERIFY(!chart.Surface->wrapTime().isEmpty());
+        const QRectF area = chart.Surface->plottingArea();
+        const double behind = area.left() + area.width() / 8; // swept since the wrap
+        QVERIFY(bareShare(chart.Surface->grab().toImage(), area, behind) < 0.2);
+
+        applyCounts("60");
+        QVERIFY(chart.Surface->wrapTime().isEmpty());
+        QCOMPARE(chart.chart().SweepStart(), chart.chart().ChartX());
+        QVERIFY(bareShare(chart.Surface->grab().toImage(), area, behind) > 0.8);
+        // The new sweep marks its own way on from where it was.
+        rig.clock.run(10000);
+        const double since = area.left() + area.width() / 4 + area.width() * 5 / 60 - 2;
+        const QImage after = chart.Surface->grab().toImage();
+        QVERIFY(bareShare(after, area, since) < 0.2);
+        QVERIFY(bareShare(after, area, behind) > 0.8);
+    }
+
+    // #20: printed black on white, as the data graph is.
+    void printIsBlackOnWhite() {
+        QVERIFY(m_dir.isValid());
+        Rig rig;
+        graphs::RealTimeWindow& chart = rig.open();
+        rig.clock.run(120000); // a sweep with its marks and a wrap time
+        const QString pdf = m_dir.filePath(QStringLiteral("paper.pdf"));
+        rig.dialogs.answerPrint(true, [pdf](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+        });
+        chart.Toolbar1_ButtonClick(QStringLiteral("Print"));
+        QProcess tool;
+        const QString prefix = m_dir.filePath(QStringLiteral("paper"));
+        tool.start(QStringLiteral("pdftoppm"),
+                   {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-png"),
+                    QStringLiteral("-singlefile"), pdf, prefix});
+        QVERIFY(tool.waitForFinished(30000));
+        const QImage page(prefix + QStringLiteral(".png"));
+        QVERIFY(!page.isNull());
+        qsizetype white = 0, screen = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QRgb pixel = page.pixel(x, y);
+                white += near(pixel, Qt::white, 8);
+                // The screen's near-blacks are tinted blue; black text
+                // smoothed into white is a plain grey.
+                screen +=
+                    qBlue(pixel) - qRed(pixel) >= 5 && (near(pixel, QColor(0x1a, 0x1e, 0x23), 4) ||
+                                                        near(pixel, QColor(0x12, 0x15, 0x19), 4));
+            }
+        QVERIFY2(white > qsizetype(page.width()) * page.height() * 8 / 10,
+                 qPrintable(QString::number(white)));
+        QCOMPARE(screen, 0);
+        // And the screen as it was.
+        QVERIFY(!chart.Surface->paper());
+        const QImage shown = chart.Surface->grab().toImage();
+        QVERIFY(near(shown.pixel(2, 2), QColor(0x1a, 0x1e, 0x23), 2));
     }
 
     void closingClearsGraphOpenAndTheRebuiltLinkClosesIt() {

@@ -17,6 +17,17 @@ double niceStep(double rough) {
     return 10.0 * power;
 }
 
+double wholeNumberStep(double rough) {
+    if (!(rough > 1) || !std::isfinite(rough))
+        return 1.0;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double mantissa : {1.0, 2.0, 5.0}) {
+        if (mantissa * power >= rough * (1 - 1e-12))
+            return mantissa * power;
+    }
+    return 10.0 * power;
+}
+
 std::vector<double> niceTicks(double lower, double upper, int maxTicks) {
     std::vector<double> ticks;
     if (!std::isfinite(lower) || !std::isfinite(upper) || !(upper > lower))

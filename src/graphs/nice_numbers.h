@@ -8,6 +8,11 @@ namespace quadtherm::graphs {
 // `rough` (positive and finite; anything else gives 1).
 double niceStep(double rough);
 
+// The smallest of 1, 2 and 5 times a whole power of ten that is at least
+// `rough`: a step between counts, which has no fractions (1 when `rough` is
+// not positive and finite).
+double wholeNumberStep(double rough);
+
 // Tick values at a nice step, every multiple of the step from `lower` to
 // `upper` inclusive, at most about `maxTicks` of them. Empty when the range
 // is empty or not finite.

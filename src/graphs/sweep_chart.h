@@ -24,13 +24,16 @@ public:
     float ChartStep() const { return m_step; }
     // The sweep's distance from the plotting area's left edge.
     double ChartX() const { return m_start + double(m_ticks) * double(m_step); }
+    // Where this sweep's marks begin: 0 after a wrap, or where the sweep
+    // was when new counts were set (the old step's marks are gone).
+    double SweepStart() const { return m_start; }
 
     // One tick of the sweep; true when it reached the right edge and went
     // back to 0. The position is counted in whole ticks rather than summed,
     // so a sweep of n counts wraps after exactly n ticks, however many.
     bool advance();
     // The step for a sweep of `counts` ticks across the present width; the
-    // sweep goes on from where it is.
+    // sweep goes on from where it is, its marks starting there.
     void setCounts(double counts);
     // Ticks a sweep takes at the present width and step, as the Limit panel
     // shows them.

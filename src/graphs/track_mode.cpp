@@ -1,5 +1,7 @@
 #include "graphs/track_mode.h"
 
+#include <algorithm>
+
 namespace quadtherm::graphs {
 
 std::optional<TrackModeEntry> trackModeAt(int index) {
@@ -30,6 +32,20 @@ TrackRules trackRules(TrackMode mode) {
         return {none, Qt::Vertical, Qt::Vertical};
     }
     return {none, none, none};
+}
+
+QRect zoomBand(const QRect& dragged, const QRect& area, Qt::Orientations zoomed) {
+    // The pixels from one corner to the other, whichever way the drag went
+    // (QRect::normalized() moves the ends of a rectangle dragged backwards).
+    const QPoint from(std::min(dragged.left(), dragged.right()),
+                      std::min(dragged.top(), dragged.bottom()));
+    const QPoint to(std::max(dragged.left(), dragged.right()),
+                    std::max(dragged.top(), dragged.bottom()));
+    if (zoomed == Qt::Horizontal)
+        return {QPoint(from.x(), area.top()), QPoint(to.x(), area.bottom())};
+    if (zoomed == Qt::Vertical)
+        return {QPoint(area.left(), from.y()), QPoint(area.right(), to.y())};
+    return {from, to};
 }
 
 } // namespace quadtherm::graphs

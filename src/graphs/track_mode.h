@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <Qt>
 
@@ -59,5 +60,12 @@ struct TrackRules {
     bool cursor = false;
 };
 TrackRules trackRules(TrackMode mode);
+
+// What a zoom mode draws while a rectangle is dragged over the plotting
+// area `area`: the rectangle itself when it zooms both axes; when it zooms
+// one, a band across the whole area along the other (ZoomX a band of the
+// dragged width and the area's full height, ZoomY the other way round),
+// since that is the view it will show.
+QRect zoomBand(const QRect& dragged, const QRect& area, Qt::Orientations zoomed);
 
 } // namespace quadtherm::graphs

@@ -110,6 +110,7 @@ void SessionClient::stopRecording() {
 void SessionClient::setPcSampling(int seconds) {
     m_mirror.pcSamplingSeconds = seconds;
     m_session.post([s = &m_session, seconds] { s->setPcSampling(seconds); });
+    Q_EMIT pcSamplingChanged(seconds);
 }
 
 void SessionClient::setAlarmSetpoint(int channel, bool fahrenheit, double value) {

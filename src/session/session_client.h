@@ -106,6 +106,8 @@ Q_SIGNALS:
     void cycleRun(const session::ShownCycle& shown);
     void recordingStarted(const QString& path);
     void recordingEnded(recording::RecordingEnd why, const QString& error, qint64 records);
+    // setPcSampling() set the interval of the recording cycle.
+    void pcSamplingChanged(int seconds);
     void availabilityChanged(session::Availability availability, const QString& busyWith);
     // A command was refused, or something else the bottom bar should say.
     void noteShown(const QString& text);

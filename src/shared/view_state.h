@@ -19,6 +19,9 @@ struct WindowState {
     // Toggled by every "CF" click; false at start.
     bool CelsiusView = false;
     QString ViewUnit;
+    // The small charts' time axis: the clock time, or (false, at start)
+    // the time before now. Chosen from their context menu.
+    bool ChartClockTime = false;
 };
 
 // The save dialog's last outcome: the full path, and whether a file was chosen.

@@ -119,6 +119,10 @@ void NumericEdit::setRange(double minimum, double maximum) {
         m_spin->setRange(minimum, maximum);
 }
 
+void NumericEdit::setDecimals(int decimals) {
+    m_spin->setDecimals(decimals);
+}
+
 void NumericEdit::setWideRange(double limit) {
     static_cast<NumericSpinBox*>(m_spin)->wide = true;
     setRange(-limit, limit);

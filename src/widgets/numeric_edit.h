@@ -28,6 +28,8 @@ public:
     // may be typed in scientific notation ("1.234568e+12"), which fixed
     // notation would make a row of digits wider than the box.
     void setWideRange(double limit);
+    // Decimals shown and kept (1 at first); 0 for whole numbers.
+    void setDecimals(int decimals);
 
     QDoubleSpinBox* spinBox() const { return m_spin; }
 

@@ -3,6 +3,7 @@
 #include "widgets/theme.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
@@ -23,7 +24,10 @@ constexpr double kTraceWidth = 1.0;
 constexpr double kMinimumYSpan = 1.0;
 constexpr double kYMargin = 0.08;
 constexpr int kPixelsPerXTick = 70;
+// Time labels are short ("−2 min", "14:06"): a narrow card still gets three.
+constexpr int kPixelsPerTimeTick = 60;
 constexpr int kPixelsPerYTick = 36;
+constexpr double kSetpointLineWidth = 1.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool sortedBounds(double& lower, double& upper) {
@@ -41,7 +45,9 @@ bool sortedBounds(double& lower, double& upper) {
 } // namespace
 
 StripChart::StripChart(int index, QWidget* parent)
-    : QWidget(parent), m_index(index), m_plot(new QCustomPlot(this)), m_graph(m_plot->addGraph()) {
+    : QWidget(parent), m_index(index), m_plot(new QCustomPlot(this)), m_graph(m_plot->addGraph()),
+      m_timeTicker(QSharedPointer<QCPAxisTickerText>::create()),
+      m_setpointLine(new QCPItemStraightLine(m_plot)) {
     auto* box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
     box->addWidget(m_plot);
@@ -58,10 +64,27 @@ StripChart::StripChart(int index, QWidget* parent)
         axis->setPadding(2);
         axis->grid()->setZeroLinePen(Qt::NoPen);
     }
+    m_numberTicker = m_plot->xAxis->ticker();
+    m_timeTicker->setSubTickCount(0);
+    m_plot->yAxis->setLabelPadding(2);
+    m_setpointLine->setSelectable(false);
+    m_setpointLine->setVisible(false);
 
     connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this] { m_rescan = true; });
-    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] { updateAutoScale(); });
+    // QCustomPlot keeps mouse events, a right click's context menu among
+    // them, from its parent: the chart's own menu is offered from here.
+    m_plot->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_plot, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, m_plot->mapTo(this, at),
+                                m_plot->mapToGlobal(at));
+        QCoreApplication::sendEvent(this, &event);
+    });
+    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] {
+        updateAutoScale();
+        updateTimeTicks();
+        updateSetpointLine();
+    });
     connect(m_plot, &QCustomPlot::afterLayout, this, &StripChart::fitRightMargin);
     connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
         m_pressed = event->button() == Qt::LeftButton;
@@ -81,6 +104,7 @@ StripChart::StripChart(int index, QWidget* parent)
 
 void StripChart::clear() {
     m_graph->data()->clear();
+    m_newestTime = {};
     m_rescan = true;
     queueReplot();
 }
@@ -129,6 +153,11 @@ void StripChart::appendPoint(double y) {
     queueReplot();
 }
 
+void StripChart::appendPoint(double y, const QDateTime& takenAt) {
+    appendPoint(y);
+    m_newestTime = takenAt;
+}
+
 void StripChart::plotArray(const QVector<double>& ys, double firstX, double step) {
     const double lastX = firstX + step * std::max<qsizetype>(0, ys.size() - 1);
     if (!std::isfinite(firstX) || !std::isfinite(step) || !std::isfinite(lastX))
@@ -137,6 +166,7 @@ void StripChart::plotArray(const QVector<double>& ys, double firstX, double step
     for (qsizetype i = 0; i < ys.size(); ++i)
         points[i] = QCPGraphData(firstX + step * i, std::isfinite(ys[i]) ? ys[i] : kNaN);
     m_graph->data()->set(points, step >= 0);
+    m_newestTime = {};
     m_rescan = true;
     queueReplot();
 }
@@ -175,6 +205,33 @@ void StripChart::setTraceColor(const QColor& color) {
     m_traceColor = color;
     applyStyle();
     queueReplot();
+}
+
+void StripChart::setTimeAxis(TimeAxisMode mode, int intervalSeconds) {
+    m_timeMode = mode;
+    m_intervalSeconds = std::max(0, intervalSeconds);
+    m_plot->xAxis->setTicker(m_intervalSeconds > 0 ? QSharedPointer<QCPAxisTicker>(m_timeTicker)
+                                                   : m_numberTicker);
+    queueReplot();
+}
+
+void StripChart::setValueLabel(const QString& text) {
+    m_plot->yAxis->setLabel(text);
+    queueReplot();
+}
+
+void StripChart::setSetpoint(std::optional<double> value) {
+    if (value && !std::isfinite(*value))
+        value.reset();
+    m_setpoint = value;
+    queueReplot();
+}
+
+bool StripChart::setpointShown() const {
+    if (!m_setpoint)
+        return false;
+    updateAutoScale();
+    return m_plot->yAxis->range().contains(*m_setpoint);
 }
 
 QSize StripChart::sizeHint() const {
@@ -233,10 +290,16 @@ void StripChart::applyStyle() {
     QPen trace(traceColor(), kTraceWidth);
     trace.setJoinStyle(Qt::RoundJoin);
     m_graph->setPen(trace);
+    m_setpointLine->setPen(
+        QPen(theme::mix(theme::kRed, base, 0.85), kSetpointLineWidth, Qt::DashLine));
+}
+
+int StripChart::timeTickCount() const {
+    return std::clamp(width() / kPixelsPerTimeTick, 2, 10);
 }
 
 void StripChart::applyTickDensity() {
-    m_plot->xAxis->ticker()->setTickCount(std::clamp(width() / kPixelsPerXTick, 2, 10));
+    m_numberTicker->setTickCount(std::clamp(width() / kPixelsPerXTick, 2, 10));
     m_plot->yAxis->ticker()->setTickCount(std::clamp(height() / kPixelsPerYTick, 2, 8));
 }
 
@@ -284,6 +347,32 @@ void StripChart::updateAutoScale() const {
         upper += pad;
     }
     m_plot->yAxis->setRange(lower, upper);
+}
+
+void StripChart::updateTimeTicks() {
+    if (m_intervalSeconds <= 0)
+        return;
+    m_timeTicker->clear();
+    const QCPGraphDataContainer& stored = *m_graph->data();
+    if (stored.isEmpty())
+        return; // nothing taken yet, so nothing to date
+    TimeAxisView view;
+    view.lower = xLower();
+    view.upper = xUpper();
+    view.newestX = (stored.constEnd() - 1)->key;
+    view.intervalSeconds = m_intervalSeconds;
+    view.newestTime = m_newestTime;
+    for (const TimeTick& tick : timeAxisTicks(view, m_timeMode, timeTickCount()))
+        m_timeTicker->addTick(tick.x, tick.label);
+}
+
+void StripChart::updateSetpointLine() {
+    const bool shown = setpointShown();
+    m_setpointLine->setVisible(shown);
+    if (shown) {
+        m_setpointLine->point1->setCoords(0, *m_setpoint);
+        m_setpointLine->point2->setCoords(1, *m_setpoint);
+    }
 }
 
 void StripChart::queueReplot() {

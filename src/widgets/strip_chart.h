@@ -1,11 +1,20 @@
 #pragma once
 
+#include "widgets/time_axis.h"
+
 #include <QColor>
+#include <QDateTime>
 #include <QPoint>
+#include <QSharedPointer>
 #include <QVector>
 #include <QWidget>
 
+#include <optional>
+
+class QCPAxisTicker;
+class QCPAxisTickerText;
 class QCPGraph;
+class QCPItemStraightLine;
 class QCustomPlot;
 
 namespace quadtherm::widgets {
@@ -32,8 +41,9 @@ public:
     bool autoScaleY() const { return m_autoScaleY; }
 
     // At the previous point's x + 1; past the right edge the X range scrolls along.
-    // NaN and infinities leave a gap.
+    // NaN and infinities leave a gap. `takenAt` dates it for a clock-time axis.
     void appendPoint(double y);
+    void appendPoint(double y, const QDateTime& takenAt);
     // Replaces the data with points at firstX, firstX + step, ...
     void plotArray(const QVector<double>& ys, double firstX, double step);
     int pointCount() const;
@@ -47,6 +57,19 @@ public:
 
     QColor traceColor() const;
     void setTraceColor(const QColor& color);
+
+    // The X axis in time for points `intervalSeconds` apart (see
+    // timeAxisTicks); an interval of 0 counts the points instead.
+    void setTimeAxis(TimeAxisMode mode, int intervalSeconds);
+    TimeAxisMode timeAxisMode() const { return m_timeMode; }
+    int intervalSeconds() const { return m_intervalSeconds; }
+    // The caption of the Y axis (the unit).
+    void setValueLabel(const QString& text);
+    // A thin dashed line across the chart at `value` while it lies inside
+    // the Y range shown; autoscale does not reach for it.
+    void setSetpoint(std::optional<double> value);
+    std::optional<double> setpoint() const { return m_setpoint; }
+    bool setpointShown() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -63,12 +86,22 @@ private:
     void applyTickDensity();
     void fitRightMargin();
     void updateAutoScale() const;
+    void updateTimeTicks();
+    void updateSetpointLine();
+    int timeTickCount() const;
     void queueReplot();
 
     int m_index;
     QCustomPlot* m_plot;
     QCPGraph* m_graph;
     QColor m_traceColor;
+    QSharedPointer<QCPAxisTicker> m_numberTicker;
+    QSharedPointer<QCPAxisTickerText> m_timeTicker;
+    TimeAxisMode m_timeMode = TimeAxisMode::BeforeNow;
+    int m_intervalSeconds = 0;
+    QDateTime m_newestTime;
+    QCPItemStraightLine* m_setpointLine;
+    std::optional<double> m_setpoint;
     bool m_autoScaleY = true;
     int m_historyLimit = 0;
     QPoint m_pressPos;

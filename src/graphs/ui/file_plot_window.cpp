@@ -1,5 +1,6 @@
 #include "graphs/ui/file_plot_window.h"
 
+#include "graphs/fit_range.h"
 #include "graphs/sample_stats.h"
 #include "graphs/ui/graph_output.h"
 #include "graphs/ui/graph_style.h"
@@ -160,8 +161,9 @@ void FilePlotWindow::CmdReset_Click() {
                 hi = any ? std::max(hi, v) : v;
                 any = true;
             }
-    const double pad = std::max((hi - lo) * 0.05, 0.5);
-    Graph->yAxis->setRange(any ? lo - pad : 0, any ? hi + pad : 1);
+    // A few percent of room above and below, so no trace runs along the frame.
+    const AxisSpan y = any ? withHeadroom(lo, hi) : AxisSpan{0, 1};
+    Graph->yAxis->setRange(y.lower, y.upper);
     Graph->replot(QCustomPlot::rpQueuedReplot);
 }
 

@@ -1,6 +1,7 @@
 #include "graphs/ui/histogram_window.h"
 
 #include "graphs/figure_text.h"
+#include "graphs/nice_numbers.h"
 #include "graphs/ui/graph_output.h"
 #include "graphs/ui/graph_style.h"
 
@@ -19,6 +20,15 @@ namespace quadtherm::graphs {
 namespace {
 
 constexpr QSize kHistogramSize(900, 520);
+
+// Ticks of a count axis: whole steps only, so no "2.5 readings".
+class CountTicker final : public QCPAxisTicker {
+protected:
+    double getTickStep(const QCPRange& range) override {
+        return wholeNumberStep(range.size() / std::max(1, tickCount()));
+    }
+    int getSubTickCount(double step) override { return step >= 5 ? 4 : int(step) - 1; }
+};
 
 QLabel* figure(const QString& name, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -48,6 +58,9 @@ HistogramWindow::HistogramWindow(widgets::UserDialogs& dialogs, QWidget* parent)
         axis->setLabelFont(tickFont);
     }
     Graph->yAxis->setLabel(QStringLiteral("Readings"));
+    Graph->yAxis->setTicker(QSharedPointer<CountTicker>::create());
+    Graph->yAxis->setNumberFormat(QStringLiteral("f"));
+    Graph->yAxis->setNumberPrecision(0);
     Bars = new QCPBars(Graph->xAxis, Graph->yAxis);
     Bars->setWidthType(QCPBars::wtPlotCoords);
     Graph->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);

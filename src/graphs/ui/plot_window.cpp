@@ -1,5 +1,6 @@
 #include "graphs/ui/plot_window.h"
 
+#include "graphs/fit_range.h"
 #include "graphs/ui/graph_output.h"
 #include "graphs/ui/graph_style.h"
 #include "graphs/ui/track_control.h"
@@ -144,6 +145,11 @@ QWidget* PlotWindow::buildSidePanel() {
     for (int n = 1; n <= 2; ++n) {
         m_axisMin[size_t(n - 1)] = rangeBox(QStringLiteral("AxisMin%1").arg(n), n, range);
         m_axisMax[size_t(n - 1)] = rangeBox(QStringLiteral("AxisMax%1").arg(n), n, range);
+        if (n == 1) {
+            // Sample numbers are whole: "1", not "1.0".
+            AxisMin(n)->setDecimals(0);
+            AxisMax(n)->setDecimals(0);
+        }
         grid->addWidget(AxisMin(n), n, 1);
         grid->addWidget(AxisMax(n), n, 2);
         connect(AxisMin(n), &widgets::NumericEdit::valueChanged, this,
@@ -190,6 +196,10 @@ QWidget* PlotWindow::buildSidePanel() {
     CmdReset = new QPushButton(QStringLiteral("Reset Scale"), side);
     CmdReset->setObjectName(QStringLiteral("CmdReset"));
     connect(CmdReset, &QPushButton::clicked, this, &PlotWindow::CmdReset_Click);
+    CmdFit = new QPushButton(QStringLiteral("Fit"), side);
+    CmdFit->setObjectName(QStringLiteral("CmdFit"));
+    CmdFit->setToolTip(QStringLiteral("Fit both axes to the samples"));
+    connect(CmdFit, &QPushButton::clicked, this, &PlotWindow::CmdFit_Click);
     CmdPrint = new QPushButton(QStringLiteral("Print Graph"), side);
     CmdPrint->setObjectName(QStringLiteral("CmdPrint"));
     connect(CmdPrint, &QPushButton::clicked, this, &PlotWindow::CmdPrint_Click);
@@ -197,7 +207,12 @@ QWidget* PlotWindow::buildSidePanel() {
     CmdSave->setObjectName(QStringLiteral("CmdSave"));
     CmdSave->setToolTip(QStringLiteral("Save the graph as a PNG or PDF file"));
     connect(CmdSave, &QPushButton::clicked, this, &PlotWindow::CmdSave_Click);
-    for (QPushButton* button : {CmdReset, CmdPrint, CmdSave})
+    auto* scale = new QHBoxLayout;
+    scale->setSpacing(6);
+    scale->addWidget(CmdReset, 1);
+    scale->addWidget(CmdFit);
+    column->addLayout(scale);
+    for (QPushButton* button : {CmdPrint, CmdSave})
         column->addWidget(button);
     return side;
 }
@@ -257,6 +272,23 @@ void PlotWindow::CmdReset_Click() {
         CWGraph1->yAxis->setRangeReversed(false);
         CWGraph1->xAxis->setRange(1, xMax);
         CWGraph1->yAxis->setRange(yMin, yMax);
+    }
+    syncBoxes();
+    showMeasures();
+    CWGraph1->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void PlotWindow::CmdFit_Click() {
+    const FitRanges fit = fitRanges(m_values);
+    {
+        m_syncing = true;
+        const auto done = qScopeGuard([this] { m_syncing = false; });
+        CWGraph1->xAxis->setRangeReversed(false);
+        CWGraph1->xAxis->setRange(fit.x.lower, fit.x.upper);
+        if (fit.y) {
+            CWGraph1->yAxis->setRangeReversed(false);
+            CWGraph1->yAxis->setRange(fit.y->lower, fit.y->upper);
+        }
     }
     syncBoxes();
     showMeasures();
@@ -330,6 +362,10 @@ void PlotWindow::Combo1_Click(int index) {
         const QCPRange x = CWGraph1->xAxis->range();
         const QCPRange y = CWGraph1->yAxis->range();
         moveCursor(1, {(x.lower + x.upper) / 2, (y.lower + y.upper) / 2});
+    } else {
+        // No cursor, nothing to read.
+        XPosition->clear();
+        YPosition->clear();
     }
     showMeasures();
     CWGraph1->replot(QCustomPlot::rpQueuedReplot);

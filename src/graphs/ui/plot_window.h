@@ -33,8 +33,9 @@ class TrackControl;
 // file, as a line against the sample number, on the scale of the channel's
 // thermocouple type. The track modes zoom and pan it, a cursor reads values
 // off it, the range boxes and the axes follow each other, "Reset Scale"
-// brings the whole series back and "Print Graph" prints the window. A
-// second cursor and the figures of the samples in view measure it.
+// brings the whole series back, "Fit" fits both axes to it and "Print
+// Graph" prints the window. A second cursor and the figures of the samples
+// in view measure it.
 class PlotWindow : public QWidget {
     Q_OBJECT
 public:
@@ -53,6 +54,8 @@ public:
     void AxisMin_ValueChanged(int index);
     void AxisMax_ValueChanged(int index);
     void CmdReset_Click();
+    // Both axes to the samples, with a little headroom above and below.
+    void CmdFit_Click();
     void CmdPrint_Click();
     void CmdSave_Click();
     // Shows or hides the second cursor of the measuring line.
@@ -89,6 +92,7 @@ public:
     QLabel* LblDelta = nullptr;
     QLabel* LblInView = nullptr;
     QPushButton* CmdReset = nullptr;
+    QPushButton* CmdFit = nullptr;
     QPushButton* CmdPrint = nullptr;
     QPushButton* CmdSave = nullptr;
 

@@ -1,6 +1,7 @@
 #include "graphs/ui/realtime_window.h"
 
 #include "graphs/ui/graph_output.h"
+#include "graphs/ui/graph_style.h"
 #include "graphs/ui/sweep_view.h"
 #include "shared/view_state.h"
 #include "widgets/key_toolbar.h"
@@ -171,6 +172,9 @@ void RealTimeWindow::CmdOK_Click() {
         m_dialogs.message(this, limitCountsMessage(), {}, widgets::UserDialogs::Icon::None);
         return;
     case LimitOutcome::Applied:
+        // A new scale and step: the old sweep's marks and wrap time would
+        // read on it as if they belonged to it.
+        Surface->setWrapTime({});
         Form_Resize();
         return;
     }
@@ -182,6 +186,16 @@ void RealTimeWindow::printWindow() {
     QPrinter printer(QPrinter::ScreenResolution);
     if (!m_dialogs.print(this, printer))
         return;
+    // Black on white like the other graphs' printouts, and back afterwards.
+    // Only the frame and its floating panel change: a style sheet on the
+    // window would lay it out again, and a resize restarts the sweep.
+    const QString panelSheet = PMessage->styleSheet();
+    const auto screen = qScopeGuard([this, panelSheet] {
+        Surface->setPaper(false);
+        PMessage->setStyleSheet(panelSheet);
+    });
+    Surface->setPaper(true);
+    PMessage->setStyleSheet(paperStyleSheet());
     // The frame with whatever floats over it (the Limit panel when open).
     printPicture(printer, Surface->size(),
                  [this](QCPPainter& painter, QSize) { drawWidget(*Surface, painter); });

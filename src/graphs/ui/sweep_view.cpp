@@ -14,10 +14,22 @@ namespace quadtherm::graphs {
 
 namespace {
 
-const QColor kSurface(0x1a, 0x1e, 0x23);
-const QColor kArea(0x12, 0x15, 0x19);
-const QColor kFrameLine(0x4b, 0x53, 0x5c);
-const QColor kGridLine(0x2a, 0x30, 0x37);
+// The frame's colours on screen and on paper.
+struct SweepColours {
+    QColor surface, area, frameLine, gridLine, label, unit, sweep, wrap;
+};
+
+SweepColours sweepColoursOf(bool paper) {
+    if (paper)
+        return {Qt::white, Qt::white, QColor(0x33, 0x33, 0x33), QColor(0xd0, 0xd0, 0xd0),
+                QColor(0x33, 0x33, 0x33), Qt::black,
+                // The screen's light accents, dark enough to read on white.
+                widgets::theme::kCyan.darker(165), widgets::theme::kAmber.darker(165)};
+    return {QColor(0x1a, 0x1e, 0x23), QColor(0x12, 0x15, 0x19), QColor(0x4b, 0x53, 0x5c),
+            QColor(0x2a, 0x30, 0x37), widgets::theme::kMuted,   widgets::theme::kText,
+            widgets::theme::kCyan,    widgets::theme::kAmber};
+}
+
 constexpr int kTickLength = 6;
 constexpr int kPixelsPerTick = 34;
 // Step marks closer than this would merge into a band.
@@ -42,6 +54,11 @@ SweepView::SweepView(const SweepChart& chart, QWidget* parent) : QWidget(parent)
 
 void SweepView::setWrapTime(const QString& time) {
     m_wrapTime = time;
+    update();
+}
+
+void SweepView::setPaper(bool paper) {
+    m_paper = paper;
     update();
 }
 
@@ -78,11 +95,17 @@ void SweepView::draw(QPainter& painter, QSizeF size) const {
     const QFontMetricsF metrics(font(), painter.device());
     painter.save();
     painter.setFont(font());
-    painter.fillRect(QRectF(QPointF(0, 0), size), kSurface);
+    const SweepColours c = sweepColoursOf(m_paper);
+    painter.fillRect(QRectF(QPointF(0, 0), size), c.surface);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath rounded;
     rounded.addRoundedRect(area, 3, 3);
-    painter.fillPath(rounded, kArea);
+    painter.fillPath(rounded, c.area);
+    if (m_paper) {
+        // White on white: the area needs its outline.
+        painter.setPen(QPen(c.gridLine, 0));
+        painter.drawPath(rounded);
+    }
     painter.setRenderHint(QPainter::Antialiasing, false);
 
     drawScale(painter, area, metrics, ratio);
@@ -99,20 +122,21 @@ void SweepView::drawScale(QPainter& painter, const QRectF& area, const QFontMetr
         return area.bottom() - (v - m_chart.ChartMin) / span * area.height();
     };
     const int maxTicks = std::max(2, int(area.height() / kPixelsPerTick));
-    const QPen muted(widgets::theme::kMuted);
+    const SweepColours c = sweepColoursOf(m_paper);
+    const QPen muted(c.label);
     for (const double tick : span > 0 ? scaleTicks(m_chart.ChartMin, m_chart.ChartMax, maxTicks)
                                       : std::vector<double>{}) {
         const double y = crisp(yOf(tick), ratio);
-        painter.setPen(QPen(kGridLine, 0));
+        painter.setPen(QPen(c.gridLine, 0));
         painter.drawLine(QPointF(area.left() + 1, y), QPointF(area.right() - 1, y));
-        painter.setPen(QPen(kFrameLine, 0));
+        painter.setPen(QPen(c.frameLine, 0));
         painter.drawLine(QPointF(area.left() - kTickLength, y), QPointF(area.left(), y));
         painter.setPen(muted);
         const QRectF label(0, y - metrics.height() / 2, area.left() - kTickLength - 4,
                            metrics.height());
         painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter, tickText(tick));
     }
-    painter.setPen(QPen(widgets::theme::kText));
+    painter.setPen(QPen(c.unit));
     QFont unitFont = font();
     unitFont.setBold(true);
     painter.setFont(unitFont);
@@ -120,28 +144,32 @@ void SweepView::drawScale(QPainter& painter, const QRectF& area, const QFontMetr
                             metrics.height()),
                      Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("dB"));
     painter.setFont(font());
-    painter.setPen(QPen(kFrameLine, 0));
+    painter.setPen(QPen(c.frameLine, 0));
     const double leftEdge = crisp(area.left(), ratio);
     painter.drawLine(QPointF(leftEdge, area.top()), QPointF(leftEdge, area.bottom()));
 }
 
-// The sweep: what it has covered since the last wrap, its step marks and
-// the sweep line itself.
+// The sweep: what it has covered since it started (the last wrap, or new
+// counts), its step marks and the sweep line itself.
 void SweepView::drawSweep(QPainter& painter, const QRectF& area, double ratio) const {
-    const QColor accent = widgets::theme::kCyan;
-    const double x = std::clamp(m_chart.ChartX(), 0.0, double(m_chart.ChartWidth));
-    const double scale = m_chart.ChartWidth > 0 ? area.width() / double(m_chart.ChartWidth) : 1.0;
+    const QColor accent = sweepColoursOf(m_paper).sweep;
+    const double width = double(m_chart.ChartWidth);
+    const double x = std::clamp(m_chart.ChartX(), 0.0, width);
+    const double start = std::clamp(m_chart.SweepStart(), 0.0, x);
+    const double scale = m_chart.ChartWidth > 0 ? area.width() / width : 1.0;
     const double sweepX = area.left() + x * scale;
+    const double startX = area.left() + start * scale;
     QColor wash = accent;
     wash.setAlphaF(0.12f);
-    painter.fillRect(
-        QRectF(area.left() + 1, area.top() + 1, sweepX - area.left(), area.height() - 2), wash);
+    painter.fillRect(QRectF(std::max(startX, area.left() + 1), area.top() + 1,
+                            sweepX - std::max(startX, area.left() + 1), area.height() - 2),
+                     wash);
     const double gap = double(m_chart.ChartStep()) * scale;
     if (gap >= kSmallestMarkGap) {
         QColor mark = accent;
         mark.setAlphaF(0.45f);
         painter.setPen(QPen(mark, 0));
-        for (double at = area.left() + gap; at < sweepX - 0.5; at += gap) {
+        for (double at = startX + gap; at < sweepX - 0.5; at += gap) {
             const double cx = crisp(at, ratio);
             painter.drawLine(QPointF(cx, area.bottom() - 6), QPointF(cx, area.bottom() - 1));
         }
@@ -163,7 +191,7 @@ void SweepView::drawWrapMark(QPainter& painter, const QRectF& area, const QFontM
                              double ratio) const {
     if (m_wrapTime.isEmpty())
         return;
-    const QColor amber = widgets::theme::kAmber;
+    const QColor amber = sweepColoursOf(m_paper).wrap;
     const double wx = std::round(area.right() * ratio) / ratio;
     painter.setPen(QPen(amber, 2));
     painter.drawLine(QPointF(wx, area.top()), QPointF(wx, area.bottom() + kTickLength));

@@ -13,7 +13,8 @@ class SweepChart;
 // the sweep up to ChartX and, once it has wrapped, the wrap mark at the right
 // edge with the time of the last wrap under it. Everything is drawn from
 // the chart's state at every paint, so it is sharp at any size and pixel
-// ratio, on screen, on paper and in a picture.
+// ratio, on screen, on paper and in a picture. On paper it is black on
+// white.
 class SweepView : public QWidget {
     Q_OBJECT
 public:
@@ -24,6 +25,9 @@ public:
     // The "hh:mm:ss" under the wrap mark; empty before the first wrap.
     void setWrapTime(const QString& time);
     QString wrapTime() const { return m_wrapTime; }
+    // Black on white, for the printer.
+    void setPaper(bool paper);
+    bool paper() const { return m_paper; }
 
     // The frame on any painter, for a picture of `size`.
     void draw(QPainter& painter, QSizeF size) const;
@@ -45,6 +49,7 @@ private:
 
     const SweepChart& m_chart;
     QString m_wrapTime;
+    bool m_paper = false;
 };
 
 } // namespace quadtherm::graphs

@@ -1,5 +1,7 @@
 #include "graphs/ui/track_control.h"
 
+#include "graphs/track_mode.h"
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QPlainTextEdit>
@@ -30,6 +32,24 @@ namespace {
 // A smaller rectangle is a click that slipped, not a region.
 constexpr int kSmallestZoomPixels = 4;
 
+// The dragged rectangle of a zoom mode, drawn as the band it zooms to.
+class ZoomBand final : public QCPSelectionRect {
+public:
+    using QCPSelectionRect::QCPSelectionRect;
+    Qt::Orientations zoomed = Qt::Horizontal | Qt::Vertical;
+
+    QRect band() const { return zoomBand(mRect, mParentPlot->axisRect()->rect(), zoomed); }
+
+protected:
+    void draw(QCPPainter* painter) override {
+        if (!mActive)
+            return;
+        painter->setPen(mPen);
+        painter->setBrush(mBrush);
+        painter->drawRect(band());
+    }
+};
+
 void zoomAxis(QCPAxis* axis, double fromPixel, double toPixel) {
     const double a = axis->pixelToCoord(fromPixel);
     const double b = axis->pixelToCoord(toPixel);
@@ -39,6 +59,10 @@ void zoomAxis(QCPAxis* axis, double fromPixel, double toPixel) {
 } // namespace
 
 TrackControl::TrackControl(QCustomPlot& plot) : QObject(&plot), m_plot(plot) {
+    m_band = new ZoomBand(&m_plot);
+    m_band->setLayer(QStringLiteral("overlay")); // where QCustomPlot keeps its own
+    m_plot.setSelectionRect(m_band);
+    setZoomBandLook(QColor(0x9a, 0xa4, 0xad));
     connect(m_plot.selectionRect(), &QCPSelectionRect::accepted, this,
             [this](const QRect& rect, QMouseEvent*) { zoomTo(rect); });
     connect(&m_plot, &QCustomPlot::mousePress, this, &TrackControl::mousePressed);
@@ -58,9 +82,21 @@ void TrackControl::setMode(TrackMode mode) {
     rect->setRangeZoom(rules.wheel);
     m_plot.setSelectionRectMode(rules.rectangleZoom != Qt::Orientations() ? QCP::srmCustom
                                                                           : QCP::srmNone);
+    static_cast<ZoomBand*>(m_band)->zoomed = rules.rectangleZoom;
     m_plot.setCursor(rules.cursor ? Qt::CrossCursor
                      : rules.drag ? Qt::OpenHandCursor
                                   : Qt::ArrowCursor);
+}
+
+QRect TrackControl::zoomBandShown() const {
+    return m_band->isActive() ? static_cast<const ZoomBand*>(m_band)->band() : QRect();
+}
+
+void TrackControl::setZoomBandLook(const QColor& colour) {
+    QColor fill = colour;
+    fill.setAlphaF(0.18f);
+    m_band->setPen(QPen(colour, 1, Qt::DashLine));
+    m_band->setBrush(fill);
 }
 
 void TrackControl::zoomTo(const QRect& pixels) {

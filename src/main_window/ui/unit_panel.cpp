@@ -1,10 +1,13 @@
 #include "main_window/ui/unit_panel.h"
 
+#include "shared/clock.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"
 #include "widgets/strip_chart.h"
 #include "widgets/theme.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -32,11 +35,26 @@ UnitPanel::UnitPanel(const QString& prefix, const QString& unitSymbol,
                      shared::PerChannel<double>& setpoints, QWidget* parent)
     : QFrame(parent), m_setpoints(setpoints) {
     setObjectName(QStringLiteral("Pic") + prefix);
+    auto* modes = new QActionGroup(this);
+    m_beforeNow = new QAction(tr("Time before now"), modes);
+    m_clockTime = new QAction(tr("Clock time"), modes);
+    for (QAction* mode : {m_beforeNow, m_clockTime}) {
+        mode->setCheckable(true);
+        connect(mode, &QAction::triggered, this, [this, mode] {
+            const auto chosen = mode == m_clockTime ? widgets::TimeAxisMode::ClockTime
+                                                    : widgets::TimeAxisMode::BeforeNow;
+            setChartTimeMode(chosen);
+            Q_EMIT chartTimeModeChosen(chosen);
+        });
+    }
+    m_beforeNow->setChecked(true);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
     for (int k = 0; k < shared::kChannels; ++k)
         row->addWidget(makeCard(k, prefix, unitSymbol), 1);
+    connect(this, &UnitPanel::setpointChanged, this,
+            [this](int k, double value) { CWG[k]->setSetpoint(value); });
 }
 
 QWidget* UnitPanel::makeCard(int k, const QString& prefix, const QString& unitSymbol) {
@@ -72,6 +90,10 @@ QWidget* UnitPanel::makeCard(int k, const QString& prefix, const QString& unitSy
     // Only the last screenful is ever shown; the graph window reads the history.
     CWG[k]->setHistoryLimit(2 * static_cast<int>(kChartLastX));
     CWG[k]->setMinimumHeight(90);
+    CWG[k]->setTimeAxis(m_chartMode, m_chartInterval);
+    CWG[k]->setValueLabel(unitSymbol);
+    CWG[k]->setContextMenuPolicy(Qt::ActionsContextMenu);
+    CWG[k]->addActions({m_beforeNow, m_clockTime});
     CWG[k]->setToolTip(tr("Click to open the graph of %1").arg(channel));
     connect(CWG[k], &widgets::StripChart::clicked, this, &UnitPanel::chartClicked);
 
@@ -148,6 +170,7 @@ void UnitPanel::setUpChannel(int k, const QString& typeLetter, double scaleMin, 
 }
 
 void UnitPanel::showCycle(const shared::PerChannel<session::ShownChannel>& channels) {
+    const QDateTime now = m_clock ? m_clock->now() : QDateTime();
     for (int k = 0; k < shared::kChannels; ++k) {
         const session::ShownChannel& channel = channels[k];
         LblValue[k]->setText(channel.text);
@@ -156,8 +179,26 @@ void UnitPanel::showCycle(const shared::PerChannel<session::ShownChannel>& chann
         else
             LblAlarm[k]->setVisible(!LblAlarm[k]->isVisible());
         if (channel.point)
-            CWG[k]->appendPoint(*channel.point);
+            CWG[k]->appendPoint(*channel.point, now);
     }
+}
+
+void UnitPanel::setChartInterval(int seconds) {
+    if (seconds <= 0 || seconds == m_chartInterval)
+        return;
+    m_chartInterval = seconds;
+    for (widgets::StripChart* chart : CWG) {
+        chart->clear();
+        chart->setXRange(kChartFirstX, kChartLastX);
+        chart->setTimeAxis(m_chartMode, m_chartInterval);
+    }
+}
+
+void UnitPanel::setChartTimeMode(widgets::TimeAxisMode mode) {
+    m_chartMode = mode;
+    (mode == widgets::TimeAxisMode::ClockTime ? m_clockTime : m_beforeNow)->setChecked(true);
+    for (widgets::StripChart* chart : CWG)
+        chart->setTimeAxis(m_chartMode, m_chartInterval);
 }
 
 void UnitPanel::clearReadings() {

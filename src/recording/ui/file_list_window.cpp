@@ -46,6 +46,8 @@ public:
 private:
     std::shared_ptr<const DataFileLines> m_lines;
 };
+// T1's column; T4's is the last.
+constexpr int kFirstChannelColumn = 2;
 // Rows converted between caption updates and event passes.
 constexpr int kLoadBatch = 20000;
 
@@ -128,14 +130,42 @@ void FileListWindow::plotFile() {
         filePlotHook(windowTitle(), shownLines());
 }
 
-void FileListWindow::showHistogram() {
-    const int col = GridN->Col();
-    if (col < 2 || col >= kDataFileColumns) {
+std::optional<int> FileListWindow::chooseHistogramColumn() {
+    if (GridN->Rows() < 2) {
+        // No records: no column has readings to show.
         m_dialogs.message(this,
                           QStringLiteral("Click a channel column (T1 to T4) first: \"Histogram\" "
                                          "shows the distribution of its readings."),
                           {}, widgets::UserDialogs::Icon::Information);
-        return;
+        return std::nullopt;
+    }
+    widgets::UserDialogs::Choice choice;
+    choice.title = QStringLiteral("Histogram");
+    choice.objectName = QStringLiteral("HistogramColumn");
+    for (int col = kFirstChannelColumn; col < kDataFileColumns; ++col) {
+        const QString heading = GridN->textAt(0, col);
+        const int channel = col - kFirstChannelColumn + 1;
+        choice.options.append(heading.isEmpty() ? QStringLiteral("T%1").arg(channel) : heading);
+        choice.optionNames.append(QStringLiteral("OptT%1").arg(channel));
+    }
+    choice.current = m_histogramChoice;
+    choice.offset = QPoint(40, 60);
+    const auto chosen = m_dialogs.choose(this, choice);
+    if (!chosen || *chosen < 0 || *chosen >= choice.options.size())
+        return std::nullopt;
+    m_histogramChoice = *chosen;
+    return kFirstChannelColumn + *chosen;
+}
+
+void FileListWindow::showHistogram() {
+    int col = GridN->Col();
+    if (col < kFirstChannelColumn || col >= kDataFileColumns) {
+        // No channel column clicked: offer the four rather than sending the
+        // user through a click, which opens a plot on top.
+        const auto chosen = chooseHistogramColumn();
+        if (!chosen)
+            return;
+        col = *chosen;
     }
     if (!histogramHook)
         return;

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QToolBar;
@@ -48,7 +49,8 @@ struct ColumnHistogram {
 
 // An opened data file as a table. Clicking a channel column sends that
 // column to the graph; the toolbar plots the whole file ("Plot"), shows the
-// chosen column's histogram ("Ln") and prints the listing.
+// clicked column's histogram ("Ln", which asks for a column when none was
+// clicked) and prints the listing.
 class FileListWindow : public QWidget {
     Q_OBJECT
 public:
@@ -96,6 +98,9 @@ private:
     std::shared_ptr<const DataFileLines> shownLines() const;
     void plotFile();
     void showHistogram();
+    // The channel column for "Ln" when none is clicked, from a chooser of
+    // the four; nothing when the user closed it or the file has no records.
+    std::optional<int> chooseHistogramColumn();
 
     QString m_viewUnit;
     shared::PerChannel<QString> m_typeLetters;
@@ -103,6 +108,7 @@ private:
     MainTimers m_timers;
     std::shared_ptr<const DataFileLines> m_lines;
     bool m_busy = false;
+    int m_histogramChoice = 0; // the chooser's last choice, offered again
 };
 
 } // namespace quadtherm::recording
