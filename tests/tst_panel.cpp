@@ -5,25 +5,30 @@
 // so the slow start-up (the meter clock read waits two seconds) runs once.
 
 #include "main_window/ui/alarm_range.h"
+#include "main_window/ui/help_window.h"
 #include "main_window/ui/panel.h"
 #include "main_window/ui/power_off_list.h"
 #include "main_window/ui/unit_panel.h"
 #include "meter_link/meter_protocol.h"
+#include "recording/ui/list_window.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 #include "support/scripted_dialogs.h"
 #include "support/session_rig.h"
 #include "support/test_suite.h"
+#include "widgets/key_toolbar.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"
 #include "widgets/strip_chart.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolBar>
 #include <QTest>
 
 #include <qcustomplot.h>
@@ -363,6 +368,57 @@ private slots:
                                     "Buttons=Meter Control Panel", "Erase=Erase Data Logger",
                                     "Poweroff=Power Off Time", "CF=Celsius/Fahrenheit",
                                     "Alarm=Alarm Range"}));
+        QVERIFY(m_dialogs.unexpectedCalls().isEmpty());
+    }
+
+    // Issue 20: the keys a user repeats, from whichever window is in front,
+    // with the tool tips as they were.
+    void theKeyboardReachesEveryWindowAndF1ListsEveryKey() {
+        const auto shortcutOf = [](const QToolBar* toolbar, const char* key) {
+            QAction* action = widgets::findKeyAction(toolbar, QString::fromLatin1(key));
+            return action ? action->shortcut().toString() : QStringLiteral("no key");
+        };
+        QCOMPARE(shortcutOf(panel().Toolbar1, "Save"), QStringLiteral("Ctrl+S"));
+        QCOMPARE(shortcutOf(panel().Toolbar1, "Open"), QStringLiteral("Ctrl+O"));
+        QCOMPARE(widgets::findKeyAction(panel().Toolbar1, QStringLiteral("Save"))->toolTip(),
+                 QStringLiteral("Save As"));
+
+        panel().show();
+        panel().activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &panel());
+        QTest::keyClick(&panel(), Qt::Key_F1);
+        auto* help = panel().findChild<main_window::HelpWindow*>(QStringLiteral("Help"));
+        QVERIFY(help && help->isVisible());
+        QStringList shown;
+        for (const QLabel* label : help->findChildren<QLabel*>())
+            shown << label->text();
+        for (QAction* action : panel().Toolbar1->actions())
+            if (!action->isSeparator())
+                QVERIFY2(shown.contains(action->toolTip()), qPrintable(action->toolTip()));
+        QVERIFY(shown.contains(QStringLiteral("Ctrl+W")));
+
+        // The List window prints with Ctrl+P and closes with Ctrl+W; the main
+        // window stays.
+        if (!m_view.windows.ListOpen)
+            panel().Toolbar1_ButtonClick(QStringLiteral("List"));
+        auto* list = panel().findChild<recording::ListWindow*>();
+        QVERIFY(list && list->isVisible());
+        QCOMPARE(shortcutOf(list->Toolbar1, "Print"), QStringLiteral("Ctrl+P"));
+        for (QWidget* front : {static_cast<QWidget*>(help), static_cast<QWidget*>(list)}) {
+            front->activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), front);
+            QTest::keyClick(front, Qt::Key_W, Qt::ControlModifier);
+            QTRY_VERIFY2(!front->isVisible(), qPrintable(front->objectName()));
+        }
+        QVERIFY(panel().isVisible());
+        panel().activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &panel());
+        QTest::keyClick(&panel(), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(panel().isVisible());
+
+        // Ctrl+Q ends the program as closing the main window does.
+        QTest::keyClick(&panel(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!panel().isVisible());
         QVERIFY(m_dialogs.unexpectedCalls().isEmpty());
     }
 

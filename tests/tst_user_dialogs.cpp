@@ -1,6 +1,11 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_suite.h"
+#include "widgets/theme.h"
 #include "widgets/user_dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 
 #include <QPointer>
 #include <QPrinter>
@@ -12,6 +17,7 @@ namespace tst_user_dialogs {
 
 using quadtherm::test::ScriptedDialogs;
 using quadtherm::widgets::UserDialogs;
+namespace theme = quadtherm::widgets::theme;
 
 class TestUserDialogs : public QObject {
     Q_OBJECT
@@ -51,6 +57,45 @@ private Q_SLOTS:
             QCOMPARE(dialogs.openFile(window, QStringLiteral("All Files (*.*)|*.*|")), QString());
         }
         QTRY_VERIFY(!watched);
+    }
+
+    // Issue 20: a message box, even one without a parent window (the first
+    // one comes before the main window), is in the dark theme with the
+    // program's flat signs and buttons that carry words only.
+    void aMessageBoxWearsTheThemeItsSignAndPlainButtons_data() {
+        QTest::addColumn<UserDialogs::Icon>("icon");
+        QTest::addColumn<QColor>("sign");
+        QTest::newRow("critical") << UserDialogs::Icon::Critical << theme::kRed;
+        QTest::newRow("exclamation") << UserDialogs::Icon::Exclamation << theme::kAmber;
+        QTest::newRow("information") << UserDialogs::Icon::Information << theme::kCyan;
+        QTest::newRow("question") << UserDialogs::Icon::Question << theme::kGreen;
+    }
+    void aMessageBoxWearsTheThemeItsSignAndPlainButtons() {
+        QFETCH(UserDialogs::Icon, icon);
+        QFETCH(QColor, sign);
+        theme::applyToApplication();
+        quadtherm::widgets::QtUserDialogs dialogs;
+        QImage picture;
+        QStringList buttonsWithPictures;
+        QColor face;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            picture = box->iconPixmap().toImage();
+            face = box->palette().color(QPalette::Window);
+            for (QAbstractButton* button : box->buttons())
+                if (!button->icon().isNull())
+                    buttonsWithPictures << button->text();
+            box->reject();
+        });
+        dialogs.message(nullptr, QStringLiteral("No device found, try again!"), {}, icon,
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        QVERIFY(!picture.isNull());
+        // The sign's own colour, flat, at the middle of its left half.
+        const QColor seen = picture.pixelColor(picture.width() / 4, picture.height() * 2 / 3);
+        QCOMPARE(seen.name(), sign.name());
+        QVERIFY2(buttonsWithPictures.isEmpty(), qPrintable(buttonsWithPictures.join(',')));
+        QVERIFY(face.lightness() < 60);
     }
 
     void barSeparatedFiltersBecomeQtFilters_data() {

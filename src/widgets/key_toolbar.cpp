@@ -3,12 +3,23 @@
 #include "widgets/toolbar_icons.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QToolBar>
 
 namespace quadtherm::widgets {
 
+QKeySequence standardShortcut(const QString& key) {
+    if (key == QLatin1String("Save"))
+        return QKeySequence(Qt::CTRL | Qt::Key_S);
+    if (key == QLatin1String("Open"))
+        return QKeySequence(Qt::CTRL | Qt::Key_O);
+    if (key == QLatin1String("Print"))
+        return QKeySequence(Qt::CTRL | Qt::Key_P);
+    return {};
+}
+
 QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& buttons,
-                         std::function<void(const QString&)> onClick) {
+                         std::function<void(const QString&)> onClick, KeyToolbarLook look) {
     auto* toolbar = new QToolBar(QStringLiteral("Toolbar1"), window);
     toolbar->setObjectName(QStringLiteral("Toolbar1"));
     toolbar->setMovable(false);
@@ -16,6 +27,8 @@ QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& butt
     toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
     // The images are drawn for 24 px.
     toolbar->setIconSize(QSize(24, 24));
+    toolbar->setToolButtonStyle(look == KeyToolbarLook::Images ? Qt::ToolButtonIconOnly
+                                                               : Qt::ToolButtonTextBesideIcon);
     for (const ToolbarButton& button : buttons) {
         const QString key = QString::fromLatin1(button.key);
         const QString toolTip = QString::fromLatin1(button.toolTip);
@@ -26,6 +39,7 @@ QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& butt
         action->setData(key);
         action->setToolTip(toolTip);
         action->setEnabled(button.enabled);
+        action->setShortcut(standardShortcut(key));
         QObject::connect(action, &QAction::triggered, window, [onClick, key] { onClick(key); });
         if (button.separatorAfter)
             toolbar->addSeparator();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QString>
 
 #include <functional>
@@ -21,10 +22,19 @@ struct ToolbarButton {
     bool separatorAfter = false;
 };
 
+// How a toolbar shows its keys: the main window's images alone (their tool
+// tips name them), or every child window's images with their words beside.
+enum class KeyToolbarLook { Images, ImagesWithText };
+
 // A toolbar named "Toolbar1" whose actions carry their key as data(); a
-// click calls `onClick(key)`.
+// click calls `onClick(key)`. The keys "Save", "Open" and "Print" take the
+// desktop's shortcuts for them (Ctrl+S, Ctrl+O, Ctrl+P) in their window.
 QToolBar* makeKeyToolbar(QWidget* window, const std::vector<ToolbarButton>& buttons,
-                         std::function<void(const QString&)> onClick);
+                         std::function<void(const QString&)> onClick,
+                         KeyToolbarLook look = KeyToolbarLook::ImagesWithText);
+// The shortcut of the keys "Save", "Open" and "Print" wherever they are,
+// toolbar or button; none for any other key.
+QKeySequence standardShortcut(const QString& key);
 QAction* findKeyAction(const QToolBar* toolbar, const QString& key);
 
 } // namespace quadtherm::widgets

@@ -45,9 +45,10 @@ QPushButton:hover { background: #454d55; }
 QPushButton:pressed { background: #2b3036; }
 QPushButton:focus, QPushButton:default { border-color: #38bdf8; }
 QPushButton:disabled { color: #6b747d; background: #2b3036; border-color: #3a4148; }
-QLineEdit, QSpinBox, QDoubleSpinBox, QComboBox, QDateTimeEdit { color: #e6e9ec; background: #15181c; border: 1px solid #4b535c; border-radius: 4px; padding: 3px 5px; selection-background-color: #2563eb; }
-QLineEdit:focus, QSpinBox:focus, QDoubleSpinBox:focus, QComboBox:focus, QDateTimeEdit:focus { border-color: #38bdf8; }
-QLineEdit:disabled, QSpinBox:disabled, QComboBox:disabled { color: #6b747d; }
+QLineEdit, QComboBox { color: #e6e9ec; background: #15181c; border: 1px solid #4b535c; border-radius: 4px; padding: 3px 5px; selection-background-color: #2563eb; }
+QLineEdit:focus, QComboBox:focus { border-color: #38bdf8; }
+QLineEdit:disabled, QComboBox:disabled { color: #6b747d; }
+QComboBox QLineEdit, QAbstractSpinBox QLineEdit { border: none; padding: 0px; background: transparent; }
 QComboBox QAbstractItemView { background: #23282e; border: 1px solid #4b535c; selection-background-color: #2563eb; }
 QScrollBar:vertical { background: #1a1e23; width: 12px; margin: 0px; }
 QScrollBar:horizontal { background: #1a1e23; height: 12px; margin: 0px; }

@@ -287,6 +287,73 @@ void drawAlarmRange(QPainter& p, const Ink& ink) {
     arrowHead(p, {20, 21}, -90, 2.75);
 }
 
+// The child windows' own keys.
+
+void drawSaveFile(QPainter& p, const Ink& ink) {
+    drawDisk(p, ink);
+    p.setPen(stroke(ink.accent));
+    p.drawLine(QPointF(12, 11), QPointF(12, 17));
+    arrowHead(p, {12, 17}, -90, 2.5);
+}
+
+void drawPrinter(QPainter& p, const Ink& ink) {
+    p.setPen(stroke(ink.line));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF{{7, 9}, {7, 3.5}, {17, 3.5}, {17, 9}});
+    QPainterPath body;
+    body.moveTo(7, 17);
+    body.lineTo(5, 17);
+    body.quadTo(3, 17, 3, 15);
+    body.lineTo(3, 11);
+    body.quadTo(3, 9, 5, 9);
+    body.lineTo(19, 9);
+    body.quadTo(21, 9, 21, 11);
+    body.lineTo(21, 15);
+    body.quadTo(21, 17, 19, 17);
+    body.lineTo(17, 17);
+    p.drawPath(body);
+    p.setPen(stroke(ink.accent));
+    p.drawRect(QRectF(7, 14, 10, 7));
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink.accent);
+    p.drawEllipse(around({17.5, 12}, 1));
+}
+
+void drawHistogram(QPainter& p, const Ink& ink) {
+    p.setPen(stroke(ink.line));
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(QPointF(3, 20.5), QPointF(21, 20.5));
+    p.setPen(QPen(ink.accent, 1.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setBrush(ink.wash());
+    const qreal heights[] = {5, 11, 15, 8};
+    for (int i = 0; i < 4; ++i)
+        p.drawRect(QRectF(4.5 + i * 4, 18.5 - heights[i], 3, heights[i]));
+}
+
+void drawLimits(QPainter& p, const Ink& ink) {
+    p.setPen(stroke(ink.line));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF{{4, 20}, {20, 20}});
+    p.setPen(QPen(ink.line, 1.5, Qt::DashLine, Qt::FlatCap));
+    p.drawLine(QPointF(4, 5), QPointF(20, 5));
+    p.drawLine(QPointF(4, 15), QPointF(20, 15));
+    p.setPen(stroke(ink.accent));
+    p.drawLine(QPointF(12, 7.5), QPointF(12, 12.5));
+    arrowHead(p, {12, 7.5}, 90, 2.5);
+    arrowHead(p, {12, 12.5}, -90, 2.5);
+}
+
+void drawSaveImage(QPainter& p, const Ink& ink) {
+    p.setPen(stroke(ink.line));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(3, 4, 18, 15), 2, 2);
+    p.setPen(stroke(ink.accent));
+    p.drawPolyline(QPolygonF{{6, 15}, {10, 10}, {13, 13}, {18, 7.5}});
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink.line);
+    p.drawEllipse(around({8, 8}, 1.4));
+}
+
 using Drawing = void (*)(QPainter&, const Ink&);
 
 struct Image {
@@ -304,6 +371,11 @@ const Image* findImage(int imageIndex) {
         {14, drawLoggerErase, kRed},      {16, drawStopRecording, kRed},
         {17, drawPowerOffTime, kAmber},   {18, drawDegreeUnits, kCyan},
         {19, drawAlarmRange, kRed},
+        {kImageSaveFile, drawSaveFile, kCyan},
+        {kImagePrint, drawPrinter, kCyan},
+        {kImageHistogram, drawHistogram, kGreen},
+        {kImageLimits, drawLimits, kAmber},
+        {kImageSaveImage, drawSaveImage, kGreen},
     };
     for (const Image& image : kImages)
         if (image.index == imageIndex)

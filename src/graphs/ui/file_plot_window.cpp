@@ -5,6 +5,7 @@
 #include "graphs/ui/graph_output.h"
 #include "graphs/ui/graph_style.h"
 #include "graphs/ui/track_control.h"
+#include "widgets/key_toolbar.h"
 #include "widgets/user_dialogs.h"
 
 #include <QComboBox>
@@ -93,6 +94,7 @@ FilePlotWindow::FilePlotWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     CmdReset = new QPushButton(QStringLiteral("Reset Scale"), side);
     connect(CmdReset, &QPushButton::clicked, this, &FilePlotWindow::CmdReset_Click);
     CmdPrint = new QPushButton(QStringLiteral("Print Graph"), side);
+    CmdPrint->setShortcut(widgets::standardShortcut(QStringLiteral("Print")));
     connect(CmdPrint, &QPushButton::clicked, this, &FilePlotWindow::CmdPrint_Click);
     CmdSave = new QPushButton(QStringLiteral("Save Image..."), side);
     CmdSave->setToolTip(QStringLiteral("Save the graph as a PNG or PDF file"));

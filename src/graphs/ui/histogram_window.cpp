@@ -4,6 +4,7 @@
 #include "graphs/nice_numbers.h"
 #include "graphs/ui/graph_output.h"
 #include "graphs/ui/graph_style.h"
+#include "widgets/key_toolbar.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -91,6 +92,7 @@ HistogramWindow::HistogramWindow(widgets::UserDialogs& dialogs, QWidget* parent)
     column->addWidget(box);
     column->addStretch(1);
     CmdPrint = new QPushButton(QStringLiteral("Print Graph"), side);
+    CmdPrint->setShortcut(widgets::standardShortcut(QStringLiteral("Print")));
     connect(CmdPrint, &QPushButton::clicked, this, &HistogramWindow::CmdPrint_Click);
     CmdSave = new QPushButton(QStringLiteral("Save Image..."), side);
     CmdSave->setToolTip(QStringLiteral("Save the histogram as a PNG or PDF file"));

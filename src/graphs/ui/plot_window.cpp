@@ -4,6 +4,7 @@
 #include "graphs/ui/graph_output.h"
 #include "graphs/ui/graph_style.h"
 #include "graphs/ui/track_control.h"
+#include "widgets/key_toolbar.h"
 #include "widgets/numeric_edit.h"
 #include "widgets/user_dialogs.h"
 
@@ -201,6 +202,7 @@ QWidget* PlotWindow::buildSidePanel() {
     CmdFit->setToolTip(QStringLiteral("Fit both axes to the samples"));
     connect(CmdFit, &QPushButton::clicked, this, &PlotWindow::CmdFit_Click);
     CmdPrint = new QPushButton(QStringLiteral("Print Graph"), side);
+    CmdPrint->setShortcut(widgets::standardShortcut(QStringLiteral("Print")));
     CmdPrint->setObjectName(QStringLiteral("CmdPrint"));
     connect(CmdPrint, &QPushButton::clicked, this, &PlotWindow::CmdPrint_Click);
     CmdSave = new QPushButton(QStringLiteral("Save Image..."), side);

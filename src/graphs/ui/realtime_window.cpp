@@ -5,6 +5,7 @@
 #include "graphs/ui/sweep_view.h"
 #include "shared/view_state.h"
 #include "widgets/key_toolbar.h"
+#include "widgets/toolbar_icons.h"
 #include "widgets/user_dialogs.h"
 
 #include <QCloseEvent>
@@ -61,7 +62,9 @@ RealTimeWindow::RealTimeWindow(shared::WindowState& windows, shared::Clock& cloc
     setObjectName(QStringLiteral("RealTimeSLM"));
     setWindowTitle(kRealtimeCaption);
     Toolbar1 = widgets::makeKeyToolbar(
-        this, {{"Limit", "Limit", 0}, {"Print", "Print", 0}, {"Save", "Save Image", 0}},
+        this, {{"Limit", "Limit", widgets::kImageLimits},
+                {"Print", "Print", widgets::kImagePrint},
+                {"Save", "Save Image", widgets::kImageSaveImage}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
     // Hiding the toolbar to print must not resize the frame (and restart it).
     QSizePolicy keep = Toolbar1->sizePolicy();

@@ -7,6 +7,7 @@
 #include "shared/view_state.h"
 #include "widgets/grid.h"
 #include "widgets/key_toolbar.h"
+#include "widgets/toolbar_icons.h"
 #include "widgets/user_dialogs.h"
 
 #include <QCloseEvent>
@@ -33,7 +34,7 @@ ManualListWindow::ManualListWindow(shared::WindowState& windows, widgets::UserDi
       m_liveTimer(std::move(liveTimer)) {
     setObjectName(QStringLiteral("ManualList"));
     setWindowTitle(QStringLiteral("Manual Record"));
-    Toolbar1 = widgets::makeKeyToolbar(this, {{"Print", "Print", 0}, {"Erase", "Erase", 14}},
+    Toolbar1 = widgets::makeKeyToolbar(this, {{"Print", "Print", widgets::kImagePrint}, {"Erase", "Erase", 14}},
                                        [this](const QString& key) { Toolbar1_ButtonClick(key); });
     Grid = new widgets::Grid(6, this);
     Grid->setObjectName(QStringLiteral("Grid"));

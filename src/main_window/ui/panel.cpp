@@ -9,6 +9,7 @@
 #include "main_window/ui/alarm_control.h"
 #include "main_window/ui/alarm_range.h"
 #include "main_window/ui/alarm_sound.h"
+#include "main_window/ui/help_window.h"
 #include "main_window/ui/power_off_list.h"
 #include "main_window/ui/recording_commands.h"
 #include "main_window/ui/status_bar.h"
@@ -20,9 +21,11 @@
 #include "widgets/key_toolbar.h"
 #include "widgets/strip_chart.h"
 #include "widgets/theme.h"
+#include "widgets/toolbar_icons.h"
 #include "widgets/user_dialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,18 +49,32 @@ constexpr int kNoAnswerHintMs = 10000;
 const std::vector<Panel::Key>& Panel::keys() {
     // Grouped: recording and files, windows, meter, display.
     static const std::vector<Key> table{
-        {"Save", "Save As", 1, &Panel::saveKey},
-        {"Open", "Open File", 2, &Panel::openDataFile},
-        {"Sampling", "Sampling Rate", 3, &Panel::sampling, true},
-        {"List", "List Display", 4, &Panel::openList},
-        {"Graph", "Graphic Display", 5, &Panel::graphKey, true},
-        {"RTC", "Set Meter Time to System (PC) Time", 11, &Panel::rtcKey},
-        {"Memory", "Data Logger", 12, &Panel::memoryKey},
-        {"Buttons", "Meter Control Panel", 13, &Panel::buttonsKey},
-        {"Erase", "Erase Data Logger", 14, &Panel::eraseKey},
-        {"Poweroff", "Power Off Time", 17, &Panel::powerOffKey, true},
-        {"CF", "Celsius/Fahrenheit", 18, &Panel::swapUnitPanels},
-        {"Alarm", "Alarm Range", 19, &Panel::alarmKey},
+        {"Save", "Save As", 1, &Panel::saveKey, false,
+         "Starts a recording to a .4ch file; while it runs, \"Stop Recording\" ends it."},
+        {"Open", "Open File", 2, &Panel::openDataFile, false,
+         "Opens a saved .4ch file in the \"Saved File\" window, with its plot and histogram."},
+        {"Sampling", "Sampling Rate", 3, &Panel::sampling, true,
+         "Sets how often this computer records, or the meter's logger interval."},
+        {"List", "List Display", 4, &Panel::openList, false,
+         "The \"List\" window: every reading as it arrives, to save as a file."},
+        {"Graph", "Graphic Display", 5, &Panel::graphKey, true,
+         "The \"Real Time Graph\" window. A click on a channel's small chart opens its own "
+         "graph."},
+        {"RTC", "Set Meter Time to System (PC) Time", 11, &Panel::rtcKey, false,
+         "The \"Setup\" window: the meter's clock beside this computer's, and setting it."},
+        {"Memory", "Data Logger", 12, &Panel::memoryKey, false,
+         "Downloads the meter's logger memory into the \"Data Logger\" or \"Manual Record\" "
+         "window."},
+        {"Buttons", "Meter Control Panel", 13, &Panel::buttonsKey, false,
+         "The \"Meter Buttons\" window: the meter's keys, pressed from here."},
+        {"Erase", "Erase Data Logger", 14, &Panel::eraseKey, false,
+         "Erases the meter's logger memory, after asking."},
+        {"Poweroff", "Power Off Time", 17, &Panel::powerOffKey, true,
+         "Reads and sets the meter's automatic power-off time."},
+        {"CF", "Celsius/Fahrenheit", 18, &Panel::swapUnitPanels, false,
+         "Shows the readings in the other unit."},
+        {"Alarm", "Alarm Range", 19, &Panel::alarmKey, false,
+         "Sets each channel's alarm setpoint. The bell at the bottom right sets the sound."},
     };
     return table;
 }
@@ -104,8 +121,9 @@ Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::U
     std::vector<widgets::ToolbarButton> buttons;
     for (const Key& k : keys())
         buttons.push_back({k.key, k.toolTip, k.image, true, k.separatorAfter});
-    Toolbar1 = widgets::makeKeyToolbar(this, buttons,
-                                       [this](const QString& key) { Toolbar1_ButtonClick(key); });
+    Toolbar1 = widgets::makeKeyToolbar(
+        this, buttons, [this](const QString& key) { Toolbar1_ButtonClick(key); },
+        widgets::KeyToolbarLook::Images);
     addToolBar(Qt::TopToolBarArea, Toolbar1);
     m_recording = std::make_unique<RecordingCommands>(
         client, view.save, dialogs, this, *m_statusBar, toolbarAction(QStringLiteral("Save")));
@@ -163,6 +181,7 @@ Panel::Panel(session::SessionClient& client, shared::ViewState& view, widgets::U
             noAnswerText(meter_link::linkLabel(m_portNumber, m_deviceLabel), m_deviceLabel));
     });
     connectGraphs();
+    addWindowKeys();
 }
 
 Panel::~Panel() {
@@ -344,6 +363,71 @@ void Panel::LblCOM_Click() {
     setWindowTitle(windowTitle().contains(QStringLiteral("101126"))
                        ? kCaption
                        : kCaption + QStringLiteral("   101126"));
+}
+
+void Panel::addWindowKeys() {
+    // Application-wide, so they work from every child window too; a modal
+    // dialog blocks them like every other input to the windows behind it.
+    const auto key = [this](const QKeySequence& keys, const char* name, auto act) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setObjectName(QString::fromLatin1(name));
+        shortcut->setContext(Qt::ApplicationShortcut);
+        connect(shortcut, &QShortcut::activated, this, act);
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_W), "ShortcutCloseWindow", [this] {
+        QWidget* front = QApplication::activeWindow();
+        if (front && front != this)
+            front->close();
+    });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Q), "ShortcutQuit", [this] { close(); });
+    key(QKeySequence(Qt::Key_F1), "ShortcutHelp", [this] { showHelp(); });
+}
+
+void Panel::showHelp() {
+    if (!m_help) {
+        std::vector<HelpLine> toolbar;
+        for (const Key& k : keys()) {
+            QAction* action = widgets::findKeyAction(Toolbar1, QString::fromLatin1(k.key));
+            toolbar.push_back({widgets::toolbarImage(k.image), QString::fromLatin1(k.toolTip),
+                               QString::fromUtf8(k.where),
+                               action ? action->shortcut() : QKeySequence()});
+        }
+        const std::vector<HelpLine> keyboard{
+            {{},
+             QStringLiteral("Save"),
+             QStringLiteral("Starts or stops a recording; in a list "
+                            "window, saves the list."),
+             QKeySequence(Qt::CTRL | Qt::Key_S)},
+            {{},
+             QStringLiteral("Open"),
+             QStringLiteral("Opens a saved .4ch file."),
+             QKeySequence(Qt::CTRL | Qt::Key_O)},
+            {{},
+             QStringLiteral("Print"),
+             QStringLiteral("Prints the list or graph in front."),
+             QKeySequence(Qt::CTRL | Qt::Key_P)},
+            {{},
+             QStringLiteral("Close"),
+             QStringLiteral("Closes the window in front (not this "
+                            "main window)."),
+             QKeySequence(Qt::CTRL | Qt::Key_W)},
+            {{},
+             QStringLiteral("Quit"),
+             QStringLiteral("Ends the program, like closing the main "
+                            "window."),
+             QKeySequence(Qt::CTRL | Qt::Key_Q)},
+            {{},
+             QStringLiteral("Hush"),
+             QStringLiteral("Silences a sounding alarm."),
+             QKeySequence(Qt::Key_Escape)},
+            {{}, QStringLiteral("Help"), QStringLiteral("This window."), QKeySequence(Qt::Key_F1)},
+        };
+        m_help = new HelpWindow(toolbar, keyboard, this);
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
 }
 
 void Panel::Toolbar1_ButtonClick(const QString& key) {

@@ -41,6 +41,7 @@ namespace quadtherm::main_window {
 class AlarmBell;
 class AlarmOutput;
 class AlarmRangePanel;
+class HelpWindow;
 class PowerOffList;
 class StatusBar;
 class UnitPanel;
@@ -101,6 +102,7 @@ private:
         int image;
         void (Panel::*command)();
         bool separatorAfter = false;
+        const char* where = ""; // for the help: what the key opens or does
     };
     static const std::vector<Key>& keys();
 
@@ -115,6 +117,9 @@ private:
     // The audible alarm: its control, what each cycle tells it, a probe
     // pulled during a recording.
     void connectAlarm();
+    // Ctrl+W, Ctrl+Q and F1, from any of the program's windows.
+    void addWindowKeys();
+    void showHelp();
     void hearCycle(const session::ShownCycle& shown);
     void hearChannels(const session::ChannelsSetup& setup);
 
@@ -167,6 +172,7 @@ private:
     bool m_changeEndedRecording = false;
     QPointer<clock_keypad::Setup> m_clockWindow;
     QPointer<clock_keypad::Buttons> m_keypadWindow;
+    QPointer<HelpWindow> m_help;
 };
 
 } // namespace quadtherm::main_window

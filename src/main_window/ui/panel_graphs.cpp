@@ -6,6 +6,7 @@
 #include "main_window/ui/panel.h"
 #include "main_window/ui/unit_panel.h"
 #include "recording/ui/file_list_window.h"
+#include "shared/settings.h"
 
 namespace quadtherm::main_window {
 
@@ -14,6 +15,9 @@ void Panel::connectGraphs() {
     const auto modeOf = [](bool clockTime) {
         return clockTime ? widgets::TimeAxisMode::ClockTime : widgets::TimeAxisMode::BeforeNow;
     };
+    // The choice of the last run comes back.
+    if (m_settings)
+        m_view.windows.ChartClockTime = m_settings->chartsShowClockTime();
     for (auto [panel, fahrenheit] : {std::pair{PicC, false}, std::pair{PicF, true}}) {
         connect(panel, &UnitPanel::chartClicked, this, [this, fahrenheit](int channel) {
             m_graphs->openChannelGraph(channel, fahrenheit);
@@ -26,6 +30,8 @@ void Panel::connectGraphs() {
         // One choice for all eight charts, kept with the windows' state.
         connect(panel, &UnitPanel::chartTimeModeChosen, this, [this](widgets::TimeAxisMode mode) {
             m_view.windows.ChartClockTime = mode == widgets::TimeAxisMode::ClockTime;
+            if (m_settings)
+                m_settings->setChartsShowClockTime(m_view.windows.ChartClockTime);
             PicC->setChartTimeMode(mode);
             PicF->setChartTimeMode(mode);
         });

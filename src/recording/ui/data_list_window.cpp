@@ -8,6 +8,7 @@
 #include "shared/view_state.h"
 #include "widgets/grid.h"
 #include "widgets/key_toolbar.h"
+#include "widgets/toolbar_icons.h"
 #include "widgets/user_dialogs.h"
 
 #include <QCoreApplication>
@@ -24,7 +25,9 @@ DataListWindow::DataListWindow(shared::SaveChoice& save, shared::PerChannel<QStr
     setObjectName(QStringLiteral("DataList"));
     setWindowTitle(QStringLiteral("Data List"));
     Toolbar1 = widgets::makeKeyToolbar(
-        this, {{"Save", "Save As", 1}, {"Print", "Print", 0}, {"CF", "Celsius / Fahrenheit", 18}},
+        this, {{"Save", "Save As", widgets::kImageSaveFile},
+               {"Print", "Print", widgets::kImagePrint},
+               {"CF", "Celsius / Fahrenheit", 18}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
     GridC = list_windows::makeReadingsGrid(QStringLiteral("GridC"), this);
     GridF = list_windows::makeReadingsGrid(QStringLiteral("GridF"), this);

@@ -1,5 +1,6 @@
 #include "recording/ui/file_list_window.h"
 #include "widgets/key_toolbar.h"
+#include "widgets/toolbar_icons.h"
 
 #include "recording/data_file_writer.h"
 #include "recording/ui/list_window.h"
@@ -70,7 +71,9 @@ FileListWindow::FileListWindow(const shared::WindowState& windows,
     setObjectName(QStringLiteral("FileList"));
     setWindowTitle(kCaption);
     Toolbar1 = widgets::makeKeyToolbar(
-        this, {{"Plot", "Plot", 5}, {"Ln", "Histogram", 0}, {"Print", "Print", 0}},
+        this, {{"Plot", "Plot", 5},
+               {"Ln", "Histogram", widgets::kImageHistogram},
+               {"Print", "Print", widgets::kImagePrint}},
         [this](const QString& key) { Toolbar1_ButtonClick(key); });
     GridN = list_windows::makeReadingsGrid(QStringLiteral("GridN"), this);
     list_windows::layOut(this, Toolbar1, {GridN});

@@ -6,6 +6,7 @@
 #include "shared/view_state.h"
 #include "widgets/grid.h"
 #include "widgets/key_toolbar.h"
+#include "widgets/toolbar_icons.h"
 #include "widgets/user_dialogs.h"
 
 #include <QAction>
@@ -74,7 +75,8 @@ ListWindow::ListWindow(shared::ViewState& view, shared::PerChannel<QString> type
       m_dialogs(dialogs), m_clock(clock), m_dumpEvery(kRecordsPerFile) {
     setObjectName(QStringLiteral("List"));
     setWindowTitle(QStringLiteral("List"));
-    Toolbar1 = widgets::makeKeyToolbar(this, {{"Save", "Save As", 1}, {"Print", "Print", 0, false}},
+    Toolbar1 = widgets::makeKeyToolbar(this, {{"Save", "Save As", widgets::kImageSaveFile},
+                                              {"Print", "Print", widgets::kImagePrint, false}},
                                        [this](const QString& key) { Toolbar1_ButtonClick(key); });
     GridN = list_windows::makeReadingsGrid(QStringLiteral("GridN"), this);
     list_windows::layOut(this, Toolbar1, {GridN});
