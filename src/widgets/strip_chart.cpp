@@ -80,6 +80,7 @@ StripChart::StripChart(int index, QWidget* parent)
                                 m_plot->mapToGlobal(at));
         QCoreApplication::sendEvent(this, &event);
     });
+    m_plot->installEventFilter(this);
     connect(m_plot, &QCustomPlot::beforeReplot, this, [this] {
         updateAutoScale();
         updateTimeTicks();
@@ -257,6 +258,17 @@ void StripChart::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
+bool StripChart::eventFilter(QObject* watched, QEvent* event) {
+    // A chart on a page that was never laid out (the hidden °F page, when a
+    // whole window is grabbed) is resized to nothing; QCustomPlot would
+    // replot into an empty buffer. Its first real size replots it.
+    if (watched == m_plot && event->type() == QEvent::Resize &&
+        static_cast<QResizeEvent*>(event)->size().isEmpty()) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void StripChart::applyStyle() {
     const QPalette& pal = palette();
     const QColor back = pal.color(QPalette::Window);
@@ -376,6 +388,11 @@ void StripChart::updateSetpointLine() {
 }
 
 void StripChart::queueReplot() {
+    // A chart on a page not yet laid out has no size to paint into; its
+    // first resize replots it.
+    if (m_plot->width() <= 0 || m_plot->height() <= 0) {
+        return;
+    }
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 

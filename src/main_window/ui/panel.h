@@ -90,6 +90,9 @@ public:
     graphs::GraphWindows& graphWindows() const { return *m_graphs; }
     AlarmBell& alarmBell() { return *m_bell; }
 
+    // F1's help window, opened or brought to the front.
+    void showHelp();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -119,7 +122,6 @@ private:
     void connectAlarm();
     // Ctrl+W, Ctrl+Q and F1, from any of the program's windows.
     void addWindowKeys();
-    void showHelp();
     void hearCycle(const session::ShownCycle& shown);
     void hearChannels(const session::ChannelsSetup& setup);
 
