@@ -24,6 +24,20 @@ QString recordsText(qint64 records) {
 
 } // namespace
 
+QString recordingEndName(RecordingEnd why) {
+    switch (why) {
+    case RecordingEnd::ConfigurationChanged:
+        return QStringLiteral("configuration_changed");
+    case RecordingEnd::LinkRebuilt:
+        return QStringLiteral("link_rebuilt");
+    case RecordingEnd::WriteFailed:
+        return QStringLiteral("write_failed");
+    case RecordingEnd::Stopped:
+        break;
+    }
+    return QStringLiteral("stopped");
+}
+
 QString recordingEndNote(RecordingEnd why, const QDateTime& when, qint64 records) {
     QString note = QStringLiteral("Recording ended %1 after %2")
                        .arg(when.toString(QStringLiteral("hh:mm:ss")), recordsText(records));

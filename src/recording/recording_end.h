@@ -13,6 +13,10 @@ enum class RecordingEnd {
     WriteFailed,          // a record could not be written
 };
 
+// A name for scripts and other programs: "stopped", "configuration_changed",
+// "link_rebuilt", "write_failed".
+QString recordingEndName(RecordingEnd why);
+
 // The bottom bar's note after a recording ended, kept until the next one
 // starts: "Recording ended 14:03:22 after 1234 records: link to the meter rebuilt".
 QString recordingEndNote(RecordingEnd why, const QDateTime& when, qint64 records);

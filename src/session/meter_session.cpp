@@ -114,6 +114,7 @@ void MeterSession::Timer1_Timer() {
     case TickOutcome::Stable:
         enable(Timer2);
         Q_EMIT frameRead(m_state.live.CurrentChannel, true);
+        publishLive();
         return;
     case TickOutcome::Changed:
         break;
@@ -127,6 +128,18 @@ void MeterSession::Timer1_Timer() {
     AcceptConfiguration(m_state);
     Q_EMIT frameRead(m_state.live.CurrentChannel, false);
     // Timer2 stays off until the next tick finds the channels stable.
+}
+
+void MeterSession::publishLive() {
+    const qint64 nowMs = m_clock.elapsedMs();
+    if (!m_outputs.hasSinks() || (m_lastLiveMs >= 0 && nowMs - m_lastLiveMs < kCycleMs))
+        return;
+    m_lastLiveMs = nowMs;
+    OutEvent event;
+    event.kind = OutEvent::Kind::Live;
+    event.sample =
+        sampleOf(ShowChannels(m_state.live, m_state.alarms), m_state.live, m_clock.now());
+    m_outputs.publish(event);
 }
 
 void MeterSession::noteMeterFlags() {
@@ -144,7 +157,9 @@ void MeterSession::Timer2_Timer() {
     if (!shown)
         return;
     auto& recording = m_state.recording;
-    recording.CycleTimestamp = recording::recordTimestamp(m_clock.now());
+    const QDateTime at = m_clock.now();
+    recording.CycleTimestamp = recording::recordTimestamp(at);
+    qint64 recorded = 0;
     if (!recording.RecordingActive) {
         recording.RecordedCount = 0;
     } else {
@@ -159,8 +174,10 @@ void MeterSession::Timer2_Timer() {
         const bool ok = m_recorder.record(recording.CycleTimestamp, textsC, textsF, &error);
         // A record on disk counts even when the continuation file after it
         // could not be made.
-        if (m_recorder.lastRecordWritten() == number)
+        if (m_recorder.lastRecordWritten() == number) {
+            recorded = number;
             Q_EMIT recordWritten(number, recording.CycleTimestamp, texts);
+        }
         if (!ok)
             endRecording(recording::RecordingEnd::WriteFailed, error);
     }
@@ -168,6 +185,12 @@ void MeterSession::Timer2_Timer() {
     shown->recording = recording.RecordingActive;
     shown->recordedCount = recording.RecordedCount;
     Q_EMIT cycleRun(*shown);
+    if (m_outputs.hasSinks()) {
+        OutEvent event;
+        event.kind = OutEvent::Kind::Cycle;
+        event.sample = sampleOf(*shown, m_state.live, at, recorded);
+        m_outputs.publish(event);
+    }
     session::FinishCycle(recording);
 }
 
@@ -180,6 +203,10 @@ bool MeterSession::startRecording(const QString& path, QString* error) {
     }
     m_relinked = false;
     Q_EMIT recordingStarted(path);
+    OutEvent event;
+    event.kind = OutEvent::Kind::RecordingStarted;
+    event.path = path;
+    m_outputs.publish(event);
     return true;
 }
 
@@ -191,8 +218,15 @@ void MeterSession::stopRecording() {
 
 void MeterSession::endRecording(recording::RecordingEnd why, const QString& error) {
     const qint64 records = m_recorder.lastRecordWritten();
+    OutEvent event;
+    event.kind = OutEvent::Kind::RecordingEnded;
+    event.path = m_recorder.currentPath();
+    event.records = records;
+    event.why = recording::recordingEndName(why);
+    event.error = error;
     m_recorder.stop();
     Q_EMIT recordingEnded(why, error, records);
+    m_outputs.publish(event);
 }
 
 void MeterSession::setPcSampling(int seconds) {
@@ -343,6 +377,10 @@ void MeterSession::onResyncStarted() {
     if (m_state.recording.RecordingActive)
         m_relinked = true;
     Q_EMIT linkShown(false);
+    OutEvent event;
+    event.kind = OutEvent::Kind::Link;
+    event.linkUp = false;
+    m_outputs.publish(event);
     Q_EMIT liveWindowsClosing();
     updateAvailability();
 }
@@ -363,6 +401,10 @@ void MeterSession::onResyncFinished() {
         enable(Timer2);
     }
     Q_EMIT linkShown(true);
+    OutEvent event;
+    event.kind = OutEvent::Kind::Link;
+    event.linkUp = true;
+    m_outputs.publish(event);
     updateAvailability();
 }
 

@@ -5,6 +5,7 @@
 #include "recording/recording_end.h"
 #include "session/command_gate.h"
 #include "session/display_cycle.h"
+#include "session/output_hub.h"
 #include "session/session_timer.h"
 #include "session/session_view.h"
 #include "shared/clock.h"
@@ -119,6 +120,10 @@ public:
     // Ends the dump being received; from any thread.
     void cancelDump() { m_protocol.cancelDump(); }
 
+    // Where readings, records and the link's state go out to the console,
+    // MQTT and HTTP; attach and detach from any thread.
+    OutputHub& outputs() { return m_outputs; }
+
     bool tickRunning() const { return m_gate.tickRunning(); }
     // A window's work holds the meter.
     bool leaseHeld() const { return m_lease.has_value(); }
@@ -175,6 +180,7 @@ private:
     void updateAvailability();
     void toWindows(std::function<void()> work);
     void noteMeterFlags();
+    void publishLive();
 
     shared::Clock& m_clock;
     shared::RunState& m_state;
@@ -192,6 +198,8 @@ private:
     std::map<quint64, Pausing> m_pauses;
     QPointer<QObject> m_relay;
     Availability m_availability = Availability::Ready;
+    OutputHub m_outputs;
+    qint64 m_lastLiveMs = -1;
     bool m_logging = false;
     bool m_memoryFull = false;
 };

@@ -1,0 +1,228 @@
+// What leaves the meter session for the console, MQTT and HTTP: every record
+// once and in order with the file's values, the link and the recording's
+// start and end, and a consumer that never reads costing only its own copies.
+
+#include "session/meter_session.h"
+#include "support/fake_clock.h"
+#include "support/meter_bytes.h"
+#include "support/scripted_serial_port.h"
+#include "support/test_suite.h"
+
+#include <QBuffer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <map>
+
+namespace tst_output_hub {
+
+using namespace quadtherm;
+using session::MeterSession;
+using session::OutEvent;
+using session::ReadingState;
+
+namespace {
+
+// T1 K, T2 K, T3 J, T4 T, all reading `tenthsF`.
+QByteArray fourFrames(int tenthsF, bool fahrenheit = false) {
+    QByteArray out;
+    const int types[] = {0, 0, 1, 3};
+    for (int k = 0; k < 4; ++k)
+        out += test::readingFrame(k, types[k], tenthsF, fahrenheit);
+    return out;
+}
+
+struct Rig {
+    test::FakeClock clock;
+    test::ScriptedSerialPort port{clock};
+    shared::RunState state;
+    std::map<QString, QByteArray> files;
+    MeterSession session{port, clock, state, [this](const QString& path) {
+                             auto device = std::make_unique<QBuffer>(&files[path]);
+                             device->open(QIODevice::WriteOnly | QIODevice::Truncate);
+                             return device;
+                         }};
+
+    Rig() {
+        clock.guardAgainstHangs([this] { session.stop(); });
+        port.open();
+        port.pauseStreamOnWrite(100);
+        port.answer("A", test::bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03}));
+        port.answer("X", test::bytes({0x02, 26, 3, 4, 9, 5, 7, 0x03}));
+        port.stream(fourFrames(725));
+    }
+    bool comeUp() {
+        QSignalSpy changes(&session, &MeterSession::channelsChanged);
+        session.start();
+        return clock.runUntil([&] { return !changes.isEmpty() && session.Timer2.isActive(); },
+                              10000);
+    }
+};
+
+struct Collector : session::OutputSink {
+    QList<OutEvent> events;
+    void receive(const OutEvent& event) override { events << event; }
+    QList<OutEvent> of(OutEvent::Kind kind) const {
+        QList<OutEvent> out;
+        for (const OutEvent& e : events)
+            if (e.kind == kind)
+                out << e;
+        return out;
+    }
+};
+
+} // namespace
+
+class TestOutputHub : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void everyRecordLeavesOnceInOrderWithTheFilesValues() {
+        Rig rig;
+        Collector out;
+        QObject context;
+        rig.session.outputs().attach(&out, &context);
+        QVERIFY(rig.comeUp());
+        QVERIFY(rig.session.startRecording(QStringLiteral("run.4ch")));
+        // The readings move, so a record carrying the wrong second shows.
+        for (int s = 1; s <= 12; ++s)
+            rig.clock.at(rig.clock.elapsedMs() + s * 1000,
+                         [&rig, s] { rig.port.stream(fourFrames(725 + 9 * s)); });
+        rig.clock.run(15000);
+        rig.session.stopRecording();
+        rig.clock.run(100);
+
+        const auto links = out.of(OutEvent::Kind::Link);
+        QCOMPARE(links.size(), 2);
+        QCOMPARE(links[0].linkUp, false);
+        QCOMPARE(links[1].linkUp, true);
+        QCOMPARE(out.of(OutEvent::Kind::RecordingStarted).size(), 1);
+        QCOMPARE(out.of(OutEvent::Kind::RecordingStarted)[0].path, QStringLiteral("run.4ch"));
+
+        QList<QByteArray> lines = rig.files[QStringLiteral("run.4ch")].split('\n');
+        lines.removeFirst(); // the heading
+        lines.removeAll(QByteArray());
+        QList<OutEvent> records;
+        for (const OutEvent& e : out.of(OutEvent::Kind::Cycle))
+            if (e.sample.record > 0)
+                records << e;
+        QVERIFY(records.size() >= 14);
+        QCOMPARE(records.size(), lines.size());
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            const auto cells = lines[i].trimmed().split('\t');
+            QCOMPARE(records[i].sample.record, i + 1);
+            QCOMPARE(cells[0].toLongLong(), i + 1);
+            QCOMPARE(
+                records[i].sample.at.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")).toLatin1(),
+                cells[1]);
+            for (int k = 0; k < 4; ++k) {
+                QCOMPARE(records[i].sample.channels[k].text.toLatin1(), cells[2 + k]);
+                QCOMPARE(*records[i].sample.channels[k].value, cells[2 + k].toDouble());
+            }
+        }
+        QCOMPARE(records[0].sample.channels[2].type, QStringLiteral("J"));
+
+        const auto ended = out.of(OutEvent::Kind::RecordingEnded);
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended[0].records, qint64(lines.size()));
+        QCOMPARE(ended[0].why, QStringLiteral("stopped"));
+        // The latest readings once a second besides the cycles.
+        const auto live = out.of(OutEvent::Kind::Live);
+        QVERIFY2(live.size() >= 13 && live.size() <= 17, qPrintable(QString::number(live.size())));
+    }
+
+    // #21: a consumer that never reads (a dead broker's publisher, a stuck
+    // HTTP thread) loses its own copies, counted; the file and the other
+    // consumers get everything.
+    void aConsumerThatNeverReadsLosesOnlyItsOwnCopies() {
+        Rig rig;
+        Collector good, stuck;
+        QObject goodContext;
+        QThread neverStarted;
+        QObject stuckContext;
+        stuckContext.moveToThread(&neverStarted);
+        const int stuckId = rig.session.outputs().attach(&stuck, &stuckContext, 5);
+        const int goodId = rig.session.outputs().attach(&good, &goodContext, 5);
+        QVERIFY(rig.comeUp());
+        QVERIFY(rig.session.startRecording(QStringLiteral("run.4ch")));
+        rig.clock.run(20000);
+        rig.session.stopRecording();
+        rig.clock.run(100);
+
+        QVERIFY(stuck.events.isEmpty());
+        const quint64 lost = rig.session.outputs().dropped(stuckId);
+        QCOMPARE(qsizetype(lost) + 5, good.events.size());
+        QCOMPARE(rig.session.outputs().dropped(goodId), quint64(0));
+        const auto ended = good.of(OutEvent::Kind::RecordingEnded);
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(ended[0].records >= 19);
+        QCOMPARE(rig.files[QStringLiteral("run.4ch")].count('\n'), ended[0].records + 1);
+        rig.session.outputs().detach(stuckId);
+        rig.session.outputs().detach(goodId);
+    }
+
+    void aSampleNamesEachReadingsState_data() {
+        QTest::addColumn<bool>("probe");
+        QTest::addColumn<bool>("over");
+        QTest::addColumn<bool>("under");
+        QTest::addColumn<bool>("fahrenheit");
+        QTest::addColumn<double>("setpoint");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("alarm");
+        QTest::newRow("reading °C") << true << false << false << false << 100.0 << "ok"
+                                    << "23.4" << QVariant(23.4) << false;
+        QTest::newRow("reading °F") << true << false << false << true << 100.0 << "ok"
+                                    << "74.1" << QVariant(74.1) << false;
+        QTest::newRow("at its setpoint") << true << false << false << false << 23.4 << "ok"
+                                         << "23.4" << QVariant(23.4) << true;
+        QTest::newRow("over") << true << true << false << false << 100.0 << "over"
+                              << "Over" << QVariant() << false;
+        QTest::newRow("under") << true << false << true << true << 100.0 << "under"
+                               << "Under" << QVariant() << false;
+        QTest::newRow("no probe") << false << false << false << false << 100.0 << "no_probe"
+                                  << "- - -" << QVariant() << false;
+    }
+    void aSampleNamesEachReadingsState() {
+        QFETCH(bool, probe);
+        QFETCH(bool, over);
+        QFETCH(bool, under);
+        QFETCH(bool, fahrenheit);
+        QFETCH(double, setpoint);
+        shared::LiveState live;
+        shared::AlarmState alarms;
+        live.MeterFahrenheit = fahrenheit;
+        live.TypeLetter[1] = QStringLiteral("K");
+        live.ProbePresent[1] = probe;
+        live.OverRange[1] = over;
+        live.UnderRange[1] = under;
+        live.LiveTextC[1] = QStringLiteral("23.4");
+        live.LiveValueC[1] = 23.4;
+        live.LiveTextF[1] = QStringLiteral("74.1");
+        live.LiveValueF[1] = 74.1;
+        alarms.AlarmSetpointC[1] = alarms.AlarmSetpointF[1] = setpoint;
+        const QDateTime at(QDate(2026, 12, 7), QTime(10, 0, 0));
+        const auto sample = session::sampleOf(session::ShowChannels(live, alarms), live, at, 7);
+        const auto& reading = sample.channels[1];
+        QCOMPARE(sample.fahrenheit, fahrenheit);
+        QCOMPARE(sample.record, qint64(7));
+        QFETCH(QString, state);
+        QFETCH(QString, text);
+        QFETCH(QVariant, value);
+        QFETCH(bool, alarm);
+        QCOMPARE(session::readingStateName(reading.state), state);
+        QCOMPARE(reading.text, text);
+        QCOMPARE(reading.value.has_value(), value.isValid());
+        if (value.isValid())
+            QCOMPARE(*reading.value, value.toDouble());
+        QCOMPARE(reading.alarm, alarm);
+        QCOMPARE(reading.type, QStringLiteral("K"));
+    }
+};
+
+QUADTHERM_TEST_SUITE(TestOutputHub, Core)
+
+} // namespace tst_output_hub
+
+#include "tst_output_hub.moc"
