@@ -4,9 +4,7 @@
 // thousands of records take seconds of test time.
 
 #include "session/meter_session.h"
-#include "support/fake_clock.h"
-#include "support/meter_bytes.h"
-#include "support/scripted_serial_port.h"
+#include "support/scripted_meter_rig.h"
 #include "support/test_suite.h"
 
 #include <QBuffer>
@@ -23,44 +21,8 @@ using session::MeterSession;
 
 namespace {
 
-using test::bytes;
-
-// T1 K, T2 K, T3 J, T4 T, all reading `tenthsF`.
-QByteArray fourFrames(int tenthsF = 725, bool fahrenheit = false) {
-    QByteArray out;
-    const int types[] = {0, 0, 1, 3};
-    for (int k = 0; k < 4; ++k)
-        out += test::readingFrame(k, types[k], tenthsF, fahrenheit);
-    return out;
-}
-
-struct Rig {
-    test::FakeClock clock;
-    test::ScriptedSerialPort port{clock};
-    shared::RunState state;
-    // Data files in memory, by path.
-    std::map<QString, QByteArray> files;
-    MeterSession session{port, clock, state, [this](const QString& path) {
-                             auto device = std::make_unique<QBuffer>(&files[path]);
-                             device->open(QIODevice::WriteOnly | QIODevice::Truncate);
-                             return device;
-                         }};
-
-    Rig() {
-        clock.guardAgainstHangs([this] { session.stop(); });
-        port.open();
-        port.pauseStreamOnWrite(100);
-        port.answer("A", bytes({0x02, 0x00, 0x20, 0x00, 0x00, 0xFF, 0x03}));
-        port.answer("X", bytes({0x02, 26, 3, 4, 9, 5, 7, 0x03}));
-        port.stream(fourFrames());
-    }
-    // Up, and the first tick after the link came up has set up the displays.
-    bool comeUp(QSignalSpy& changes) {
-        session.start();
-        return clock.runUntil([&] { return !changes.isEmpty() && session.Timer2.isActive(); },
-                              10000);
-    }
-};
+using test::fourFrames;
+using Rig = test::ScriptedMeterRig;
 
 } // namespace
 
