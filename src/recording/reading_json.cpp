@@ -43,26 +43,26 @@ const char* readingStateName(ReadingState state) {
     return "empty";
 }
 
-std::optional<CellReading> readCell(QByteArrayView cell) {
-    CellReading reading;
+bool readCellInto(QByteArrayView cell, CellReading& reading) {
+    reading = CellReading();
     if (cell.isEmpty())
-        return reading;
+        return true;
     // By the first byte: a number is far the most common cell.
     switch (cell[0]) {
     case 'O':
         if (cell != QByteArrayView("Over", 4))
-            return std::nullopt;
+            return false;
         reading.state = ReadingState::Over;
-        return reading;
+        return true;
     case 'U':
         if (cell != QByteArrayView("Under", 5))
-            return std::nullopt;
+            return false;
         reading.state = ReadingState::Under;
-        return reading;
+        return true;
     case '-':
         if (cell == QByteArrayView("- - -", 5)) {
             reading.state = ReadingState::NoProbe;
-            return reading;
+            return true;
         }
         break;
     default:
@@ -83,13 +83,20 @@ std::optional<CellReading> readCell(QByteArrayView cell) {
             ++at;
     }
     if (at != cell.size() || (wholeEnd == wholeStart && at == fractionStart))
-        return std::nullopt;
+        return false;
     qsizetype firstDigit = wholeStart;
     while (firstDigit < wholeEnd && cell[firstDigit] == '0')
         ++firstDigit;
     reading.state = ReadingState::Ok;
     reading.whole = cell.sliced(firstDigit, wholeEnd - firstDigit);
     reading.fraction = cell.sliced(fractionStart, at - fractionStart);
+    return true;
+}
+
+std::optional<CellReading> readCell(QByteArrayView cell) {
+    CellReading reading;
+    if (!readCellInto(cell, reading))
+        return std::nullopt;
     return reading;
 }
 

@@ -36,6 +36,9 @@ struct CellReading {
 // most one decimal point and at least one digit ("23.4", "-.5", "7", "0.0"),
 // or "Over", "Under", "- - -", or nothing. Anything else is no reading.
 std::optional<CellReading> readCell(QByteArrayView cell);
+// The same into `reading`, for a loop over millions of cells; false for no
+// reading.
+bool readCellInto(QByteArrayView cell, CellReading& reading);
 // The number of an Ok reading as JSON writes numbers ("-0.5" for "-.5",
 // "7" for "007"), with `point` as its decimal point.
 void appendNumber(QByteArray& out, const CellReading& reading, char point = '.');

@@ -305,15 +305,13 @@ bool RecordConverter::appendRecord(QByteArrayView line, QByteArray& out, QString
     }
     std::array<CellReading, shared::kChannels> readings;
     for (int k = 0; k < shared::kChannels; ++k) {
-        const auto reading = readCell((*cells)[2 + k]);
-        if (!reading) {
+        if (!readCellInto((*cells)[2 + k], readings[k])) {
             setWhy(why, QStringLiteral("T%1 holds %2, which is no reading (a number, Over, Under, "
                                        "- - - or nothing)")
                             .arg(k + 1)
                             .arg(quoted((*cells)[2 + k])));
             return false;
         }
-        readings[k] = *reading;
     }
     const int offset = m_offsets.offsetAt(*wall, m_last);
     const qint64 moment = *wall - offset;
