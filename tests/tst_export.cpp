@@ -101,12 +101,15 @@ private Q_SLOTS:
         QTest::newRow("leading zeros") << QByteArray("007.10") << "ok" << QByteArray("7.10");
         QTest::newRow("a whole number") << QByteArray("-12") << "ok" << QByteArray("-12");
         QTest::newRow("a point at the end") << QByteArray("12.") << "ok" << QByteArray("12");
+        QTest::newRow("fifteen digits")
+            << QByteArray("000123456789.012345") << "ok" << QByteArray("123456789.012345");
         QTest::newRow("over range") << QByteArray("Over") << "over" << QByteArray();
         QTest::newRow("under range") << QByteArray("Under") << "under" << QByteArray();
         QTest::newRow("no probe") << QByteArray("- - -") << "no_probe" << QByteArray();
         QTest::newRow("not recorded") << QByteArray("") << "empty" << QByteArray();
-        for (const char* bad : {"abc", "1.2.3", "-", ".", "-.", "+5", " 5", "5 ", "1e5", "1,5",
-                                "over", "- -", "- - - ", "K: 25.4", "nan", "--5"})
+        for (const char* bad :
+             {"abc", "1.2.3", "-", ".", "-.", "+5", " 5", "5 ", "1e5", "1,5", "over", "- -",
+              "- - - ", "K: 25.4", "nan", "--5", "1234567890.123456"})
             QTest::newRow(bad) << QByteArray(bad) << "" << QByteArray();
     }
     void readingCellsBecomeStatesOrNumbers() {

@@ -10,6 +10,8 @@ namespace quadtherm::recording {
 
 namespace {
 
+constexpr qsizetype kMaxReadingDigits = 15;
+
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -87,9 +89,13 @@ bool readCellInto(QByteArrayView cell, CellReading& reading) {
     qsizetype firstDigit = wholeStart;
     while (firstDigit < wholeEnd && cell[firstDigit] == '0')
         ++firstDigit;
-    reading.state = ReadingState::Ok;
     reading.whole = cell.sliced(firstDigit, wholeEnd - firstDigit);
     reading.fraction = cell.sliced(fractionStart, at - fractionStart);
+    // A reading has a few digits; one of hundreds would be a number a JSON
+    // reader takes as infinity, or refuses.
+    if (reading.whole.size() + reading.fraction.size() > kMaxReadingDigits)
+        return false;
+    reading.state = ReadingState::Ok;
     return true;
 }
 

@@ -34,7 +34,8 @@ struct CellReading {
 };
 // A cell of a data file in Latin-1: an optional minus sign, digits with at
 // most one decimal point and at least one digit ("23.4", "-.5", "7", "0.0"),
-// or "Over", "Under", "- - -", or nothing. Anything else is no reading.
+// at most 15 of them past leading zeros, or "Over", "Under", "- - -", or
+// nothing. Anything else is no reading.
 std::optional<CellReading> readCell(QByteArrayView cell);
 // The same into `reading`, for a loop over millions of cells; false for no
 // reading.
