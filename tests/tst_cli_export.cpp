@@ -238,6 +238,10 @@ private Q_SLOTS:
             << 1 << "--csv-dialect is for --to csv only" << -1;
         QTest::newRow("no file") << good << QStringList{"export", "--to", "csv"} << 1
                                  << "export needs the data file to convert" << -1;
+        for (const QStringList& meter :
+             {QStringList{"--json"}, QStringList{"--simulate"}, QStringList{"--port", "/dev/null"}})
+            QTest::newRow(qPrintable(meter[0])) << good << meter + QStringList{"export", "@IN@"}
+                                                << 1 << "export reads a file, not the meter" << -1;
         QTest::newRow("two files") << good << QStringList{"export", "@IN@", "@IN@"} << 1
                                    << "export: unexpected argument" << -1;
     }

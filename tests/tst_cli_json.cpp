@@ -269,20 +269,6 @@ private Q_SLOTS:
             }
         }
     }
-
-    void exportTakesNoMeterOptions_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("--json") << QStringList{"--json", "export", "x.4ch"};
-        QTest::newRow("--simulate") << QStringList{"--simulate", "export", "x.4ch"};
-        QTest::newRow("--port") << QStringList{"--port", "/dev/null", "export", "x.4ch"};
-    }
-    void exportTakesNoMeterOptions() {
-        QFETCH(QStringList, args);
-        const Run r = cli(args);
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains("export reads a file, not the meter"), qPrintable(r.err));
-        QCOMPARE(r.out, QString());
-    }
 };
 
 QUADTHERM_TEST_SUITE(TestCliJson, Core)
