@@ -2,6 +2,7 @@
 
 #include "recording/local_time_offsets.h"
 #include "recording/reading_json.h"
+#include "shared/live_state.h"
 
 #include <QJsonArray>
 
@@ -42,6 +43,7 @@ QJsonObject manualChannelJson(int k, const QString& cell) {
     return {
         {QStringLiteral("channel"), QStringLiteral("T%1").arg(k + 1)},
         {QStringLiteral("type"), letter.isEmpty() ? QJsonValue(QJsonValue::Null) : letter},
+        // The manual list always writes a reading; anything else is said, not guessed.
         {QStringLiteral("state"),
          reading ? QString::fromLatin1(recording::readingStateName(reading->state))
                  : QStringLiteral("unreadable")},
@@ -105,7 +107,7 @@ QJsonObject recordSetJson(const logger_memory::RecordSet& set, const QString& fi
 
 QJsonObject manualReadingJson(qint64 number, const QStringList& cells) {
     QJsonArray channels;
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < shared::kChannels; ++k)
         channels.append(manualChannelJson(k, cells.value(2 + k)));
     return {
         {QStringLiteral("reading"), number},
