@@ -152,8 +152,9 @@ private Q_SLOTS:
         for (const char* word :
              {"status", "clock --set", "interval", "poweroff", "memsize", "key NAME", "erase",
               "watch", "record", "download auto --out DIR [--set N] [--replace]",
-              "download manual --out FILE",
-              "--timeout", "--simulate", "5 the meter's memory data is damaged"})
+              "download manual --out FILE", "--timeout", "--simulate",
+              "5 the meter's memory data is damaged", "--json",
+              "export FILE.4ch [--to csv|jsonl] [--out FILE] [--csv-dialect excel-eu]"})
             QVERIFY2(r.out.contains(QLatin1String(word)), word);
     }
 

@@ -1,12 +1,16 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
+#include "cli/json_replies.h"
 #include "logger_memory/memory_download.h"
 #include "logger_memory/memory_figures.h"
 #include "meter_link/live_reading.h"
 #include "recording/data_file_writer.h"
+#include "recording/reading_json.h"
+#include "recording/record_converter.h"
 #include "shared/reading_text.h"
 
+#include <QDir>
 #include <QEventLoop>
 
 #include <csignal>
@@ -19,16 +23,35 @@ using meter_link::MeterProtocol;
 using recording::RecordingEnd;
 using session::MeterSession;
 
+void Cli::say(const QString& text, const QJsonObject& json) {
+    print(m_json ? QString::fromUtf8(recording::jsonLine(json)) : text);
+}
+
+void Cli::printRecordJson(recording::RecordConverter& converter, qint64 number,
+                          const QString& timestamp, const shared::PerChannel<QString>& texts) {
+    const QByteArray line =
+        recording::dataFileLine(recording::recordCells(number, timestamp, texts)).chopped(2);
+    QByteArray json;
+    QString why;
+    if (converter.appendRecord(line, json, &why))
+        print(QString::fromUtf8(json));
+    else
+        m_console.error(
+            QStringLiteral("record %1 cannot be printed as JSON: %2").arg(number).arg(why));
+}
+
 int Cli::status() {
     need(m_protocol.QueryStatus());
-    print(QStringLiteral("memory_pointer: %1\nmanual_count: %2\n")
-              .arg(qint64(m_state.link.MemoryPointer))
-              .arg(m_state.link.ManualCount));
+    say(QStringLiteral("memory_pointer: %1\nmanual_count: %2\n")
+            .arg(qint64(m_state.link.MemoryPointer))
+            .arg(m_state.link.ManualCount),
+        statusJson(qint64(m_state.link.MemoryPointer), m_state.link.ManualCount));
     return 0;
 }
 
 int Cli::readClock() {
-    print(need(m_protocol.readMeterClock()).text() + u'\n');
+    const meter_link::MeterClock clock = need(m_protocol.readMeterClock());
+    say(clock.text() + u'\n', clockJson(clock));
     return 0;
 }
 
@@ -36,20 +59,23 @@ int Cli::setClock() {
     const QDateTime now = m_clock.now();
     need(m_protocol.setMeterClock(now));
     settle();
-    print(QStringLiteral("meter clock set to %1\n")
-              .arg(now.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
+    say(QStringLiteral("meter clock set to %1\n")
+            .arg(now.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))),
+        clockSetJson(now));
     return 0;
 }
 
 int Cli::readInterval() {
-    print(QString::number(need(m_protocol.readMeterInterval())) + u'\n');
+    const int seconds = need(m_protocol.readMeterInterval());
+    say(QString::number(seconds) + u'\n', intervalJson(seconds, false));
     return 0;
 }
 
 int Cli::setInterval(int seconds) {
     need(m_protocol.setMeterInterval(seconds));
     settle();
-    print(QStringLiteral("meter sampling interval set to %1 s\n").arg(seconds));
+    say(QStringLiteral("meter sampling interval set to %1 s\n").arg(seconds),
+        intervalJson(seconds, true));
     return 0;
 }
 
@@ -65,7 +91,8 @@ int Cli::readPowerOff() {
         const QByteArray reply = m_protocol.readAllWaiting().right(3);
         if (reply.size() == 3 && quint8(reply[0]) == meter_link::kStx &&
             quint8(reply[2]) == meter_link::kEtx && quint8(reply[1]) <= 2) {
-            print(QString::number(meter_link::kPowerOffMinutes[quint8(reply[1])]) + u'\n');
+            const int minutes = meter_link::kPowerOffMinutes[quint8(reply[1])];
+            say(QString::number(minutes) + u'\n', powerOffJson(minutes, false));
             return 0;
         }
     }
@@ -76,7 +103,8 @@ int Cli::setPowerOff(int minutes) {
     need(
         m_protocol.setPowerOffIndex(int(std::find(all.begin(), all.end(), minutes) - all.begin())));
     settle();
-    print(QStringLiteral("power-off time set to %1 minutes\n").arg(minutes));
+    say(QStringLiteral("power-off time set to %1 minutes\n").arg(minutes),
+        powerOffJson(minutes, true));
     return 0;
 }
 
@@ -85,28 +113,31 @@ int Cli::readMemorySize() {
     while (!(code = m_protocol.readMemorySize()) && !m_protocol.stopped()) {
     }
     const int n = need(code);
-    print(QStringLiteral("%1 (%2 K)\n").arg(n).arg(n * 64));
+    say(QStringLiteral("%1 (%2 K)\n").arg(n).arg(n * 64), memorySizeJson(n, false));
     return 0;
 }
 
 int Cli::setMemorySize(int code) {
     need(m_protocol.setMemorySize(code));
     settle();
-    print(QStringLiteral("memory size set to %1 (%2 K)\n").arg(code).arg(code * 64));
+    say(QStringLiteral("memory size set to %1 (%2 K)\n").arg(code).arg(code * 64),
+        memorySizeJson(code, true));
     return 0;
 }
 
 int Cli::press(const QString& name, meter_link::KeyCode key, bool held) {
     need(m_protocol.pressKey(key));
-    print(QStringLiteral("pressed %1%2\n").arg(name, held ? QStringLiteral(" (long)") : QString()));
+    say(QStringLiteral("pressed %1%2\n").arg(name, held ? QStringLiteral(" (long)") : QString()),
+        keyJson(name, held));
     return 0;
 }
 
 int Cli::erase(bool automatic) {
     need(m_protocol.eraseMemory(automatic ? meter_link::kEraseRecordSets
                                           : meter_link::kEraseManualReadings));
-    print(automatic ? QStringLiteral("record sets erased\n")
-                    : QStringLiteral("manual readings erased\n"));
+    say(automatic ? QStringLiteral("record sets erased\n")
+                  : QStringLiteral("manual readings erased\n"),
+        erasedJson(automatic));
     return 0;
 }
 
@@ -141,6 +172,13 @@ int Cli::watch(qint64 count) {
         });
         QObject::connect(&m_session, &MeterSession::frameRead, &m_session, [&, done](int k) {
             const auto& live = m_state.live;
+            if (m_json) {
+                print(QString::fromUtf8(
+                    recording::jsonLine(recording::liveReadingJson(live, k, m_clock.now()))));
+                if (++printed == count)
+                    done(0);
+                return;
+            }
             const QString shown = shared::shownReadingText(
                 live.ProbePresent[k], live.OverRange[k], live.UnderRange[k],
                 live.LiveTextF[k] + QStringLiteral(" °F  ") + live.LiveTextC[k] +
@@ -168,6 +206,8 @@ int Cli::record(const RecordOptions& options) {
     std::signal(SIGPIPE, SIG_IGN);
     bool started = false;
     qint64 printed = 0;
+    // What --json prints of a record is what export makes of its line.
+    std::optional<recording::RecordConverter> toJson;
     return runSession([&](std::function<void(int)> done) {
         const auto finish = [this, done](int code, const QString& why = {}) {
             if (!why.isEmpty())
@@ -183,26 +223,33 @@ int Cli::record(const RecordOptions& options) {
                 finish(m_signals.exitStatus(),
                        QStringLiteral("interrupted by %1").arg(m_signals.name()));
         });
-        QObject::connect(&m_session, &MeterSession::frameRead, &m_session,
-                         [&, finish](int, bool stable) {
-                             if (started || !stable)
-                                 return;
-                             QString error;
-                             if (!m_session.startRecording(options.path, &error)) {
-                                 finish(kExitWriteFailed, error);
-                                 return;
-                             }
-                             started = true;
-                             rec.PcSamplingSeconds = float(options.seconds);
-                             rec.PcSamplingTick = 0.0f;
-                         });
+        QObject::connect(
+            &m_session, &MeterSession::frameRead, &m_session, [&, finish](int, bool stable) {
+                if (started || !stable)
+                    return;
+                QString error;
+                if (!m_session.startRecording(options.path, &error)) {
+                    finish(kExitWriteFailed, error);
+                    return;
+                }
+                started = true;
+                if (m_json)
+                    toJson.emplace(recording::DataFileHeading{rec.RecordingFahrenheit,
+                                                              m_state.live.TypeLetter},
+                                   recording::ExportOptions{recording::ExportFormat::JsonLines});
+                rec.PcSamplingSeconds = float(options.seconds);
+                rec.PcSamplingTick = 0.0f;
+            });
         QObject::connect(&m_session, &MeterSession::recordWritten, &m_session,
                          [&, finish](qint64 number, const QString& timestamp,
                                      const shared::PerChannel<QString>& texts) {
                              printed = number;
-                             print(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
-                                       .arg(QString::number(number), timestamp, texts[0], texts[1],
-                                            texts[2], texts[3]));
+                             if (toJson)
+                                 printRecordJson(*toJson, number, timestamp, texts);
+                             else
+                                 print(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                                           .arg(QString::number(number), timestamp, texts[0],
+                                                texts[1], texts[2], texts[3]));
                              if (printed == options.records)
                                  finish(0);
                          });
@@ -269,7 +316,11 @@ template <typename Download> bool Cli::arrivedWhole(const Download& download) {
 int Cli::downloadRecordSets(const DownloadOptions& options) {
     need(logger_memory::readMemoryStatus(m_protocol, m_state));
     if (!logger_memory::holdsRecordSets(m_state.link)) {
-        print(QStringLiteral("No Data in Memory\n"));
+        // With --json standard output holds JSON lines only: none for no set.
+        if (m_json)
+            m_console.error(QStringLiteral("No Data in Memory"));
+        else
+            print(QStringLiteral("No Data in Memory\n"));
         return 0;
     }
     const auto download = logger_memory::downloadRecordSets(m_protocol, dumpProgress());
@@ -305,7 +356,9 @@ int Cli::downloadRecordSets(const DownloadOptions& options) {
             return kExitWriteFailed;
         }
         for (const auto& set : chosen)
-            print(logger_memory::setListCells(set).join(u'\t') + u'\n');
+            say(logger_memory::setListCells(set).join(u'\t') + u'\n',
+                recordSetJson(set,
+                              QDir(options.out).filePath(logger_memory::setFileName(set.number))));
     }
     if (download.damaged()) {
         m_console.error(logger_memory::damageText(download.walk));
@@ -327,7 +380,10 @@ int Cli::downloadManualReadings(const QString& path) {
     m_protocol.discardInput();
     need(m_protocol.QueryStatus());
     if (m_state.link.ManualCount == 0) {
-        print(QStringLiteral("No Manually Recroded Data in Memoy!\n"));
+        if (m_json)
+            m_console.error(QStringLiteral("No Manually Recroded Data in Memoy!"));
+        else
+            print(QStringLiteral("No Manually Recroded Data in Memoy!\n"));
         return 0;
     }
     const auto download =
@@ -340,8 +396,9 @@ int Cli::downloadManualReadings(const QString& path) {
         m_console.error(error);
         return kExitWriteFailed;
     }
+    qint64 number = 0;
     for (const QStringList& row : download.readings.rows)
-        print(row.join(u'\t') + u'\n');
+        say(row.join(u'\t') + u'\n', manualReadingJson(++number, row));
     return 0;
 }
 

@@ -9,10 +9,15 @@
 #include "shared/clock.h"
 #include "shared/run_state.h"
 
+#include <QJsonObject>
 #include <QString>
 
 #include <functional>
 #include <optional>
+
+namespace quadtherm::recording {
+class RecordConverter;
+}
 
 namespace quadtherm::cli {
 
@@ -55,6 +60,9 @@ public:
         arm();
     }
 
+    // One JSON object a line on standard output instead of the text lines.
+    void setJson(bool json) { m_json = json; }
+
     int status();
     int readClock();
     int setClock();
@@ -96,6 +104,11 @@ private:
             throw Interrupted{};
     }
     void print(const QString& text) { m_console.print(text); }
+    // The text line, or with --json the object as a line of its own.
+    void say(const QString& text, const QJsonObject& json);
+    // A record line as export converts it to JSON.
+    void printRecordJson(recording::RecordConverter& converter, qint64 number,
+                         const QString& timestamp, const shared::PerChannel<QString>& texts);
 
     // "37.5% Completed" on standard error while a dump arrives, when that
     // is a terminal; at most ten times a second.
@@ -117,6 +130,7 @@ private:
     Console& m_console;
     const SignalWatch& m_signals;
     bool m_progressShown = false;
+    bool m_json = false;
 };
 
 } // namespace quadtherm::cli

@@ -18,7 +18,8 @@ constexpr int kMaxMeterSeconds = 255;
 constexpr qint64 kMaxCount = std::numeric_limits<int>::max();
 
 const char* const kUsageHead =
-    R"(usage: quadtherm-cli (--port DEVICE | --simulate) [--timeout SECONDS] COMMAND
+    R"(usage: quadtherm-cli (--port DEVICE | --simulate) [--timeout SECONDS] [--json] COMMAND
+       quadtherm-cli export FILE.4ch [--to csv|jsonl] [--out FILE] [--csv-dialect excel-eu]
 
 Talks to the meter over its serial line. Every request is preceded by the
 meter's status exchange, as in the desktop program.
@@ -27,9 +28,27 @@ Options:
   --port DEVICE       the serial device (e.g. /dev/ttyUSB0)
   --simulate          use the built-in simulated meter
   --timeout SECONDS   give up when the meter does not answer (1..86400, default 10)
+  --json              print one JSON object a line (UTF-8) instead of text;
+                      messages stay text on standard error
   --help              this text
 
 Commands:
+)";
+
+const char* const kExportHelp =
+    R"(  export FILE.4ch [--to csv|jsonl] [--out FILE] [--csv-dialect excel-eu]
+                           convert a data file (a recording, a list save, a
+                           downloaded set) to CSV (default: RFC 4180, UTF-8) or to
+                           JSON lines, as record --json prints them; needs no
+                           meter. CSV columns: record, time (ISO 8601 with the
+                           offset), elapsed_s, then per channel its value (empty
+                           unless ok) and its state (ok, over, under, no_probe,
+                           empty). --csv-dialect excel-eu: semicolons and decimal
+                           commas. --out FILE (default standard output) is written
+                           aside and takes its name once whole. Stops at the first
+                           line that is no record line, after the records before
+                           it (exit status 5, the line named); 1 when FILE cannot
+                           be read, 3 when the output cannot be written.
 )";
 
 const char* const kUsageTail = R"(
@@ -292,7 +311,7 @@ QString usage() {
     QString text = QString::fromUtf8(kUsageHead);
     for (const CommandEntry& command : kCommands)
         text += QString::fromUtf8(command.help);
-    return text + QString::fromUtf8(kUsageTail);
+    return text + QString::fromUtf8(kExportHelp) + QString::fromUtf8(kUsageTail);
 }
 
 Command parseCommand(const QString& name, const QStringList& args) {
@@ -300,6 +319,48 @@ Command parseCommand(const QString& name, const QStringList& args) {
         if (name == QLatin1String(command.name))
             return command.parse(args);
     throw UsageError{QStringLiteral("unknown command '%1'").arg(name)};
+}
+
+ExportRequest parseExport(QStringList args) {
+    ExportRequest request;
+    bool dialectGiven = false;
+    while (!args.isEmpty()) {
+        const QString arg = args.takeFirst();
+        if (!arg.startsWith(QLatin1String("--"))) {
+            if (!request.input.isEmpty())
+                throw UsageError{QStringLiteral("export: unexpected argument '%1'").arg(arg)};
+            request.input = arg;
+            continue;
+        }
+        if (args.isEmpty())
+            throw UsageError{QStringLiteral("export: '%1' needs a value").arg(arg)};
+        const QString value = args.takeFirst();
+        if (arg == "--out") {
+            if (value.isEmpty())
+                throw UsageError{QStringLiteral("export --out needs a file name")};
+            request.out = value;
+        } else if (arg == "--to") {
+            if (value != "csv" && value != "jsonl")
+                throw UsageError{
+                    QStringLiteral("export --to takes csv or jsonl, not '%1'").arg(value)};
+            request.options.format =
+                value == "csv" ? recording::ExportFormat::Csv : recording::ExportFormat::JsonLines;
+        } else if (arg == "--csv-dialect") {
+            if (value != "excel-eu" && value != "rfc4180")
+                throw UsageError{
+                    QStringLiteral("export --csv-dialect takes excel-eu, not '%1'").arg(value)};
+            request.options.dialect = value == "excel-eu" ? recording::CsvDialect::ExcelEu
+                                                          : recording::CsvDialect::Standard;
+            dialectGiven = true;
+        } else {
+            throw UsageError{QStringLiteral("export: unknown option '%1'").arg(arg)};
+        }
+    }
+    if (request.input.isEmpty())
+        throw UsageError{QStringLiteral("export needs the data file to convert")};
+    if (dialectGiven && request.options.format != recording::ExportFormat::Csv)
+        throw UsageError{QStringLiteral("export: --csv-dialect is for --to csv only")};
+    return request;
 }
 
 QString usageHint() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/cli.h"
+#include "cli/export_command.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,8 @@ QString usage();
 QString usageHint();
 // Checks a command's arguments before the port is opened; throws UsageError.
 Command parseCommand(const QString& name, const QStringList& args);
+// Checks the arguments of export (those after its name); throws UsageError.
+ExportRequest parseExport(QStringList args);
 // Why a download refuses `folder`: it holds these set files of an earlier one.
 QString setFilesHeldText(const QString& folder, const QStringList& files);
 // A whole number in [low, high]; anything else throws UsageError naming

@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 using namespace quadtherm;
 using namespace quadtherm::cli;
@@ -30,7 +31,9 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     QString device;
     bool simulate = false;
     int timeout = kDefaultTimeoutSeconds;
+    bool json = false;
     Command command;
+    std::optional<ExportRequest> exportRequest;
     try {
         while (!args.isEmpty() && args.first().startsWith("--")) {
             const QString option = args.takeFirst();
@@ -40,6 +43,8 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
             }
             if (option == "--simulate") {
                 simulate = true;
+            } else if (option == "--json") {
+                json = true;
             } else if ((option == "--port" || option == "--timeout") && !args.isEmpty()) {
                 const QString value = args.takeFirst();
                 if (option == "--port")
@@ -50,17 +55,28 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
                 throw UsageError{QStringLiteral("unknown or incomplete option '%1'").arg(option)};
             }
         }
-        if (simulate == !device.isEmpty())
-            throw UsageError{QStringLiteral("give either --port DEVICE or --simulate")};
-        if (args.isEmpty())
-            throw UsageError{QStringLiteral("no command given")};
-        const QString name = args.takeFirst();
-        command = parseCommand(name, args);
+        // A data file to convert: no meter, and its own choice of JSON.
+        if (!args.isEmpty() && args.first() == "export") {
+            if (simulate || !device.isEmpty() || json)
+                throw UsageError{QStringLiteral("export reads a file, not the meter: give it no "
+                                                "--port, --simulate or --json (--to jsonl "
+                                                "writes JSON lines)")};
+            exportRequest = parseExport(args.mid(1));
+        } else {
+            if (simulate == !device.isEmpty())
+                throw UsageError{QStringLiteral("give either --port DEVICE or --simulate")};
+            if (args.isEmpty())
+                throw UsageError{QStringLiteral("no command given")};
+            const QString name = args.takeFirst();
+            command = parseCommand(name, args);
+        }
     } catch (const UsageError& e) {
         console.error(e.message);
         console.errorText(usageHint());
         return kExitUsage;
     }
+    if (exportRequest)
+        return runExport(*exportRequest, console, signalWatch);
 
     shared::SystemClock clock;
     std::unique_ptr<meter_link::SerialPort> port;
@@ -76,6 +92,7 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     }
     try {
         Cli cli(*port, timeout, console, signalWatch);
+        cli.setJson(json);
         return command(cli);
     } catch (const NoAnswer&) {
         console.error(QStringLiteral("the meter did not answer within %1 s on %2")

@@ -50,33 +50,6 @@ bool splitBytes(const char* line, qsizetype length, ValueSpans& spans) {
         spans);
 }
 
-// The first CR or LF in [from, end), or -1. Eight bytes at a time: a line is
-// often shorter than what a call of memchr costs, and this finds both bytes
-// in one pass.
-qsizetype findLineEnd(const char* data, qsizetype from, qsizetype end) {
-    qsizetype at = from;
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr quint64 kOnes = 0x0101010101010101;
-        constexpr quint64 kHighs = 0x8080808080808080;
-        for (; at + 8 <= end; at += 8) {
-            quint64 word;
-            std::memcpy(&word, data + at, sizeof word);
-            // A zero byte of word ^ (byte * kOnes) is that byte; the lowest
-            // flagged byte is always a true one.
-            const quint64 lf = word ^ (kOnes * '\n');
-            const quint64 cr = word ^ (kOnes * '\r');
-            const quint64 hits = (((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr)) & kHighs;
-            if (hits != 0)
-                return at + std::countr_zero(hits) / 8;
-        }
-    }
-    for (; at < end; ++at) {
-        if (data[at] == '\n' || data[at] == '\r')
-            return at;
-    }
-    return -1;
-}
-
 // Whether the six-value rule can split a line: it needs six TABs, unless the
 // line ends with one (the last value then repeats).
 bool canSplit(const char* line, qsizetype length) {
@@ -174,6 +147,43 @@ std::optional<SixValues> splitSixValues(QStringView line) {
     for (int col = 0; col < kDataFileColumns; ++col)
         values[col] = line.sliced(spans.at[col], spans.size[col]).toString();
     return values;
+}
+
+std::optional<std::array<QByteArrayView, kDataFileColumns>>
+splitSixValueBytes(QByteArrayView line) {
+    ValueSpans spans;
+    if (!splitBytes(line.data(), line.size(), spans))
+        return std::nullopt;
+    std::array<QByteArrayView, kDataFileColumns> values;
+    for (int col = 0; col < kDataFileColumns; ++col)
+        values[col] = line.sliced(spans.at[col], spans.size[col]);
+    return values;
+}
+
+// Eight bytes at a time: a line is often shorter than what a call of memchr
+// costs, and this finds both bytes in one pass.
+qsizetype findLineEnd(const char* data, qsizetype from, qsizetype end) {
+    qsizetype at = from;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr quint64 kOnes = 0x0101010101010101;
+        constexpr quint64 kHighs = 0x8080808080808080;
+        for (; at + 8 <= end; at += 8) {
+            quint64 word;
+            std::memcpy(&word, data + at, sizeof word);
+            // A zero byte of word ^ (byte * kOnes) is that byte; the lowest
+            // flagged byte is always a true one.
+            const quint64 lf = word ^ (kOnes * '\n');
+            const quint64 cr = word ^ (kOnes * '\r');
+            const quint64 hits = (((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr)) & kHighs;
+            if (hits != 0)
+                return at + std::countr_zero(hits) / 8;
+        }
+    }
+    for (; at < end; ++at) {
+        if (data[at] == '\n' || data[at] == '\r')
+            return at;
+    }
+    return -1;
 }
 
 DataFileLines::DataFileLines(QByteArray text) : m_text(std::move(text)) {

@@ -48,6 +48,10 @@ QString dumpFileName(const QDateTime& when);
 // value repeats into the remaining columns. Nothing when a value is due and
 // no TAB is left (the line cannot be split).
 std::optional<SixValues> splitSixValues(QStringView line);
+// The same rule over a line's own bytes: views into `line`.
+std::optional<std::array<QByteArrayView, kDataFileColumns>> splitSixValueBytes(QByteArrayView line);
+// The first CR or LF in [from, end) of `data`, or -1.
+qsizetype findLineEnd(const char* data, qsizetype from, qsizetype end);
 
 // The largest data file "Open" loads: a full recording file is about 19 MB,
 // so this leaves room for any file the program writes while a file of
