@@ -2,11 +2,8 @@
 // session feeds it: its routes, what it refuses, who it lets in, and the
 // bounds it keeps on requests, clients and time.
 
-#include "http/credentials.h"
-#include "http/http_thread.h"
-#include "session/output_hub.h"
-#include "support/http_client.h"
 #include "support/test_suite.h"
+#include "support/web_rig.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -26,50 +23,7 @@ using test::httpRequest;
 
 namespace {
 
-// A web server as the programs run it, and the hub the test publishes to in
-// the session's place.
-struct Served {
-    session::OutputHub hub;
-    std::unique_ptr<http::HttpThread> web;
-    bool listening = false;
-
-    explicit Served(http::ServerLimits limits = {},
-                    std::optional<http::Credentials> credentials = {}) {
-        http::HttpThread::Options options;
-        options.port = QStringLiteral("SIM");
-        options.limits = limits;
-        options.credentials = std::move(credentials);
-        web = std::make_unique<http::HttpThread>(options);
-        QString error;
-        listening = web->listen(&error);
-        web->attach(hub);
-    }
-    quint16 port() const { return web->port(); }
-
-    // T1 to T4 reading 20.5, 21.5 ... °C; true once the server has it.
-    bool publishReadings() {
-        session::OutEvent event;
-        event.kind = session::OutEvent::Kind::Live;
-        event.sample.at = QDateTime::currentDateTime();
-        for (int k = 0; k < 4; ++k) {
-            auto& reading = event.sample.channels[k];
-            reading.state = session::ReadingState::Ok;
-            reading.value = 20.5 + k;
-            reading.text = QString::number(20.5 + k, 'f', 1);
-            reading.type = QStringLiteral("K");
-        }
-        hub.publish(event);
-        return QTest::qWaitFor(
-            [this] { return httpGet(port(), "/api/live").body.contains("\"T4\""); }, 5000);
-    }
-    // One series of /metrics, or -1 when it is not there.
-    double metric(const QByteArray& series) {
-        for (const QByteArray& line : httpGet(port(), "/metrics").body.split('\n'))
-            if (line.startsWith(series + ' '))
-                return line.mid(series.size() + 1).toDouble();
-        return -1;
-    }
-};
+using Served = test::WebRig;
 
 std::optional<http::Credentials> users(const QTemporaryDir& dir) {
     QFile file(dir.filePath(QStringLiteral("users")));

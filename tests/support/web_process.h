@@ -133,7 +133,7 @@ private:
             QStringLiteral("--disable-sync"),
             QStringLiteral("--disable-extensions"),
             QStringLiteral("--no-pings"),
-            QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND"),
+            QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1"),
             QStringLiteral("--user-data-dir=%1").arg(m_home.filePath(QStringLiteral("profile"))),
         };
         chromium.start(QStringLiteral("chromium"), quiet + args);
