@@ -178,6 +178,30 @@ private Q_SLOTS:
         QVERIFY(client.closedByServer(3000));
     }
 
+    void aLoopbackServerAnswersOnlyToLoopbackNames_data() {
+        QTest::addColumn<QByteArray>("host");
+        QTest::addColumn<int>("status");
+        QTest::newRow("127.0.0.1") << QByteArray("127.0.0.1:8080") << 200;
+        QTest::newRow("localhost, any case") << QByteArray("LocalHost:8080") << 200;
+        QTest::newRow("IPv6") << QByteArray("[::1]:8080") << 200;
+        QTest::newRow("another loopback address") << QByteArray("127.1.2.3") << 200;
+        QTest::newRow("a name pointed at 127.0.0.1") << QByteArray("meter.example:8080") << 403;
+        QTest::newRow("a name that starts like one") << QByteArray("127.0.0.1.example:8080") << 403;
+        QTest::newRow("this computer's other address") << QByteArray("192.168.1.20:8080") << 403;
+    }
+    // A page elsewhere cannot have a browser read the meter by pointing its
+    // own name at 127.0.0.1.
+    void aLoopbackServerAnswersOnlyToLoopbackNames() {
+        QFETCH(QByteArray, host);
+        Served served;
+        HttpClient client(served.port());
+        QVERIFY(client.send("GET /api/live HTTP/1.1\r\nHost: " + host + "\r\n\r\n"));
+        const auto reply = client.read();
+        QTEST(reply.status, "status");
+        if (reply.status == 403)
+            QVERIFY(!reply.body.contains("channels"));
+    }
+
     void onlyAKnownUserGetsIn_data() {
         QTest::addColumn<QByteArray>("authorization");
         QTest::addColumn<int>("status");

@@ -180,6 +180,7 @@ private Q_SLOTS:
               "quadtherm_http_connections{port=\"SIM\"} 3",
               "quadtherm_http_refused_total{port=\"SIM\",reason=\"unauthorized\"} 2",
               "quadtherm_http_refused_total{port=\"SIM\",reason=\"timeout\"} 0",
+              "quadtherm_http_refused_total{port=\"SIM\",reason=\"foreign_host\"} 0",
               "# TYPE quadtherm_output_dropped_total counter", "# TYPE quadtherm_temperature gauge",
               "quadtherm_sample_timestamp_seconds{port=\"SIM\"} 1796634000"})
             QVERIFY2(metrics.split('\n').contains(line), line);

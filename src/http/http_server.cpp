@@ -54,6 +54,7 @@ bool HttpServer::listenOn(const ListenAddress& where, QString* error) {
     }
     bind(tcp);
     m_tcp = tcp;
+    m_loopbackOnly = where.address.isLoopback();
     return true;
 }
 
@@ -83,6 +84,11 @@ HttpServer::Reply HttpServer::reply(const QHttpServerRequest& request) {
             m_tcp->count(Refusal::Method);
         return {405, kTextType, "only GET and HEAD are served\n", {{"Allow", "GET, HEAD"}}};
     }
+    if (!hostAllowed(request.value("host"))) {
+        if (m_tcp)
+            m_tcp->count(Refusal::ForeignHost);
+        return {403, kTextType, "this server answers to 127.0.0.1 and localhost only\n", {}};
+    }
     if (m_credentials && !m_credentials->accepts(request.value("authorization"))) {
         if (m_tcp)
             m_tcp->count(Refusal::Unauthorized);
@@ -103,6 +109,18 @@ HttpServer::Reply HttpServer::reply(const QHttpServerRequest& request) {
     if (file != m_files.cend())
         return {200, file->type, file->body, {{"Cache-Control", "no-cache"}}};
     return {404, kTextType, "not found\n", {}};
+}
+
+bool HttpServer::hostAllowed(const QByteArray& host) const {
+    if (!m_loopbackOnly || host.isEmpty())
+        return true;
+    QByteArray name = host;
+    if (name.startsWith('[')) {
+        name = name.mid(1, name.indexOf(']') - 1);
+    } else if (const qsizetype colon = name.lastIndexOf(':'); colon >= 0) {
+        name.truncate(colon);
+    }
+    return name.toLower() == "localhost" || QHostAddress(QString::fromLatin1(name)).isLoopback();
 }
 
 void HttpServer::send(const QHttpServerRequest& request, QTcpSocket* socket, const Reply& reply) {

@@ -47,6 +47,10 @@ private:
     Reply reply(const QHttpServerRequest& request);
     void send(const QHttpServerRequest& request, QTcpSocket* socket, const Reply& reply);
     ServerFigures figures() const;
+    // A loopback server answers only to loopback names: a web page elsewhere
+    // whose name was made to point at 127.0.0.1 cannot read the meter
+    // through the browser of someone looking at it.
+    bool hostAllowed(const QByteArray& host) const;
 
     struct PageFile {
         QByteArray type;
@@ -57,6 +61,7 @@ private:
     ServerLimits m_limits;
     LiveMirror m_mirror;
     QPointer<LimitedTcpServer> m_tcp;
+    bool m_loopbackOnly = true;
     std::function<quint64()> m_dropped;
 };
 

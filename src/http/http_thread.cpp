@@ -15,21 +15,27 @@ constexpr int kMailbox = 4096;
 
 HttpThread::HttpThread(const Options& options) : m_options(options) {
     m_thread.setObjectName(QStringLiteral("http"));
-    m_server = new HttpServer(options.port, options.credentials, options.limits);
-    m_server->moveToThread(&m_thread);
+    m_anchor.moveToThread(&m_thread);
     m_thread.start();
+    // Made there, so that the objects the library makes inside it live there too.
+    onServerThread([this] {
+        m_server = new HttpServer(m_options.port, m_options.credentials, m_options.limits);
+    });
 }
 
 HttpThread::~HttpThread() {
     detach();
-    onServerThread([this] { delete m_server; });
+    onServerThread([this] {
+        delete m_server;
+        m_server = nullptr;
+    });
     m_thread.quit();
     m_thread.wait();
 }
 
 void HttpThread::onServerThread(const std::function<void()>& work) {
     Q_ASSERT(QThread::currentThread() != &m_thread);
-    QMetaObject::invokeMethod(m_server, work, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(&m_anchor, work, Qt::BlockingQueuedConnection);
 }
 
 bool HttpThread::listen(QString* error) {

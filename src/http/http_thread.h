@@ -57,7 +57,8 @@ private:
 
     Options m_options;
     QThread m_thread;
-    HttpServer* m_server = nullptr; // made here, then lives on m_thread
+    QObject m_anchor;               // lives on m_thread: what runs there runs through it
+    HttpServer* m_server = nullptr; // made, used and deleted on m_thread
     QHostAddress m_address;
     quint16 m_port = 0;
     session::OutputHub* m_hub = nullptr;

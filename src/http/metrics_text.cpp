@@ -22,9 +22,11 @@ QByteArray refusalName(Refusal why) {
     case Refusal::TooLarge:
         return "too_large";
     case Refusal::Unauthorized:
+        return "unauthorized";
+    case Refusal::ForeignHost:
         break;
     }
-    return "unauthorized";
+    return "foreign_host";
 }
 
 QByteArray labelValue(const QString& text) {

@@ -15,11 +15,12 @@ enum class Refusal {
     Method,       // another method than GET or HEAD
     TooLarge,     // a request line or head over the limit
     Unauthorized, // no user, or a wrong password
+    ForeignHost,  // a loopback server asked for by another host name
 };
-inline constexpr int kRefusals = 7;
+inline constexpr int kRefusals = 8;
 
 // "client_limit", "idle_evicted", "timeout", "bad_request",
-// "method_not_allowed", "too_large", "unauthorized".
+// "method_not_allowed", "too_large", "unauthorized", "foreign_host".
 QByteArray refusalName(Refusal why);
 
 // What the server counts of itself, for /metrics.

@@ -193,6 +193,7 @@ async function poll() {
     addPoint(live);
   } catch (e) {
     showLink('unreachable', 'QuadTherm does not answer');
+    for (const name of CHANNELS) $('tile-' + name).classList.add('stale');
   }
   draw();
   setTimeout(poll, Math.max(0, POLL_MS - (Date.now() - began)));
