@@ -27,12 +27,12 @@ QJsonObject json(const QByteArray& bytes) {
     return QJsonDocument::fromJson(bytes).object();
 }
 
-// "T1" -> its text, from /api/live.
-std::map<QString, QString> liveTexts(quint16 port) {
-    std::map<QString, QString> texts;
+// "T1" -> its value, from /api/live.
+std::map<QString, double> liveValues(quint16 port) {
+    std::map<QString, double> values;
     for (const auto& channel : json(httpGet(port, "/api/live").body)[u"channels"].toArray())
-        texts[channel[u"channel"].toString()] = channel[u"text"].toString();
-    return texts;
+        values[channel[u"channel"].toString()] = channel[u"value"].toDouble();
+    return values;
 }
 
 } // namespace
@@ -183,12 +183,12 @@ private Q_SLOTS:
         });
 
         // Every value /api/live shows meanwhile, by channel.
-        std::map<QString, std::set<QString>> shown;
+        std::map<QString, std::set<double>> shown;
         QJsonArray result;
         QVERIFY2(QTest::qWaitFor(
                      [&] {
-                         for (const auto& [channel, text] : liveTexts(cli.port()))
-                             shown[channel].insert(text);
+                         for (const auto& [channel, value] : liveValues(cli.port()))
+                             shown[channel].insert(value);
                          result =
                              json(httpGet(promPort, "/api/v1/query?query=quadtherm_temperature")
                                       .body)[u"data"][u"result"]
@@ -203,11 +203,14 @@ private Q_SLOTS:
             QCOMPARE(labels[u"port"].toString(), QStringLiteral("SIM"));
             QCOMPARE(labels[u"unit"].toString(), QStringLiteral("celsius"));
             QCOMPARE(labels[u"job"].toString(), QStringLiteral("quadtherm"));
+            // Prometheus writes 24.0 as "24": the numbers are compared.
             const QString scraped = sample[u"value"].toArray()[1].toString();
-            QVERIFY2(
-                shown[channel].count(scraped) == 1,
-                qPrintable(channel + QStringLiteral(" ") + scraped + QStringLiteral(" not among ") +
-                           QStringList(shown[channel].begin(), shown[channel].end()).join(u' ')));
+            QStringList seen;
+            for (const double value : shown[channel])
+                seen << QString::number(value);
+            QVERIFY2(shown[channel].count(scraped.toDouble()) == 1,
+                     qPrintable(channel + u' ' + scraped + QStringLiteral(" not among ") +
+                                seen.join(u' ')));
         }
         const QJsonArray up =
             json(
