@@ -94,23 +94,6 @@ private Q_SLOTS:
         QVERIFY2(reply.body.contains(holds), reply.body.left(2000).constData());
     }
 
-    void theServerListensOnTheLoopbackUnlessTold() {
-        Served served;
-        QCOMPARE(served.web->address(), QHostAddress(QHostAddress::LocalHost));
-        QVERIFY(served.port() > 0);
-        QCOMPARE(served.web->url(), QStringLiteral("http://127.0.0.1:%1/").arg(served.port()));
-    }
-
-    void anAddressInUseIsTold() {
-        Served first;
-        http::HttpThread::Options options;
-        options.where.port = first.port();
-        http::HttpThread second(options);
-        QString error;
-        QVERIFY(!second.listen(&error));
-        QVERIFY2(error.contains(QStringLiteral("address is already in use")), qPrintable(error));
-    }
-
     void onlyGetAndHeadAreServed_data() {
         QTest::addColumn<QByteArray>("request");
         QTest::newRow("POST") << QByteArray(
