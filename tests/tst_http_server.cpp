@@ -255,7 +255,7 @@ private Q_SLOTS:
                  1.0);
     }
 
-    // #31: 200 clients that connect and say nothing hold at most 64 places,
+    // 200 clients that connect and say nothing hold at most 64 places,
     // and a client that asks is still answered at once.
     void idleClientsCannotCrowdOutOneThatAsks() {
         Served served;

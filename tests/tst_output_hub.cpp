@@ -161,7 +161,7 @@ private Q_SLOTS:
         rig.session.outputs().detach(goodId);
     }
 
-    // #32: detaching a mailbox nothing else held destroyed its mutex while it
+    // Detaching a mailbox nothing else held destroyed its mutex while it
     // was locked (a use after free under AddressSanitizer).
     void aConsumerDetachedAfterItsLastEventGoesCleanly() {
         QTest::failOnWarning("QMutex: destroying locked mutex");
