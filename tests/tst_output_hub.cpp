@@ -126,6 +126,25 @@ private Q_SLOTS:
         rig.session.outputs().detach(goodId);
     }
 
+    // Detaching a mailbox nothing else held destroyed its mutex while it
+    // was locked (a use after free under AddressSanitizer).
+    void aConsumerDetachedAfterItsLastEventGoesCleanly() {
+        QTest::failOnWarning("QMutex: destroying locked mutex");
+        session::OutputHub hub;
+        Collector out;
+        QObject context;
+        const int id = hub.attach(&out, &context);
+        OutEvent event;
+        event.kind = OutEvent::Kind::Link;
+        hub.publish(event);
+        QTRY_COMPARE(out.events.size(), 1);
+        hub.detach(id);
+        QVERIFY(!hub.hasSinks());
+        hub.publish(event);
+        QTest::qWait(10);
+        QCOMPARE(out.events.size(), 1);
+    }
+
     void aSampleNamesEachReadingsState_data() {
         QTest::addColumn<bool>("probe");
         QTest::addColumn<bool>("over");

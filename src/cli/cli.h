@@ -79,6 +79,9 @@ public:
     int downloadRecordSets(const DownloadOptions& options);
     int downloadManualReadings(const QString& path);
 
+    // Where the web server of --listen takes the session's output from.
+    session::MeterSession& session() { return m_session; }
+
 private:
     // Each exchange gets the whole timeout.
     void arm() { m_protocol.setGiveUpAfter(m_timeoutMs); }

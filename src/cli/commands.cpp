@@ -52,6 +52,15 @@ const char* const kExportHelp =
 )";
 
 const char* const kUsageTail = R"(
+watch and record also serve what they read over HTTP, read-only:
+  --listen [ADDRESS:]PORT  the live page at /, Prometheus metrics at /metrics,
+                           JSON at /api/live and /api/history; on 127.0.0.1
+                           unless ADDRESS is given (0.0.0.0: every address).
+                           An address in use is a usage error.
+  --listen-auth-file FILE  ask for a user and password (HTTP Basic) from the
+                           "user:password" lines of FILE, which must be its
+                           owner's alone (chmod 600)
+
 Numbers are whole numbers in digits within the ranges shown (counts N:
 1..2147483647); anything else, spaces around a number included, is a usage
 error, and nothing is sent to the meter. Ctrl-C or SIGTERM ends any wait

@@ -9,11 +9,13 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/signal_watch.h"
+#include "http/http_thread.h"
 #include "meter_link/qt_serial_port.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 #include <cstdio>
 #include <memory>
@@ -27,6 +29,53 @@ namespace {
 constexpr int kDefaultTimeoutSeconds = 10;
 constexpr int kMaxTimeoutSeconds = 86400;
 
+// --listen and --listen-auth-file, taken out of a command's arguments: they
+// belong to the commands that run the live poll.
+std::optional<http::ListenOptions> takeListen(const QString& command, QStringList& args) {
+    QString error;
+    auto listen = http::takeListenOptions(args, &error);
+    if (!error.isEmpty())
+        throw UsageError{error};
+    if (listen && command != QStringLiteral("watch") && command != QStringLiteral("record"))
+        throw UsageError{QStringLiteral("--listen is an option of watch and record")};
+    return listen;
+}
+
+// The web server of --listen, listening before the meter's port is opened:
+// an address in use or an auth file others may read is a usage error, and
+// nothing is sent to the meter.
+std::unique_ptr<http::HttpThread> serve(const http::ListenOptions& listen, const QString& port,
+                                        Console& console) {
+    http::HttpThread::Options options;
+    options.where = listen.where;
+    options.port = port;
+    QString error;
+    if (!listen.authFile.isEmpty()) {
+        options.credentials = http::Credentials::load(listen.authFile, &error);
+        if (!options.credentials) {
+            console.error(error);
+            return nullptr;
+        }
+    }
+    auto web = std::make_unique<http::HttpThread>(options);
+    if (!web->listen(&error)) {
+        console.error(QStringLiteral("cannot listen on %1: %2")
+                          .arg(http::hostAndPort(listen.where.address, listen.where.port), error));
+        return nullptr;
+    }
+    console.error(QStringLiteral("serving %1 (the live page; /metrics for Prometheus, /api/live "
+                                 "as JSON)")
+                      .arg(web->url()));
+    if (http::listensBeyondThisComputer(web->address()))
+        console.error(QStringLiteral("listening on %1, beyond this computer: whoever can reach "
+                                     "it can read the meter's readings%2")
+                          .arg(http::hostAndPort(web->address(), web->port()),
+                               options.credentials
+                                   ? QString()
+                                   : QStringLiteral(" (--listen-auth-file asks for a password)")));
+    return web;
+}
+
 int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     QString device;
     bool simulate = false;
@@ -34,6 +83,7 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     bool json = false;
     Command command;
     std::optional<ExportRequest> exportRequest;
+    std::optional<http::ListenOptions> listen;
     try {
         while (!args.isEmpty() && args.first().startsWith("--")) {
             const QString option = args.takeFirst();
@@ -68,6 +118,7 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
             if (args.isEmpty())
                 throw UsageError{QStringLiteral("no command given")};
             const QString name = args.takeFirst();
+            listen = takeListen(name, args);
             command = parseCommand(name, args);
         }
     } catch (const UsageError& e) {
@@ -77,6 +128,10 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     }
     if (exportRequest)
         return runExport(*exportRequest, console, signalWatch);
+
+    std::unique_ptr<http::HttpThread> web;
+    if (listen && !(web = serve(*listen, simulate ? QStringLiteral("SIM") : device, console)))
+        return kExitUsage;
 
     shared::SystemClock clock;
     std::unique_ptr<meter_link::SerialPort> port;
@@ -93,6 +148,12 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     try {
         Cli cli(*port, timeout, console, signalWatch);
         cli.setJson(json);
+        if (web)
+            web->attach(cli.session().outputs());
+        const auto detach = qScopeGuard([&web] {
+            if (web)
+                web->detach();
+        });
         return command(cli);
     } catch (const NoAnswer&) {
         console.error(QStringLiteral("the meter did not answer within %1 s on %2")

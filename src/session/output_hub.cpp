@@ -61,10 +61,13 @@ void OutputHub::detach(int id) {
     for (auto it = m_boxes.begin(); it != m_boxes.end(); ++it) {
         if ((*it)->id != id)
             continue;
-        const QMutexLocker boxLock(&(*it)->mutex);
-        (*it)->sink = nullptr;
-        (*it)->queue.clear();
+        // Held until after the lock below is released: the list's reference
+        // may be the last one.
+        const std::shared_ptr<Mailbox> box = *it;
         m_boxes.erase(it);
+        const QMutexLocker boxLock(&box->mutex);
+        box->sink = nullptr;
+        box->queue.clear();
         return;
     }
 }

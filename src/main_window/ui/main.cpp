@@ -2,6 +2,7 @@
 // the COM number; --port DEVICE opens a device directly and --simulate runs
 // on the built-in simulated meter.
 
+#include "http/http_thread.h"
 #include "main_window/status_texts.h"
 #include "main_window/ui/alarm_sound.h"
 #include "main_window/ui/panel.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
 #include <memory>
 
 using namespace quadtherm;
@@ -38,6 +40,40 @@ int noDevice(widgets::UserDialogs& dialogs, const QString& device, const QString
         widgets::UserDialogs::Icon::Critical, QMessageBox::Ok,
         main_window::portOpenDetails(device, reason, main_window::ownerGroupOf(device)));
     return 1;
+}
+
+// The web server of --listen on a thread of its own, listening before the
+// meter session starts. Nothing when it cannot (a bad address, the address in
+// use, an auth file others may read): the message box and standard error say
+// why, and the program ends.
+std::unique_ptr<http::HttpThread> serve(widgets::UserDialogs& dialogs, const QString& address,
+                                        const QString& authFile, const QString& port) {
+    const auto refuse = [&](const QString& why) -> std::unique_ptr<http::HttpThread> {
+        std::fprintf(stderr, "quadtherm: %s\n", qPrintable(why));
+        dialogs.message(nullptr, QStringLiteral("The web server cannot start."), kAppTitle,
+                        widgets::UserDialogs::Icon::Critical, QMessageBox::Ok, why);
+        return nullptr;
+    };
+    QString error;
+    http::HttpThread::Options options;
+    options.port = port;
+    const auto where = http::parseListenAddress(address, &error);
+    if (!where)
+        return refuse(error);
+    options.where = *where;
+    if (!authFile.isEmpty() && !(options.credentials = http::Credentials::load(authFile, &error)))
+        return refuse(error);
+    auto web = std::make_unique<http::HttpThread>(options);
+    if (!web->listen(&error))
+        return refuse(QStringLiteral("cannot listen on %1: %2")
+                          .arg(http::hostAndPort(where->address, where->port), error));
+    std::fprintf(stderr, "quadtherm: serving %s\n", qPrintable(web->url()));
+    if (http::listensBeyondThisComputer(web->address()))
+        std::fprintf(stderr,
+                     "quadtherm: listening on %s, beyond this computer: whoever can reach it "
+                     "can read the meter's readings\n",
+                     qPrintable(http::hostAndPort(web->address(), web->port())));
+    return web;
 }
 
 } // namespace
@@ -62,9 +98,21 @@ int main(int argc, char* argv[]) {
         QStringLiteral("reset-settings"),
         QStringLiteral("Forget what was remembered (the last port, where the windows were, the "
                        "last folder, the alarm sound) and start afresh."));
+    const QCommandLineOption listenOption(
+        QStringLiteral("listen"),
+        QStringLiteral("Serve the live page, Prometheus metrics (/metrics) and JSON (/api/live) "
+                       "read-only on [ADDRESS:]PORT (127.0.0.1 unless ADDRESS is given)."),
+        QStringLiteral("ADDRESS:PORT"));
+    const QCommandLineOption authOption(
+        QStringLiteral("listen-auth-file"),
+        QStringLiteral("Ask web clients for a user and password from the user:password lines "
+                       "of FILE (its owner's alone)."),
+        QStringLiteral("FILE"));
     parser.addOption(portOption);
     parser.addOption(simulateOption);
     parser.addOption(resetOption);
+    parser.addOption(listenOption);
+    parser.addOption(authOption);
     parser.process(app);
 
     shared::Settings settings;
@@ -97,6 +145,16 @@ int main(int argc, char* argv[]) {
     }
     const qint16 portNumber = state.link.PortNumber;
 
+    std::unique_ptr<http::HttpThread> web;
+    if (parser.isSet(authOption) && !parser.isSet(listenOption)) {
+        std::fprintf(stderr, "quadtherm: --listen-auth-file needs --listen\n");
+        return 1;
+    }
+    if (parser.isSet(listenOption) &&
+        !(web = serve(dialogs, parser.value(listenOption), parser.value(authOption),
+                      simulate ? deviceLabel : device)))
+        return 1;
+
     // The meter session lives on a thread of its own, the port with it: no
     // window can hold a reading up.
     auto thread = std::make_unique<session::SessionThread>(
@@ -111,6 +169,8 @@ int main(int argc, char* argv[]) {
     if (!simulate)
         settings.setLastPort(portNumber, device);
 
+    if (web)
+        web->attach(thread->session().outputs());
     auto client = std::make_unique<session::SessionClient>(thread->session(), clock);
     main_window::DesktopAlarmOutput alarmOutput;
     auto panel = std::make_unique<main_window::Panel>(*client, view, dialogs, deviceLabel,
@@ -120,6 +180,7 @@ int main(int argc, char* argv[]) {
     const int status = app.exec();
     // The windows first, then the session on its thread, then their link.
     panel.reset();
+    web.reset();
     thread.reset();
     client.reset();
     return status;
