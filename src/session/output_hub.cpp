@@ -61,10 +61,13 @@ void OutputHub::detach(int id) {
     for (auto it = m_boxes.begin(); it != m_boxes.end(); ++it) {
         if ((*it)->id != id)
             continue;
-        const QMutexLocker boxLock(&(*it)->mutex);
-        (*it)->sink = nullptr;
-        (*it)->queue.clear();
+        // Held here until its lock is released: erasing the last other
+        // reference would destroy the mailbox, and its mutex, while locked.
+        const std::shared_ptr<Mailbox> box = *it;
         m_boxes.erase(it);
+        const QMutexLocker boxLock(&box->mutex);
+        box->sink = nullptr;
+        box->queue.clear();
         return;
     }
 }
