@@ -55,6 +55,9 @@ public:
         arm();
     }
 
+    // Where watch and record publish from (MQTT).
+    session::MeterSession& session() { return m_session; }
+
     int status();
     int readClock();
     int setClock();

@@ -10,10 +10,12 @@
 #include "cli/console.h"
 #include "cli/signal_watch.h"
 #include "meter_link/qt_serial_port.h"
+#include "mqtt/mqtt_output.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 
 #include <QCoreApplication>
+#include <QProcessEnvironment>
 
 #include <cstdio>
 #include <memory>
@@ -31,7 +33,12 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     bool simulate = false;
     int timeout = kDefaultTimeoutSeconds;
     Command command;
+    std::optional<mqtt::MqttOptions> mqttOptions;
     try {
+        auto taken = mqtt::takeMqttOptions(args, QProcessEnvironment::systemEnvironment());
+        if (!taken.error.isEmpty())
+            throw UsageError{taken.error};
+        mqttOptions = taken.options;
         while (!args.isEmpty() && args.first().startsWith("--")) {
             const QString option = args.takeFirst();
             if (option == "--help") {
@@ -56,6 +63,8 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
             throw UsageError{QStringLiteral("no command given")};
         const QString name = args.takeFirst();
         command = parseCommand(name, args);
+        if (mqttOptions && name != "watch" && name != "record")
+            throw UsageError{QStringLiteral("--mqtt goes with watch and record")};
     } catch (const UsageError& e) {
         console.error(e.message);
         console.errorText(usageHint());
@@ -76,6 +85,13 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     }
     try {
         Cli cli(*port, timeout, console, signalWatch);
+        std::unique_ptr<mqtt::MqttOutput> publishing;
+        if (mqttOptions) {
+            publishing =
+                std::make_unique<mqtt::MqttOutput>(*mqttOptions, cli.session().outputs(), clock);
+            QObject::connect(publishing.get(), &mqtt::MqttOutput::note, publishing.get(),
+                             [&console](const QString& text) { console.error(text); });
+        }
         return command(cli);
     } catch (const NoAnswer&) {
         console.error(QStringLiteral("the meter did not answer within %1 s on %2")

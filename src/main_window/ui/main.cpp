@@ -8,6 +8,7 @@
 #include "meter_link/port_numbering.h"
 #include "meter_link/qt_serial_port.h"
 #include "meter_link/ui/port_dialog.h"
+#include "mqtt/mqtt_output.h"
 #include "session/session_client.h"
 #include "session/session_thread.h"
 #include "shared/clock.h"
@@ -21,6 +22,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QProcessEnvironment>
+
+#include <cstdio>
 
 #include <memory>
 
@@ -65,7 +69,17 @@ int main(int argc, char* argv[]) {
     parser.addOption(portOption);
     parser.addOption(simulateOption);
     parser.addOption(resetOption);
-    parser.process(app);
+    mqtt::describeMqttOptions(parser);
+    // The MQTT options are taken out before the parser sees them, and
+    // checked before the port is opened.
+    QStringList arguments = QApplication::arguments();
+    const auto mqttTaken =
+        mqtt::takeMqttOptions(arguments, QProcessEnvironment::systemEnvironment());
+    if (!mqttTaken.error.isEmpty()) {
+        std::fprintf(stderr, "quadtherm: %s\n", mqttTaken.error.toUtf8().constData());
+        return 1;
+    }
+    parser.process(arguments);
 
     shared::Settings settings;
     if (parser.isSet(resetOption))
@@ -111,6 +125,15 @@ int main(int argc, char* argv[]) {
     if (!simulate)
         settings.setLastPort(portNumber, device);
 
+    std::unique_ptr<mqtt::MqttOutput> publishing;
+    if (mqttTaken.options) {
+        publishing = std::make_unique<mqtt::MqttOutput>(*mqttTaken.options,
+                                                        thread->session().outputs(), clock);
+        QObject::connect(publishing.get(), &mqtt::MqttOutput::note, [](const QString& text) {
+            std::fprintf(stderr, "quadtherm: %s\n", text.toUtf8().constData());
+        });
+    }
+
     auto client = std::make_unique<session::SessionClient>(thread->session(), clock);
     main_window::DesktopAlarmOutput alarmOutput;
     auto panel = std::make_unique<main_window::Panel>(*client, view, dialogs, deviceLabel,
@@ -120,6 +143,7 @@ int main(int argc, char* argv[]) {
     const int status = app.exec();
     // The windows first, then the session on its thread, then their link.
     panel.reset();
+    publishing.reset();
     thread.reset();
     client.reset();
     return status;
