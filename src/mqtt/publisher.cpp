@@ -243,8 +243,9 @@ void Publisher::finish(int graceMs) {
     if (const qsizetype left = pending(); left > 0)
         Q_EMIT note(QStringLiteral("%1 MQTT messages were not delivered: %2")
                         .arg(left)
-                        .arg(m_connected ? QStringLiteral("the broker did not take them in time")
-                                         : QStringLiteral("the broker was not reachable")));
+                        .arg(m_connected
+                                 ? QStringLiteral("the broker did not take them in time")
+                                 : QStringLiteral("there was no connection to the broker")));
     if (m_queue.dropped() > 0)
         Q_EMIT note(QStringLiteral("%1 MQTT messages were dropped in all: the queue holds %2")
                         .arg(m_queue.dropped())
