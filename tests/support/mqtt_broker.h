@@ -188,7 +188,7 @@ struct Received {
 class Subscriber {
 public:
     // `sessionId`: a persistent session at QoS 1, whose messages the broker
-    // keeps while the subscriber is away.
+    // keeps while the subscriber is away (mosquitto_sub reconnects by itself).
     Subscriber(const Broker& broker, const QString& filter, const QString& sessionId = {})
         : m_broker(broker), m_file(broker.path(QStringLiteral("sub-%1.txt").arg(counter()++))) {
         QStringList args = broker.clientArgs() + QStringList{"-t", filter, "-F", "%r %q %t %p"};
