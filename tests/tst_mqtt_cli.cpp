@@ -157,6 +157,24 @@ private Q_SLOTS:
         QVERIFY2(!err.contains("s3cret"), qPrintable(err));
     }
 
+    // A broker that takes the connection and never answers is given up
+    // after 10 s and tried again; the recording never waits for it.
+    void aBrokerThatNeverAnswersIsToldAfterTenSeconds() {
+        SilentListener silent;
+        QVERIFY(silent.port() != 0);
+        QTemporaryDir dir;
+        CliRun run(
+            recordArgs(dir, 13) +
+            QStringList{"--mqtt", QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(silent.port())});
+        QVERIFY2(run.waitForErr("did not answer in time", 20000), qPrintable(run.describe()));
+        QVERIFY2(run.finish() == 0, qPrintable(run.describe()));
+        QCOMPARE(checkRecords(contents(dir.filePath("run.4ch")), kHeadingKKJT).size(), 13);
+        QVERIFY2(run.err().contains(QStringLiteral("the MQTT broker at 127.0.0.1:%1 did not answer "
+                                                   "in time")
+                                        .arg(silent.port())),
+                 qPrintable(run.err()));
+    }
+
     void theReadingsGoThroughWithThePasswordOrATrustedCertificate_data() {
         QTest::addColumn<int>("server");
         QTest::addColumn<bool>("passwordFile");
@@ -257,6 +275,33 @@ private Q_SLOTS:
         times.removeDuplicates();
         QVERIFY2(times.size() == t1.size(), qPrintable(sent.join(u' ')));
         QCOMPARE(sub.on("lab/T4/value").size(), t1.size());
+    }
+
+    // The desktop program takes the same options, checked before any window.
+    void theDesktopProgramPublishesToo() {
+        Broker broker;
+        QVERIFY(broker.start());
+        QTemporaryDir config; // settings of its own, not the user's
+        const QStringList offscreen{"QT_QPA_PLATFORM=offscreen",
+                                    "XDG_CONFIG_HOME=" + config.path()};
+        CliRun bad({"--simulate", "--mqtt", "mqtt://127.0.0.1/lab/+"}, offscreen,
+                   QStringLiteral(QUADTHERM_APP_PATH));
+        QCOMPARE(bad.finish(10000), 1);
+        QVERIFY2(bad.err().contains("quadtherm: bad MQTT URL 'mqtt://127.0.0.1/lab/+'"),
+                 qPrintable(bad.err()));
+        CliRun desktop({"--simulate", "--mqtt", broker.url("desk")}, offscreen,
+                       QStringLiteral(QUADTHERM_APP_PATH));
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return retainedOn(broker, "desk/status") == "online" &&
+                                retainedOn(broker, "desk/T1/value");
+                     },
+                     15000),
+                 qPrintable(desktop.describe()));
+        desktop.signal(SIGKILL);
+        desktop.finish();
+        QVERIFY(
+            QTest::qWaitFor([&] { return retainedOn(broker, "desk/status") == "offline"; }, 5000));
     }
 
     void homeAssistantFindsTheChannelsAndIsToldAgainWhenItComesOnline() {

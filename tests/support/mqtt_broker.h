@@ -275,10 +275,36 @@ inline std::optional<QByteArray> retainedOn(const Broker& broker, const QString&
     return out;
 }
 
+// A port that takes connections and never says a word: a broker that hangs.
+class SilentListener {
+public:
+    SilentListener() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+            ::listen(m_fd, 4) == 0 &&
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            m_port = ntohs(address.sin_port);
+    }
+    ~SilentListener() { ::close(m_fd); }
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    quint16 port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
+};
+
 // quadtherm-cli in the background, its standard output and error in files.
 class CliRun {
 public:
-    CliRun(const QStringList& args, const QStringList& environment = {}) {
+    // `program`: the desktop program instead, for its own options.
+    CliRun(const QStringList& args, const QStringList& environment = {},
+           const QString& program = QStringLiteral(QUADTHERM_CLI_PATH)) {
         m_out = m_dir.filePath("out.txt");
         m_err = m_dir.filePath("err.txt");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -289,7 +315,7 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.setStandardOutputFile(m_out);
         m_process.setStandardErrorFile(m_err);
-        m_process.start(QStringLiteral(QUADTHERM_CLI_PATH), args);
+        m_process.start(program, args);
         m_process.waitForStarted(5000);
     }
     ~CliRun() {
