@@ -191,24 +191,28 @@ void MosquittoLink::disconnectCleanly() {
 }
 
 LinkFailure MosquittoLink::failureOf(int rc, int error, bool wasAccepted) const {
+    using Kind = LinkFailure::Kind;
     const QString system = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QString();
     const QString library =
         rc == kTimedOut ? QString() : QString::fromLocal8Bit(mosquitto_strerror(rc));
     if (m_refusedCode > 0)
-        return {LinkFailure::Kind::Refused, m_refusedCode,
+        return {Kind::Refused, m_refusedCode,
                 QString::fromLocal8Bit(mosquitto_connack_string(m_refusedCode))};
     if (rc == MOSQ_ERR_TLS)
-        return {LinkFailure::Kind::Tls, 0, m_libraryError.isEmpty() ? library : m_libraryError};
+        return {Kind::Tls, 0, m_libraryError.isEmpty() ? library : m_libraryError};
     if (rc == kTimedOut)
-        return {LinkFailure::Kind::NoAnswer, 0, {}};
+        return {Kind::NoAnswer, 0, {}};
+    const bool closed = rc == MOSQ_ERR_CONN_LOST;
     const QString detail = rc == MOSQ_ERR_ERRNO && !system.isEmpty() ? system : library;
     if (wasAccepted)
-        return {LinkFailure::Kind::Lost, 0, detail};
-    if (rc == MOSQ_ERR_CONN_LOST || (rc == MOSQ_ERR_ERRNO && error == ECONNRESET))
-        return {LinkFailure::Kind::ClosedBeforeAccepted, 0, detail};
+        return {Kind::Lost, 0, closed ? QStringLiteral("closed by the broker") : detail};
+    if (closed)
+        return {Kind::ClosedBeforeAccepted, 0, {}};
+    if (rc == MOSQ_ERR_ERRNO && error == ECONNRESET)
+        return {Kind::ClosedBeforeAccepted, 0, system};
     if (rc == MOSQ_ERR_EAI)
-        return {LinkFailure::Kind::Unreachable, 0, QStringLiteral("no such host")};
-    return {LinkFailure::Kind::Unreachable, 0, detail};
+        return {Kind::Unreachable, 0, QStringLiteral("no such host")};
+    return {Kind::Unreachable, 0, detail};
 }
 
 void MosquittoLink::onConnect(mosquitto* mosq, void* self, int code) {

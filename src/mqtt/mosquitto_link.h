@@ -19,7 +19,8 @@ namespace quadtherm::mqtt {
 // callback comes on that one thread, the backoff is ours (1 s doubling to
 // 30 s), a connection that hangs is given up after a while, and a TLS
 // failure, which ends the library's own loop for good, is told and retried
-// like any other.
+// like any other. A host name is looked up on the link's thread: a slow
+// resolver can hold the end of the program up for its own timeout.
 class MosquittoLink : public BrokerLink {
 public:
     // `will` goes to the broker with each CONNECT (retained "offline" on the
