@@ -378,10 +378,16 @@ private Q_SLOTS:
         rig.linkShown(true);
         for (int n = 0; n < 30; ++n)
             rig.reading(20.0);
+        rig.recordingStarted();
+        for (int n = 1; n <= 3; ++n)
+            rig.reading(20.0, n);
         rig.publisher->finish(5000);
         QCOMPARE(rig.link.sent.last().topic, QByteArray("lab/m1/status"));
         QCOMPARE(rig.link.sent.last().payload, QByteArray("offline"));
-        QCOMPARE(rig.link.payloads("lab/m1/T1").size(), 30);
+        QCOMPARE(rig.link.payloads("lab/m1/T1").size(), 33);
+        QCOMPARE(rig.lastDetail()["recording"].toBool(), false);
+        QCOMPARE(rig.lastDetail()["records"].toInt(), 3);
+        QCOMPARE(rig.lastDetail()["ended"].toString(), QStringLiteral("stopped"));
         QCOMPARE(rig.publisher->pending(), qsizetype(0));
         QVERIFY(rig.link.stopped);
         QVERIFY2(rig.notes.filter(QStringLiteral("not delivered")).isEmpty(),

@@ -58,7 +58,9 @@ private Q_SLOTS:
         QVERIFY(retainedOn(broker, "lab/m1/T2").value_or("").contains("\"record\":60"));
         QCOMPARE(sub.on("lab/m1/status").last().payload, QByteArray("offline"));
         const auto detail = QJsonDocument::fromJson(sub.on("lab/m1/status/detail").last().payload);
-        QCOMPARE(detail["recording"].toBool(), true);
+        QCOMPARE(detail["recording"].toBool(), false);
+        QCOMPARE(detail["records"].toInt(), 60);
+        QCOMPARE(detail["ended"].toString(), QStringLiteral("stopped"));
         QCOMPARE(detail["file"].toString(), dir.filePath("run.4ch"));
         QCOMPARE(detail["dropped"].toInt(), 0);
         QVERIFY2(!run.err().contains("not delivered"), qPrintable(run.err()));

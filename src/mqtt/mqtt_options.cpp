@@ -193,8 +193,10 @@ QString mqttOptionsHelp() {
 
 void describeMqttOptions(QCommandLineParser& parser) {
     for (const Option& option : kOptions) {
-        QCommandLineOption described(QString::fromLatin1(option.name + 2),
-                                     QString::fromLatin1(option.help));
+        // Written as the desktop program's own options are: a capital, a full stop.
+        QString help = QString::fromLatin1(option.help) + u'.';
+        help[0] = help[0].toUpper();
+        QCommandLineOption described(QString::fromLatin1(option.name + 2), help);
         if (option.value)
             described.setValueName(QString::fromLatin1(option.value));
         parser.addOption(described);

@@ -42,8 +42,10 @@ void Publisher::receive(const OutEvent& event) {
         break;
     case OutEvent::Kind::Cycle:
         noteUnit(event.sample);
-        if (event.sample.record > 0)
+        if (event.sample.record > 0) {
+            m_lastRecord = event.sample.record;
             publishReadings(event.sample, 1);
+        }
         break;
     case OutEvent::Kind::Link:
         m_linkUp = event.linkUp;
@@ -235,6 +237,14 @@ void Publisher::finish(int graceMs) {
     const QDeadlineTimer deadline(graceMs);
     waitUntilSent(deadline);
     if (m_connected) {
+        // A recording the program's end stops (a record count reached,
+        // Ctrl-C) ends with what it wrote.
+        if (m_recording) {
+            m_recording = false;
+            m_detail.records = m_lastRecord;
+            m_detail.ended = QStringLiteral("stopped");
+        }
+        setDetail();
         // A clean disconnect sends no last will: the status says it itself.
         m_queue.setLatest({statusTopic(m_options.broker.prefix), "offline", 1, true});
         pump();

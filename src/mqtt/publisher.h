@@ -88,6 +88,7 @@ private:
 
     std::optional<bool> m_linkUp;
     bool m_recording = false;
+    qint64 m_lastRecord = 0;
     StatusDetail m_detail;
     std::optional<bool> m_fahrenheit;
     std::optional<shared::PerChannel<ChannelMark>> m_marks;
