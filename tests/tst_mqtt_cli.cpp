@@ -105,14 +105,6 @@ private Q_SLOTS:
             << "wrong"
             << "the MQTT broker at 127.0.0.1:%1 refused the connection: not authorised (check "
                "the user in the URL and the password)";
-        QTest::newRow("an unknown user") << int(Server::Password) << "mqtt"
-                                         << "nobody"
-                                         << "s3cret pass"
-                                         << "not authorised";
-        QTest::newRow("no user where one is needed") << int(Server::Password) << "mqtt"
-                                                     << ""
-                                                     << ""
-                                                     << "not authorised";
         QTest::newRow("TLS to a plain port")
             << int(Server::Plain) << "mqtts"
             << ""

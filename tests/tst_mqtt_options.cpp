@@ -256,22 +256,6 @@ private Q_SLOTS:
         QVERIFY(!taken.options);
         QVERIFY2(taken.error.contains(says), qPrintable(taken.error));
     }
-
-    void aTinyQueueCanBeAskedForToTryTheOverflow() {
-        QStringList args{"--mqtt", "mqtt://h/a"};
-        QProcessEnvironment env;
-        env.insert("QUADTHERM_MQTT_QUEUE_LIMIT", "5");
-        QCOMPARE(mqtt::takeMqttOptions(args, env).options->queueLimit, 5);
-    }
-
-    void theHelpListsEveryOption() {
-        const QString help = mqtt::mqttOptionsHelp();
-        for (const char* option : {"--mqtt URL", "--mqtt-cafile FILE", "--mqtt-password-file FILE",
-                                   "--mqtt-discovery", "QUADTHERM_MQTT_PASSWORD"})
-            QVERIFY2(help.contains(QLatin1String(option)), option);
-        for (const QString& line : help.split(u'\n'))
-            QVERIFY2(line.size() <= 80, qPrintable(line));
-    }
 };
 
 QUADTHERM_TEST_SUITE(TestMqttOptions, Core)

@@ -277,20 +277,6 @@ private Q_SLOTS:
         QCOMPARE(values.isEmpty() ? QByteArray() : values.last(), QByteArray("23.0"));
     }
 
-    void theNoteOnReconnectingCountsWhatWasDroppedMeanwhile() {
-        Rig rig(8);
-        rig.connect();
-        rig.linkShown(true);
-        rig.link.deliverAll();
-        rig.fail();
-        for (int n = 1; n <= 3; ++n)
-            rig.reading(20.0);
-        rig.connect();
-        QVERIFY2(rig.notes.last().contains(QStringLiteral("16 were dropped while it was away")),
-                 qPrintable(rig.notes.join(u'\n')));
-        QVERIFY2(rig.notes.last().contains(QStringLiteral("again")), qPrintable(rig.notes.last()));
-    }
-
     // The library drops the QoS 0 messages it had not written and sends the
     // QoS 1 ones again after the reconnect: neither is sent twice from here.
     void aBrokenConnectionLosesOnlyWhatWasBestEffort() {
@@ -350,15 +336,6 @@ private Q_SLOTS:
         QCOMPARE(QJsonDocument::fromJson(rig.link.payloads(t1Config).last())["unit_of_measurement"]
                      .toString(),
                  QStringLiteral("°F"));
-    }
-
-    void withoutDiscoveryNothingIsAnnounced() {
-        Rig rig;
-        rig.connect();
-        rig.reading(20.0);
-        rig.publisher->onReceived("homeassistant/status", "online");
-        for (const Message& m : rig.link.sent)
-            QVERIFY2(!m.topic.startsWith("homeassistant/"), m.topic.constData());
     }
 
     void aMessageTheLibraryRefusesIsToldAndDoesNotHoldTheRestUp() {
