@@ -10,8 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <set>
-
 namespace tst_mqtt_broker_restart {
 
 using namespace quadtherm::test;
@@ -61,7 +59,9 @@ private Q_SLOTS:
         QCOMPARE(file.size(), kRecords);
         QCOMPARE(run.lines(), file);
 
-        // What arrived: each record once, in order, with the file's values.
+        // What arrived: each record in order with the file's values. QoS 1
+        // is "at least once": what was on its way when the broker stopped
+        // may come again after the restart, right after itself, once.
         QVERIFY(QTest::qWaitFor(
             [&] {
                 const auto last = sub.on("lab/T4/value");
@@ -70,9 +70,10 @@ private Q_SLOTS:
                            kRecords;
             },
             15000));
-        std::set<std::pair<QString, int>> arrived;
+        int arrived = 0;
         for (int k = 0; k < 4; ++k) {
             QList<int> records;
+            int again = 0;
             const QString channel = QStringLiteral("lab/T%1").arg(k + 1);
             for (const Received& m : sub.on(channel)) {
                 // mosquitto_sub subscribes again when it reconnects, and the
@@ -81,20 +82,40 @@ private Q_SLOTS:
                     continue;
                 const auto reading = QJsonDocument::fromJson(m.payload);
                 const int n = reading["record"].toInt();
+                QCOMPARE(reading["value"].toDouble(), file[n - 1].split(u'\t')[2 + k].toDouble());
+                if (!records.isEmpty() && n == records.last()) {
+                    ++again;
+                    continue;
+                }
                 QVERIFY2(records.isEmpty() || n > records.last(), m.payload.constData());
                 records << n;
-                QCOMPARE(reading["value"].toDouble(), file[n - 1].split(u'\t')[2 + k].toDouble());
-                arrived.insert({channel, n});
             }
+            QVERIFY(again <= 1);
             QVERIFY(records.contains(1));
             QCOMPARE(records.last(), kRecords);
             if (!drops)
                 QCOMPARE(records.size(), kRecords);
-            QList<Received> bare = sub.on(channel + QStringLiteral("/value"));
-            bare.removeIf([](const Received& m) { return m.retained; });
-            for (int i = 0; i < bare.size(); ++i)
-                arrived.insert({channel + QStringLiteral("/value"), i});
-            QVERIFY(!drops ? bare.size() == kRecords : bare.size() < kRecords);
+            QList<double> bare;
+            for (const Received& m : sub.on(channel + QStringLiteral("/value")))
+                if (!m.retained)
+                    bare << m.payload.toDouble();
+            // The queue may drop a record's JSON and keep its number: the
+            // numbers are counted, and without drops checked one by one.
+            arrived += int(records.size() + bare.size()) - 2 * again;
+            if (drops)
+                continue;
+            qsizetype matched = 0;
+            for (const double value : bare) {
+                const auto valueOf = [&](qsizetype i) {
+                    return file[records[i] - 1].split(u'\t')[2 + k].toDouble();
+                };
+                if (matched < records.size() && value == valueOf(matched))
+                    ++matched;
+                else
+                    QVERIFY2(matched > 0 && value == valueOf(matched - 1), qPrintable(channel));
+            }
+            QCOMPARE(matched, qsizetype(kRecords));
+            QCOMPARE(bare.size(), kRecords + again);
         }
         const auto detail = QJsonDocument::fromJson(sub.on("lab/status/detail").last().payload);
         const int dropped = detail["dropped"].toInt();
@@ -109,7 +130,7 @@ private Q_SLOTS:
         } else {
             // Every message either arrived or was counted.
             QVERIFY(dropped > 0);
-            QCOMPARE(int(arrived.size()) + dropped, kRecords * kMessagesPerRecord);
+            QCOMPARE(arrived + dropped, kRecords * kMessagesPerRecord);
             QVERIFY2(err.contains(QStringLiteral("%1 were dropped while it was away").arg(dropped)),
                      qPrintable(err));
             QVERIFY2(err.contains("the MQTT queue of 16 messages is full"), qPrintable(err));
