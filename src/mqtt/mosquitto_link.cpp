@@ -79,8 +79,8 @@ MosquittoLink::MosquittoLink(const MqttOptions& options, const QByteArray& willT
     if (broker.tls) {
         // Without a CA file, the system's folder of certificates. Not
         // MOSQ_OPT_TLS_USE_OS_CERTS: libmosquitto 2.0.11 refuses every
-        // reconnection with it ("MOSQ_OPT_SSL_CTX_WITH_DEFAULTS used without
-        // specifying cafile, capath or psk"), so one failure would be for good.
+        // reconnection with it (its log complains that no cafile, capath or
+        // psk was given), so one failure would be for good.
         const QByteArray caFile = options.caFile.toLocal8Bit();
         const int rc =
             caFile.isEmpty()
