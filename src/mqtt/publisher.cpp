@@ -3,6 +3,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace quadtherm::mqtt {
 
 using session::OutEvent;
@@ -124,7 +126,9 @@ void Publisher::setDetail() {
     m_detail.linkUp = m_linkUp;
     m_detail.recording = m_recording;
     m_detail.dropped = m_queue.dropped();
-    m_detail.droppedEvents = m_hubDrops ? m_hubDrops() : 0;
+    // Never less than told before: the hub forgets the count once detached.
+    if (m_hubDrops)
+        m_detail.droppedEvents = std::max(m_detail.droppedEvents, m_hubDrops());
     m_detail.at = m_clock.now();
     m_queue.setLatest(
         {topic(QStringLiteral("status/detail")), statusDetailJson(m_detail), 1, true});
