@@ -18,6 +18,7 @@
 #include "support/test_suite.h"
 #include "widgets/knob_gauge.h"
 #include "widgets/numeric_edit.h"
+#include "widgets/strip_chart.h"
 
 #include <QAction>
 #include <QFile>

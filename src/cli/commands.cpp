@@ -3,6 +3,7 @@
 #include "logger_memory/memory_download.h"
 #include "meter_link/meter_keys.h"
 #include "meter_link/meter_protocol.h"
+#include "mqtt/mqtt_options.h"
 #include "shared/whole_number.h"
 
 #include <algorithm>
@@ -320,6 +321,10 @@ QString usage() {
     QString text = QString::fromUtf8(kUsageHead);
     for (const CommandEntry& command : kCommands)
         text += QString::fromUtf8(command.help);
+    text +=
+        QStringLiteral("\nPublishing, with watch and record (the file is written first; a broker "
+                       "that is\naway never holds the recording up):\n") +
+        mqtt::mqttOptionsHelp();
     return text + QString::fromUtf8(kExportHelp) + QString::fromUtf8(kUsageTail);
 }
 

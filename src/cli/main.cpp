@@ -11,11 +11,13 @@
 #include "cli/signal_watch.h"
 #include "http/http_thread.h"
 #include "meter_link/qt_serial_port.h"
+#include "mqtt/mqtt_output.h"
 #include "shared/clock.h"
 #include "sim/simulated_serial_port.h"
 
 #include <QCoreApplication>
 #include <QScopeGuard>
+#include <QProcessEnvironment>
 
 #include <cstdio>
 #include <memory>
@@ -84,7 +86,12 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
     Command command;
     std::optional<ExportRequest> exportRequest;
     std::optional<http::ListenOptions> listen;
+    std::optional<mqtt::MqttOptions> mqttOptions;
     try {
+        auto taken = mqtt::takeMqttOptions(args, QProcessEnvironment::systemEnvironment());
+        if (!taken.error.isEmpty())
+            throw UsageError{taken.error};
+        mqttOptions = taken.options;
         while (!args.isEmpty() && args.first().startsWith("--")) {
             const QString option = args.takeFirst();
             if (option == "--help") {
@@ -107,6 +114,8 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
         }
         // A data file to convert: no meter, and its own choice of JSON.
         if (!args.isEmpty() && args.first() == "export") {
+            if (mqttOptions)
+                throw UsageError{QStringLiteral("--mqtt goes with watch and record")};
             if (simulate || !device.isEmpty() || json)
                 throw UsageError{QStringLiteral("export reads a file, not the meter: give it no "
                                                 "--port, --simulate or --json (--to jsonl "
@@ -120,6 +129,8 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
             const QString name = args.takeFirst();
             listen = takeListen(name, args);
             command = parseCommand(name, args);
+            if (mqttOptions && name != "watch" && name != "record")
+                throw UsageError{QStringLiteral("--mqtt goes with watch and record")};
         }
     } catch (const UsageError& e) {
         console.error(e.message);
@@ -154,6 +165,13 @@ int run(QStringList args, Console& console, const SignalWatch& signalWatch) {
             if (web)
                 web->detach();
         });
+        std::unique_ptr<mqtt::MqttOutput> publishing;
+        if (mqttOptions) {
+            publishing =
+                std::make_unique<mqtt::MqttOutput>(*mqttOptions, cli.session().outputs(), clock);
+            QObject::connect(publishing.get(), &mqtt::MqttOutput::note, publishing.get(),
+                             [&console](const QString& text) { console.error(text); });
+        }
         return command(cli);
     } catch (const NoAnswer&) {
         console.error(QStringLiteral("the meter did not answer within %1 s on %2")

@@ -9,6 +9,7 @@
 #include "meter_link/port_numbering.h"
 #include "meter_link/qt_serial_port.h"
 #include "meter_link/ui/port_dialog.h"
+#include "mqtt/mqtt_output.h"
 #include "session/session_client.h"
 #include "session/session_thread.h"
 #include "shared/clock.h"
@@ -22,6 +23,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QProcessEnvironment>
+
+#include <cstdio>
 
 #include <cstdio>
 #include <memory>
@@ -113,7 +117,17 @@ int main(int argc, char* argv[]) {
     parser.addOption(resetOption);
     parser.addOption(listenOption);
     parser.addOption(authOption);
-    parser.process(app);
+    mqtt::describeMqttOptions(parser);
+    // The MQTT options are taken out before the parser sees them, and
+    // checked before the port is opened.
+    QStringList arguments = QApplication::arguments();
+    const auto mqttTaken =
+        mqtt::takeMqttOptions(arguments, QProcessEnvironment::systemEnvironment());
+    if (!mqttTaken.error.isEmpty()) {
+        std::fprintf(stderr, "quadtherm: %s\n", mqttTaken.error.toUtf8().constData());
+        return 1;
+    }
+    parser.process(arguments);
 
     shared::Settings settings;
     if (parser.isSet(resetOption))
@@ -171,6 +185,15 @@ int main(int argc, char* argv[]) {
 
     if (web)
         web->attach(thread->session().outputs());
+    std::unique_ptr<mqtt::MqttOutput> publishing;
+    if (mqttTaken.options) {
+        publishing = std::make_unique<mqtt::MqttOutput>(*mqttTaken.options,
+                                                        thread->session().outputs(), clock);
+        QObject::connect(publishing.get(), &mqtt::MqttOutput::note, [](const QString& text) {
+            std::fprintf(stderr, "quadtherm: %s\n", text.toUtf8().constData());
+        });
+    }
+
     auto client = std::make_unique<session::SessionClient>(thread->session(), clock);
     main_window::DesktopAlarmOutput alarmOutput;
     auto panel = std::make_unique<main_window::Panel>(*client, view, dialogs, deviceLabel,
@@ -180,6 +203,7 @@ int main(int argc, char* argv[]) {
     const int status = app.exec();
     // The windows first, then the session on its thread, then their link.
     panel.reset();
+    publishing.reset();
     web.reset();
     thread.reset();
     client.reset();

@@ -1,0 +1,143 @@
+// What publishing to MQTT costs a recording: the CPU time (user + system,
+// from /proc) of `quadtherm-cli --simulate record` with --mqtt to a local
+// mosquitto, against the same recording without, each measured over about
+// 20 s once the first record is on disk. The first argument sets the
+// seconds. Figures only; the goal is under 1 % of a core more.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// User + system time of a process so far, in seconds; negative once it is gone.
+double cpuSeconds(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // The fields after the command's closing parenthesis: state is the
+    // first, utime the 12th and stime the 13th.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) /
+           double(::sysconf(_SC_CLK_TCK));
+}
+
+quint16 freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+struct Figures {
+    double tool = -1;   // % of one core
+    double broker = -1; // % of one core
+    qint64 records = 0;
+};
+
+qint64 linesIn(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+}
+
+Figures measure(const QTemporaryDir& dir, const QStringList& extra, qint64 brokerPid, int seconds) {
+    const QString out = dir.filePath(QStringLiteral("stdout-%1.txt").arg(extra.size()));
+    QProcess tool;
+    tool.setStandardOutputFile(out);
+    tool.setStandardErrorFile(QProcess::nullDevice());
+    tool.start(QStringLiteral(QUADTHERM_CLI_PATH),
+               QStringList{"--simulate", "record", "--out", dir.filePath("run.4ch"), "--records",
+                           "1000000"} +
+                   extra);
+    Figures figures;
+    if (!tool.waitForStarted(5000))
+        return figures;
+    // Start-up (the link coming up) is not what is measured.
+    QElapsedTimer waited;
+    waited.start();
+    while (linesIn(out) < 1 && waited.elapsed() < 20000)
+        QThread::msleep(50);
+    const qint64 firstRecords = linesIn(out);
+    const double tool0 = cpuSeconds(tool.processId());
+    const double broker0 = brokerPid > 0 ? cpuSeconds(brokerPid) : 0;
+    QElapsedTimer wall;
+    wall.start();
+    QThread::sleep(seconds);
+    const double tool1 = cpuSeconds(tool.processId());
+    const double broker1 = brokerPid > 0 ? cpuSeconds(brokerPid) : 0;
+    const double elapsed = double(wall.elapsed()) / 1000.0;
+    figures.records = linesIn(out) - firstRecords;
+    tool.terminate();
+    tool.waitForFinished(10000);
+    if (tool0 >= 0 && tool1 >= 0)
+        figures.tool = 100.0 * (tool1 - tool0) / elapsed;
+    if (brokerPid > 0 && broker0 >= 0 && broker1 >= 0)
+        figures.broker = 100.0 * (broker1 - broker0) / elapsed;
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 20;
+    QTemporaryDir dir;
+    const quint16 port = freePort();
+    QFile config(dir.filePath("mosquitto.conf"));
+    if (!config.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "bench_mqtt: cannot write %s\n", qPrintable(config.fileName()));
+        return 1;
+    }
+    config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n%2")
+                     .arg(port)
+                     .arg(::geteuid() == 0 ? "user root\n" : "")
+                     .toUtf8());
+    config.close();
+    QProcess broker;
+    broker.setStandardOutputFile(QProcess::nullDevice());
+    broker.setStandardErrorFile(QProcess::nullDevice());
+    broker.start(QStringLiteral("mosquitto"), {"-c", config.fileName()});
+    if (!broker.waitForStarted(5000)) {
+        std::fprintf(stderr, "bench_mqtt: cannot start mosquitto (scripts/setup installs it)\n");
+        return 1;
+    }
+    QThread::msleep(300);
+
+    std::printf("quadtherm-cli --simulate record, %d s each after the first record\n", seconds);
+    const Figures without = measure(dir, {}, -1, seconds);
+    const Figures with =
+        measure(dir, {"--mqtt", QStringLiteral("mqtt://127.0.0.1:%1/bench/meter").arg(port)},
+                broker.processId(), seconds);
+    broker.terminate();
+    broker.waitForFinished(5000);
+    if (without.tool < 0 || with.tool < 0) {
+        std::fprintf(stderr, "bench_mqtt: the tool did not run\n");
+        return 1;
+    }
+    std::printf("without --mqtt:  %6.2f %% of a core  (%lld records)\n", without.tool,
+                static_cast<long long>(without.records));
+    std::printf("with --mqtt:     %6.2f %% of a core  (%lld records, 8 messages each at QoS 1)\n",
+                with.tool, static_cast<long long>(with.records));
+    std::printf("difference:      %+6.2f %% of a core (goal: under 1 %%)\n",
+                with.tool - without.tool);
+    std::printf("mosquitto:       %6.2f %% of a core meanwhile\n", with.broker);
+    return 0;
+}
