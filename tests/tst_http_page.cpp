@@ -45,7 +45,9 @@ Shown shownOf(const QString& dom, const QString& channel) {
 }
 
 // The channels' texts of each /api/live answer, by its time.
-using Seen = std::map<QString, QStringList>;
+// What /api/live answered, by its time stamp: under load two samples a
+// second apart can carry the same whole second.
+using Seen = std::map<QString, QList<QStringList>>;
 
 void note(Seen& seen, quint16 port) {
     const QJsonObject live = QJsonDocument::fromJson(httpGet(port, "/api/live").body).object();
@@ -53,7 +55,7 @@ void note(Seen& seen, quint16 port) {
     for (const auto& channel : live[u"channels"].toArray())
         texts << channel[u"text"].toString();
     if (texts.size() == 4)
-        seen[live[u"time"].toString()] = texts;
+        seen[live[u"time"].toString()] << texts;
 }
 
 QString screenshotPath(const QString& name) {
@@ -119,10 +121,13 @@ private Q_SLOTS:
         const qint64 behind = QDateTime::fromString(time, Qt::ISODate)
                                   .secsTo(QDateTime::fromString(seen.rbegin()->first, Qt::ISODate));
         QVERIFY2(behind >= 0 && behind <= 2, qPrintable(QString::number(behind)));
+        QStringList values;
+        for (int k = 0; k < 4; ++k)
+            values << shownOf(dom, QStringLiteral("T%1").arg(k + 1)).value;
+        QVERIFY2(seen[time].contains(values), qPrintable(values.join(u' ')));
         for (int k = 0; k < 4; ++k) {
             const QString channel = QStringLiteral("T%1").arg(k + 1);
             const Shown shown = shownOf(dom, channel);
-            QCOMPARE(shown.value, seen[time][k]);
             QVERIFY(shown.alarmTag.contains(QStringLiteral("hidden")));
             if (k + 1 == noProbe) {
                 QCOMPARE(shown.value, QStringLiteral("- - -"));
