@@ -5,6 +5,7 @@
 #include "http/live_json.h"
 #include "http/live_mirror.h"
 #include "http/metrics_text.h"
+#include "recording/local_time_offsets.h"
 #include "support/test_suite.h"
 
 #include <QJsonArray>
@@ -294,7 +295,7 @@ private Q_SLOTS:
     }
     void timesCarryTheirOffset() {
         QFETCH(int, offset);
-        QTEST(http::isoTime(
+        QTEST(recording::isoTimeText(
                   QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0), Qt::OffsetFromUTC, offset)),
               "text");
     }

@@ -14,31 +14,6 @@ namespace tst_mqtt_cli_publish {
 
 using namespace quadtherm::test;
 
-namespace {
-
-enum class Server { None, Plain, Password, Tls };
-
-std::unique_ptr<Broker> brokerOf(Server server) {
-    Broker::Options options;
-    options.tls = server == Server::Tls;
-    if (server == Server::Password) {
-        options.user = QStringLiteral("meter");
-        options.password = QStringLiteral("s3cret pass");
-    }
-    auto broker = std::make_unique<Broker>(options);
-    if (server != Server::None && !broker->start())
-        return nullptr;
-    return broker;
-}
-
-QStringList recordArgs(const QTemporaryDir& dir, int records) {
-    return {"--simulate", "record",
-            "--out",      dir.filePath("run.4ch"),
-            "--records",  QString::number(records)};
-}
-
-} // namespace
-
 class TestMqttCliPublish : public QObject {
     Q_OBJECT
 private Q_SLOTS:

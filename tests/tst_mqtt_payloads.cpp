@@ -38,20 +38,6 @@ const QDateTime kAt(QDate(2026, 12, 7), QTime(15, 44, 22), QTimeZone(3600));
 class TestMqttPayloads : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void timesCarryTheirOffset_data() {
-        QTest::addColumn<int>("offsetSeconds");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("east of UTC") << 3600 << "2026-12-07T15:44:22+01:00";
-        QTest::newRow("UTC") << 0 << "2026-12-07T15:44:22+00:00";
-        QTest::newRow("west of UTC") << -5 * 3600 << "2026-12-07T15:44:22-05:00";
-        QTest::newRow("half an hour") << 5 * 3600 + 1800 << "2026-12-07T15:44:22+05:30";
-    }
-    void timesCarryTheirOffset() {
-        QFETCH(int, offsetSeconds);
-        const QDateTime at(QDate(2026, 12, 7), QTime(15, 44, 22), QTimeZone(offsetSeconds));
-        QTEST(mqtt::isoTime(at), "text");
-    }
-
     void aReadingIsJsonWithANumberOnlyWhenOk_data() {
         QTest::addColumn<int>("state");
         QTest::addColumn<QVariant>("value");

@@ -1,5 +1,6 @@
 #include "http/live_json.h"
 
+#include "recording/local_time_offsets.h"
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,15 +21,6 @@ QJsonValue number(const std::optional<double>& value) {
 
 } // namespace
 
-QString isoTime(const QDateTime& at) {
-    const int offset = at.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return at.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2")
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
 QByteArray liveJson(const LiveView& view) {
     QJsonObject out{
         {QStringLiteral("port"), view.port},
@@ -36,8 +28,8 @@ QByteArray liveJson(const LiveView& view) {
         {QStringLiteral("recording"), view.recording},
         {QStringLiteral("records"), double(view.records)},
         {QStringLiteral("unit"), unitName(view)},
-        {QStringLiteral("time"),
-         view.latest ? QJsonValue(isoTime(view.latest->at)) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("time"), view.latest ? QJsonValue(recording::isoTimeText(view.latest->at))
+                                             : QJsonValue(QJsonValue::Null)},
     };
     QJsonArray channels;
     if (view.latest) {

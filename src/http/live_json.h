@@ -10,9 +10,6 @@
 
 namespace quadtherm::http {
 
-// ISO 8601 with the local offset: "2026-12-07T10:00:00+01:00" (never "Z").
-QString isoTime(const QDateTime& at);
-
 // /api/live: the port, the latest sample's time, the link, the recording and
 // its records, and the four channels (value, text, unit, type, state, alarm).
 // Before the first sample there is no time and no channel.

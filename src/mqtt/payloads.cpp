@@ -1,5 +1,6 @@
 #include "mqtt/payloads.h"
 
+#include "recording/local_time_offsets.h"
 #include "shared/reading_text.h"
 
 #include <QByteArrayList>
@@ -76,15 +77,6 @@ QString channelName(int channel) {
 
 } // namespace
 
-QString isoTime(const QDateTime& at) {
-    const int offset = at.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return at.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2")
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
 QByteArray readingJson(const session::OutReading& reading, bool fahrenheit, const QDateTime& at,
                        qint64 record) {
     JsonObject json;
@@ -93,7 +85,7 @@ QByteArray readingJson(const session::OutReading& reading, bool fahrenheit, cons
         .textOrNull("type", reading.type)
         .text("state", session::readingStateName(reading.state))
         .flag("alarm", reading.alarm)
-        .text("time", isoTime(at));
+        .text("time", recording::isoTimeText(at));
     if (record > 0)
         json.number("record", record);
     return json.bytes();
@@ -139,7 +131,7 @@ QByteArray alarmJson(int channel, ChannelEvent event, const session::OutReading&
         .text("event", channelEventName(event))
         .raw("value", valueJson(reading))
         .text("state", session::readingStateName(reading.state))
-        .text("time", isoTime(at))
+        .text("time", recording::isoTimeText(at))
         .bytes();
 }
 
@@ -159,7 +151,7 @@ QByteArray statusDetailJson(const StatusDetail& detail) {
     return json.number("dropped", qint64(detail.dropped))
         .number("dropped_events", qint64(detail.droppedEvents))
         .number("queue_limit", detail.queueLimit)
-        .text("time", isoTime(detail.at))
+        .text("time", recording::isoTimeText(detail.at))
         .bytes();
 }
 

@@ -14,9 +14,6 @@ namespace quadtherm::mqtt {
 // What the messages carry: JSON in a fixed key order, so that a reading
 // reads the same in every message, and bare numbers as the file writes them.
 
-// "2026-12-07T15:44:22+01:00": ISO 8601 with the offset of the time given.
-QString isoTime(const QDateTime& at);
-
 // PREFIX/Tn: {"value":23.4,"unit":"°C","type":"K","state":"ok","alarm":false,
 // "time":"...","record":12}; "value" is null for a state other than ok,
 // "type" null for a type without a letter, "record" only when `record` > 0.

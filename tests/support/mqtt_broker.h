@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
 #include <QTest>
+#include <memory>
 
 #include <csignal>
 #include <optional>
@@ -353,5 +355,28 @@ private:
     QString m_out, m_err;
     QProcess m_process;
 };
+
+// The brokers the command-line suites run against.
+enum class Server { None, Plain, Password, Tls };
+
+inline std::unique_ptr<Broker> brokerOf(Server server) {
+    Broker::Options options;
+    options.tls = server == Server::Tls;
+    if (server == Server::Password) {
+        options.user = QStringLiteral("meter");
+        options.password = QStringLiteral("s3cret pass");
+    }
+    auto broker = std::make_unique<Broker>(options);
+    if (server != Server::None && !broker->start())
+        return nullptr;
+    return broker;
+}
+
+// quadtherm-cli's arguments for a recording of `records` into `dir`.
+inline QStringList recordArgs(const QTemporaryDir& dir, int records) {
+    return {"--simulate", "record",
+            "--out",      dir.filePath("run.4ch"),
+            "--records",  QString::number(records)};
+}
 
 } // namespace quadtherm::test
