@@ -8,6 +8,7 @@
 #include "recording/data_file_writer.h"
 #include "recording/ui/file_list_window.h"
 #include "recording/ui/grid_writer.h"
+#include "recording_sample.h"
 #include "shared/reading_text.h"
 #include "shared/view_state.h"
 #include "widgets/grid.h"
@@ -45,28 +46,6 @@ double medianMs(const std::function<void()>& run, int runs = kRuns) {
         ms.push_back(msOf(run));
     std::sort(ms.begin(), ms.end());
     return ms[ms.size() / 2];
-}
-
-// Readings that wander like a real run, with the odd probe out and over range.
-bool writeSample(const QString& path) {
-    const QDateTime start(QDate(2010, 11, 26), QTime(14, 5, 9));
-    recording::DataFileWriter writer;
-    bool ok = writer.open(path) &&
-              writer.writeLine(recording::headingCells(QStringLiteral("°C"), {"K", "K", "J", "T"}));
-    for (qint64 row = 1; ok && row <= kRecords; ++row) {
-        shared::PerChannel<QString> texts;
-        for (int k = 0; k < shared::kChannels; ++k) {
-            const qint64 tenths = 9000 + k * 3000 + (row * (k + 7)) % 8000;
-            texts[k] = shared::TenthsText(tenths);
-        }
-        if (row % 997 == 0)
-            texts[2] = QStringLiteral("- - -");
-        if (row % 1499 == 0)
-            texts[1] = QStringLiteral("Over");
-        ok = writer.writeLine(
-            recording::recordCells(row, recording::recordTimestamp(start.addSecs(row)), texts));
-    }
-    return writer.close() && ok;
 }
 
 bool writeShortLines(const QString& path) {
@@ -195,7 +174,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.4ch"));
     const QString shortPath = dir.filePath(QStringLiteral("short.4ch"));
-    if (!writeSample(path) || !writeShortLines(shortPath)) {
+    if (!quadtherm::bench::writeRecordingSample(path, kRecords) || !writeShortLines(shortPath)) {
         std::fprintf(stderr, "cannot write the sample files in %s\n", qPrintable(dir.path()));
         return 1;
     }

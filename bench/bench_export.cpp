@@ -6,6 +6,7 @@
 
 #include "recording/data_file.h"
 #include "recording/data_file_writer.h"
+#include "recording_sample.h"
 #include "shared/reading_text.h"
 
 #include <QCoreApplication>
@@ -32,29 +33,6 @@ namespace {
 
 constexpr int kRecords = 320000;
 constexpr int kRuns = 9;
-
-// Readings that wander like a real run, with the odd probe out and over
-// range, as bench_data_file writes them.
-bool writeSample(const QString& path, qint64 records) {
-    const QDateTime start(QDate(2010, 11, 26), QTime(14, 5, 9));
-    recording::DataFileWriter writer;
-    bool ok = writer.open(path) &&
-              writer.writeLine(recording::headingCells(QStringLiteral("°C"), {"K", "K", "J", "T"}));
-    for (qint64 row = 1; ok && row <= records; ++row) {
-        shared::PerChannel<QString> texts;
-        for (int k = 0; k < shared::kChannels; ++k) {
-            const qint64 tenths = 9000 + k * 3000 + (row * (k + 7)) % 8000;
-            texts[k] = shared::TenthsText(tenths);
-        }
-        if (row % 997 == 0)
-            texts[2] = QStringLiteral("- - -");
-        if (row % 1499 == 0)
-            texts[1] = QStringLiteral("Over");
-        ok = writer.writeLine(
-            recording::recordCells(row, recording::recordTimestamp(start.addSecs(row)), texts));
-    }
-    return writer.close() && ok;
-}
 
 struct Child {
     bool ok = false;
@@ -124,7 +102,8 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.4ch"));
     const QString large = dir.filePath(QStringLiteral("large.4ch"));
-    if (!writeSample(path, kRecords) || !writeSample(large, qint64(kRecords) * 10)) {
+    if (!quadtherm::bench::writeRecordingSample(path, kRecords) ||
+        !quadtherm::bench::writeRecordingSample(large, qint64(kRecords) * 10)) {
         std::fprintf(stderr, "cannot write the sample files in %s\n", qPrintable(dir.path()));
         return 1;
     }

@@ -11,6 +11,7 @@
 #include "recording/data_file.h"
 #include "recording/data_file_writer.h"
 #include "recording/ui/file_list_window.h"
+#include "recording_sample.h"
 #include "session/meter_session.h"
 #include "session/session_client.h"
 #include "shared/clock.h"
@@ -84,25 +85,6 @@ float reading(int i) {
     return float(20.0 + 5.0 * std::sin(i / 900.0) + 0.1 * double(i * 7919LL % 13));
 }
 
-bool writeRecordingFile(const QString& path) {
-    const QDateTime start(QDate(2026, 3, 4), QTime(9, 5, 7));
-    recording::DataFileWriter writer;
-    bool ok = writer.open(path) &&
-              writer.writeLine(recording::headingCells(QStringLiteral("°C"), {"K", "K", "J", "T"}));
-    for (qint64 row = 1; ok && row <= kRecords; ++row) {
-        shared::PerChannel<QString> texts;
-        for (int k = 0; k < shared::kChannels; ++k)
-            texts[k] = shared::TenthsText(9000 + k * 3000 + (row * (k + 7)) % 8000);
-        if (row % 997 == 0)
-            texts[2] = QStringLiteral("- - -");
-        if (row % 1499 == 0)
-            texts[1] = QStringLiteral("Over");
-        ok = writer.writeLine(
-            recording::recordCells(row, recording::recordTimestamp(start.addSecs(row)), texts));
-    }
-    return writer.close() && ok;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -159,7 +141,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("day.4ch"));
-    if (!writeRecordingFile(path)) {
+    if (!quadtherm::bench::writeRecordingSample(path, kRecords)) {
         out << "cannot write " << path << "\n";
         return 1;
     }
