@@ -73,7 +73,7 @@ private Q_SLOTS:
             },
             20000));
         QVERIFY(metrics.contains("quadtherm_recording{port=\"SIM\"} 1\n"));
-        QCOMPARE(cli.stop(), 0);
+        QVERIFY2(cli.stop() == 0, cli.err().constData());
     }
 
     void anAddressInUseEndsTheCommandBeforeTheMeterIsAsked() {
