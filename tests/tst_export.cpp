@@ -501,7 +501,7 @@ private Q_SLOTS:
         live.LiveTextC[2] = QStringLiteral("-.5");
         live.LiveTextF[2] = QStringLiteral("31.1");
         const QDateTime when(QDate(2026, 7, 1), QTime(9, 30, 5), QTimeZone(7200));
-        const QJsonObject json = recording::liveReadingJson(live, 2, when);
+        const QJsonObject json = recording::liveReadingJson(shared::liveChannel(live, 2), when);
         QCOMPARE(json.size(), 6);
         QCOMPARE(json["time"].toString(), QStringLiteral("2026-07-01T09:30:05+02:00"));
         QCOMPARE(json["channel"].toString(), QStringLiteral("T3"));

@@ -126,6 +126,46 @@ private Q_SLOTS:
         rig.session.outputs().detach(goodId);
     }
 
+    // The console printer of watch takes every frame; MQTT and the web
+    // server, which publish a sample a second, are not sent them.
+    void framesGoOnlyToAConsumerThatAsksForThem() {
+        Rig rig;
+        Collector everyDefault, frames;
+        QObject context;
+        auto& hub = rig.session.outputs();
+        QVERIFY(!hub.wants(OutEvent::Kind::Frame));
+        const int defaultId = hub.attach(&everyDefault, &context);
+        QVERIFY(hub.wants(OutEvent::Kind::Live));
+        QVERIFY(!hub.wants(OutEvent::Kind::Frame));
+        const int framesId = hub.attach(&frames, &context, session::OutputHub::kDefaultCapacity,
+                                        session::outKindBit(OutEvent::Kind::Frame));
+        QVERIFY(hub.wants(OutEvent::Kind::Frame));
+        QSignalSpy read(&rig.session, &MeterSession::frameRead);
+        QVERIFY(rig.comeUp());
+        for (int s = 1; s <= 3; ++s)
+            rig.clock.at(rig.clock.elapsedMs() + s * 1000,
+                         [&rig, s] { rig.port.stream(fourFrames(725 + 9 * s)); });
+        rig.clock.run(4000);
+        rig.clock.run(100);
+
+        QVERIFY(everyDefault.of(OutEvent::Kind::Frame).isEmpty());
+        QVERIFY(!everyDefault.of(OutEvent::Kind::Live).isEmpty());
+        QCOMPARE(frames.of(OutEvent::Kind::Frame).size(), frames.events.size());
+        QVERIFY(read.size() >= 8);
+        QCOMPARE(frames.events.size(), read.size());
+        for (qsizetype i = 0; i < read.size(); ++i) {
+            const OutEvent& frame = frames.events[i];
+            QCOMPARE(frame.frame.channel, read[i][0].toInt());
+            QVERIFY(frame.sample.at.isValid());
+            QVERIFY(frame.frame.present);
+            QCOMPARE(frame.frame.type, QString(QLatin1Char("KKJT"[frame.frame.channel])));
+            QVERIFY(!frame.frame.textC.isEmpty() && !frame.frame.textF.isEmpty());
+        }
+        hub.detach(framesId);
+        QVERIFY(!hub.wants(OutEvent::Kind::Frame));
+        hub.detach(defaultId);
+    }
+
     // Detaching a mailbox nothing else held destroyed its mutex while it
     // was locked (a use after free under AddressSanitizer).
     void aConsumerDetachedAfterItsLastEventGoesCleanly() {

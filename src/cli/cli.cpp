@@ -1,14 +1,12 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
+#include "cli/console_printer.h"
 #include "cli/json_replies.h"
 #include "logger_memory/memory_download.h"
 #include "logger_memory/memory_figures.h"
 #include "meter_link/live_reading.h"
-#include "recording/data_file_writer.h"
 #include "recording/reading_json.h"
-#include "recording/record_converter.h"
-#include "shared/reading_text.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -25,19 +23,6 @@ using session::MeterSession;
 
 void Cli::say(const QString& text, const QJsonObject& json) {
     print(m_json ? QString::fromUtf8(recording::jsonLine(json)) : text);
-}
-
-void Cli::printRecordJson(recording::RecordConverter& converter, qint64 number,
-                          const QString& timestamp, const shared::PerChannel<QString>& texts) {
-    const QByteArray line =
-        recording::dataFileLine(recording::recordCells(number, timestamp, texts)).chopped(2);
-    QByteArray json;
-    QString why;
-    if (converter.appendRecord(line, json, &why))
-        print(QString::fromUtf8(json));
-    else
-        m_console.error(
-            QStringLiteral("record %1 cannot be printed as JSON: %2").arg(number).arg(why));
 }
 
 int Cli::status() {
@@ -141,7 +126,8 @@ int Cli::erase(bool automatic) {
     return 0;
 }
 
-int Cli::runSession(std::function<void(std::function<void(int)> done)> client) {
+int Cli::runSession(
+    std::function<std::unique_ptr<ConsolePrinter>(std::function<void(int)> done)> client) {
     QEventLoop loop;
     int status = -1;
     const auto done = [&](int code) {
@@ -155,40 +141,26 @@ int Cli::runSession(std::function<void(std::function<void(int)> done)> client) {
     QObject::connect(&m_session, &MeterSession::meterSilent, &loop, [&] {
         done(m_signals.first() != 0 ? m_signals.exitStatus() : kExitNoAnswer);
     });
-    client(done);
+    std::unique_ptr<ConsolePrinter> printer = client(done);
     m_session.start();
     loop.exec();
+    // Before the status: the printer prints what the session published last.
+    // (How the loop ended, not the printer, decides the status.)
+    printer.reset();
     if (status == kExitNoAnswer)
         throw NoAnswer{};
     return status;
 }
 
 int Cli::watch(qint64 count) {
-    qint64 printed = 0;
     return runSession([&](std::function<void(int)> done) {
         QObject::connect(&m_signals, &SignalWatch::received, &m_session, [this, done] {
             m_console.error(QStringLiteral("interrupted by %1").arg(m_signals.name()));
             done(m_signals.exitStatus());
         });
-        QObject::connect(&m_session, &MeterSession::frameRead, &m_session, [&, done](int k) {
-            const auto& live = m_state.live;
-            if (m_json) {
-                print(QString::fromUtf8(
-                    recording::jsonLine(recording::liveReadingJson(live, k, m_clock.now()))));
-                if (++printed == count)
-                    done(0);
-                return;
-            }
-            const QString shown = shared::shownReadingText(
-                live.ProbePresent[k], live.OverRange[k], live.UnderRange[k],
-                live.LiveTextF[k] + QStringLiteral(" °F  ") + live.LiveTextC[k] +
-                    QStringLiteral(" °C"));
-            const QString letter =
-                live.TypeLetter[k].isEmpty() ? QStringLiteral("?") : live.TypeLetter[k];
-            print(QStringLiteral("T%1  %2  %3\n").arg(k + 1).arg(letter, shown));
-            if (++printed == count)
-                done(0);
-        });
+        return std::make_unique<ConsolePrinter>(m_session.outputs(), m_console,
+                                                ConsolePrinter::Prints::Frames, m_json, count,
+                                                [done] { done(0); });
     });
 }
 
@@ -205,9 +177,6 @@ int Cli::record(const RecordOptions& options) {
     // A reader that went away must not end the recording either.
     std::signal(SIGPIPE, SIG_IGN);
     bool started = false;
-    qint64 printed = 0;
-    // What --json prints of a record is what export makes of its line.
-    std::optional<recording::RecordConverter> toJson;
     return runSession([&](std::function<void(int)> done) {
         const auto finish = [this, done](int code, const QString& why = {}) {
             if (!why.isEmpty())
@@ -223,38 +192,21 @@ int Cli::record(const RecordOptions& options) {
                 finish(m_signals.exitStatus(),
                        QStringLiteral("interrupted by %1").arg(m_signals.name()));
         });
-        QObject::connect(
-            &m_session, &MeterSession::frameRead, &m_session, [&, finish](int, bool stable) {
-                if (started || !stable)
-                    return;
-                QString error;
-                if (!m_session.startRecording(options.path, &error)) {
-                    finish(kExitWriteFailed, error);
-                    return;
-                }
-                started = true;
-                if (m_json)
-                    toJson.emplace(recording::DataFileHeading{rec.RecordingFahrenheit,
-                                                              m_state.live.TypeLetter},
-                                   recording::ExportOptions{recording::ExportFormat::JsonLines});
-                rec.PcSamplingSeconds = float(options.seconds);
-                rec.PcSamplingTick = 0.0f;
-            });
-        QObject::connect(&m_session, &MeterSession::recordWritten, &m_session,
-                         [&, finish](qint64 number, const QString& timestamp,
-                                     const shared::PerChannel<QString>& texts) {
-                             printed = number;
-                             if (toJson)
-                                 printRecordJson(*toJson, number, timestamp, texts);
-                             else
-                                 print(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
-                                           .arg(QString::number(number), timestamp, texts[0],
-                                                texts[1], texts[2], texts[3]));
-                             if (printed == options.records)
-                                 finish(0);
+        QObject::connect(&m_session, &MeterSession::frameRead, &m_session,
+                         [&, finish](int, bool stable) {
+                             if (started || !stable)
+                                 return;
+                             QString error;
+                             if (!m_session.startRecording(options.path, &error)) {
+                                 finish(kExitWriteFailed, error);
+                                 return;
+                             }
+                             started = true;
+                             rec.PcSamplingSeconds = float(options.seconds);
+                             rec.PcSamplingTick = 0.0f;
                          });
         QObject::connect(&m_session, &MeterSession::recordingEnded, &m_session,
-                         [&, finish](RecordingEnd why, const QString& error) {
+                         [finish](RecordingEnd why, const QString& error, qint64 records) {
                              switch (why) {
                              case RecordingEnd::Stopped:
                                  return;
@@ -265,16 +217,21 @@ int Cli::record(const RecordOptions& options) {
                                  finish(kExitConfigurationChanged,
                                         QStringLiteral("the link to the meter was rebuilt: "
                                                        "recording stopped after %1 records")
-                                            .arg(printed));
+                                            .arg(records));
                                  return;
                              case RecordingEnd::ConfigurationChanged:
                                  finish(kExitConfigurationChanged,
                                         QStringLiteral("a probe, a type or the unit changed: "
                                                        "recording stopped after %1 records")
-                                            .arg(printed));
+                                            .arg(records));
                                  return;
                              }
                          });
+        // The file is written and synced before the record is published, and
+        // a counted recording ends once its last record was printed.
+        return std::make_unique<ConsolePrinter>(m_session.outputs(), m_console,
+                                                ConsolePrinter::Prints::Records, m_json,
+                                                options.records, [finish] { finish(0); });
     });
 }
 

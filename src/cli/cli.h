@@ -13,13 +13,12 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
-namespace quadtherm::recording {
-class RecordConverter;
-}
-
 namespace quadtherm::cli {
+
+class ConsolePrinter;
 
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitNoAnswer = 2;
@@ -109,9 +108,6 @@ private:
     void print(const QString& text) { m_console.print(text); }
     // The text line, or with --json the object as a line of its own.
     void say(const QString& text, const QJsonObject& json);
-    // A record line as export converts it to JSON.
-    void printRecordJson(recording::RecordConverter& converter, qint64 number,
-                         const QString& timestamp, const shared::PerChannel<QString>& texts);
 
     // "37.5% Completed" on standard error while a dump arrives, when that
     // is a terminal; at most ten times a second.
@@ -122,8 +118,12 @@ private:
     template <typename Download> bool arrivedWhole(const Download& download);
 
     // The live poll until `done` sets an exit status: the session's own
-    // timers, every tick with the whole timeout.
-    int runSession(std::function<void(std::function<void(int status)> done)> client);
+    // timers, every tick with the whole timeout. `client` connects what it
+    // needs and gives the printer of its output, which prints all the
+    // session published before the status is returned.
+    int
+    runSession(std::function<std::unique_ptr<ConsolePrinter>(std::function<void(int status)> done)>
+                   client);
 
     shared::SystemClock m_clock;
     shared::RunState m_state;

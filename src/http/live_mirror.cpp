@@ -26,6 +26,8 @@ void LiveMirror::receive(const OutEvent& event) {
         m_view.recording = false;
         m_view.records = event.records;
         return;
+    case OutEvent::Kind::Frame: // not asked for: the page shows a sample a second
+        return;
     }
 }
 

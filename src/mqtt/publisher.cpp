@@ -70,6 +70,8 @@ void Publisher::receive(const OutEvent& event) {
         m_detail.error = event.error;
         setDetail();
         break;
+    case OutEvent::Kind::Frame: // not asked for: the readings go out once a second
+        return;
     }
     pump();
 }

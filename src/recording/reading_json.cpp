@@ -133,23 +133,23 @@ QByteArray jsonLine(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QJsonObject liveReadingJson(const shared::LiveState& live, int k, const QDateTime& when) {
+QJsonObject liveReadingJson(const shared::LiveChannel& channel, const QDateTime& when) {
     ReadingState state = ReadingState::Ok;
-    if (!live.ProbePresent[k])
+    if (!channel.present)
         state = ReadingState::NoProbe;
-    else if (live.OverRange[k])
+    else if (channel.over)
         state = ReadingState::Over;
-    else if (live.UnderRange[k])
+    else if (channel.under)
         state = ReadingState::Under;
     const bool ok = state == ReadingState::Ok;
-    const QString& letter = live.TypeLetter[k];
     return {
         {QStringLiteral("time"), isoTimeText(when)},
-        {QStringLiteral("channel"), QStringLiteral("T%1").arg(k + 1)},
-        {QStringLiteral("type"), letter.isEmpty() ? QJsonValue(QJsonValue::Null) : letter},
+        {QStringLiteral("channel"), QStringLiteral("T%1").arg(channel.channel + 1)},
+        {QStringLiteral("type"),
+         channel.type.isEmpty() ? QJsonValue(QJsonValue::Null) : channel.type},
         {QStringLiteral("state"), QString::fromLatin1(readingStateName(state))},
-        {QStringLiteral("value_c"), ok ? liveNumber(live.LiveTextC[k]) : QJsonValue::Null},
-        {QStringLiteral("value_f"), ok ? liveNumber(live.LiveTextF[k]) : QJsonValue::Null},
+        {QStringLiteral("value_c"), ok ? liveNumber(channel.textC) : QJsonValue::Null},
+        {QStringLiteral("value_f"), ok ? liveNumber(channel.textF) : QJsonValue::Null},
     };
 }
 

@@ -50,9 +50,9 @@ char* writeNumber(char* to, const CellReading& reading, char point = '.');
 // One JSON object and a line end: what quadtherm-cli --json prints a line of.
 QByteArray jsonLine(const QJsonObject& object);
 
-// A live channel `k` as watch --json prints it: "time", "channel" ("T1"),
+// A live channel as watch --json prints it: "time", "channel" ("T1"),
 // "type" (the letter, null for a type without one), "state", "value_c" and
 // "value_f" (numbers, null unless the state is "ok").
-QJsonObject liveReadingJson(const shared::LiveState& live, int k, const QDateTime& when);
+QJsonObject liveReadingJson(const shared::LiveChannel& channel, const QDateTime& when);
 
 } // namespace quadtherm::recording

@@ -114,6 +114,7 @@ void MeterSession::Timer1_Timer() {
     case TickOutcome::Stable:
         enable(Timer2);
         Q_EMIT frameRead(m_state.live.CurrentChannel, true);
+        publishFrame();
         publishLive();
         return;
     case TickOutcome::Changed:
@@ -127,12 +128,24 @@ void MeterSession::Timer1_Timer() {
     Q_EMIT channelsChanged(channelsSetupOf(m_state));
     AcceptConfiguration(m_state);
     Q_EMIT frameRead(m_state.live.CurrentChannel, false);
+    publishFrame();
     // Timer2 stays off until the next tick finds the channels stable.
+}
+
+void MeterSession::publishFrame() {
+    if (!m_outputs.wants(OutEvent::Kind::Frame))
+        return;
+    OutEvent event;
+    event.kind = OutEvent::Kind::Frame;
+    event.frame = shared::liveChannel(m_state.live, m_state.live.CurrentChannel);
+    event.sample.at = m_clock.now();
+    m_outputs.publish(event);
 }
 
 void MeterSession::publishLive() {
     const qint64 nowMs = m_clock.elapsedMs();
-    if (!m_outputs.hasSinks() || (m_lastLiveMs >= 0 && nowMs - m_lastLiveMs < kCycleMs))
+    if (!m_outputs.wants(OutEvent::Kind::Live) ||
+        (m_lastLiveMs >= 0 && nowMs - m_lastLiveMs < kCycleMs))
         return;
     m_lastLiveMs = nowMs;
     OutEvent event;
@@ -185,7 +198,7 @@ void MeterSession::Timer2_Timer() {
     shown->recording = recording.RecordingActive;
     shown->recordedCount = recording.RecordedCount;
     Q_EMIT cycleRun(*shown);
-    if (m_outputs.hasSinks()) {
+    if (m_outputs.wants(OutEvent::Kind::Cycle)) {
         OutEvent event;
         event.kind = OutEvent::Kind::Cycle;
         event.sample = sampleOf(*shown, m_state.live, at, recorded);

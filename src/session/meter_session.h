@@ -180,6 +180,7 @@ private:
     void updateAvailability();
     void toWindows(std::function<void()> work);
     void noteMeterFlags();
+    void publishFrame();
     void publishLive();
 
     shared::Clock& m_clock;

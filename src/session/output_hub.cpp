@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <algorithm>
 #include <deque>
 
 namespace quadtherm::session {
@@ -11,6 +12,7 @@ namespace quadtherm::session {
 struct OutputHub::Mailbox {
     int id = 0;
     int capacity = 0;
+    Kinds kinds = kAllButFrames;
     QPointer<QObject> context;
     mutable QMutex mutex;
     OutputSink* sink = nullptr; // null once detached
@@ -45,8 +47,9 @@ OutputHub::OutputHub() {
 
 OutputHub::~OutputHub() = default;
 
-int OutputHub::attach(OutputSink* sink, QObject* context, int capacity) {
+int OutputHub::attach(OutputSink* sink, QObject* context, int capacity, Kinds kinds) {
     auto box = std::make_shared<Mailbox>();
+    box->kinds = kinds;
     box->sink = sink;
     box->context = context;
     box->capacity = qMax(1, capacity);
@@ -77,6 +80,12 @@ bool OutputHub::hasSinks() const {
     return !m_boxes.empty();
 }
 
+bool OutputHub::wants(OutEvent::Kind kind) const {
+    const QMutexLocker lock(&m_mutex);
+    return std::any_of(m_boxes.begin(), m_boxes.end(),
+                       [kind](const auto& box) { return (box->kinds & kindBit(kind)) != 0; });
+}
+
 void OutputHub::publish(const OutEvent& event) {
     std::vector<std::shared_ptr<Mailbox>> boxes;
     {
@@ -84,6 +93,8 @@ void OutputHub::publish(const OutEvent& event) {
         boxes = m_boxes;
     }
     for (const auto& box : boxes) {
+        if ((box->kinds & kindBit(event.kind)) == 0)
+            continue;
         const QMutexLocker lock(&box->mutex);
         if (box->sink == nullptr || box->context.isNull())
             continue;

@@ -47,9 +47,11 @@ struct OutEvent {
         Link,             // the link went down ("No COM") or came back
         RecordingStarted, // path
         RecordingEnded,   // path, records, why
+        Frame,            // a channel's frame was read: frame, and sample.at
     };
     Kind kind = Kind::Live;
     OutSample sample;
+    shared::LiveChannel frame;
     bool linkUp = false;
     QString path;
     qint64 records = 0;
@@ -58,6 +60,14 @@ struct OutEvent {
     QString why;
     QString error;
 };
+
+// Which kinds of event a consumer takes: frames come twenty times a second
+// and are left out unless asked for.
+using OutKinds = quint32;
+constexpr OutKinds outKindBit(OutEvent::Kind kind) {
+    return OutKinds{1} << int(kind);
+}
+inline constexpr OutKinds kOutAllButFrames = ~outKindBit(OutEvent::Kind::Frame);
 
 // A consumer of the session's output. receive() runs on the thread of the
 // context object it was attached with, one event at a time, in order.
@@ -78,6 +88,10 @@ class OutputHub {
 public:
     static constexpr int kDefaultCapacity = 4096;
 
+    using Kinds = OutKinds;
+    static constexpr Kinds kindBit(OutEvent::Kind kind) { return outKindBit(kind); }
+    static constexpr Kinds kAllButFrames = kOutAllButFrames;
+
     OutputHub();
     ~OutputHub();
     OutputHub(const OutputHub&) = delete;
@@ -85,9 +99,12 @@ public:
 
     // From any thread. Events reach `sink` on `context`'s thread; detach it
     // there before either goes away. Returns the attachment's id.
-    int attach(OutputSink* sink, QObject* context, int capacity = kDefaultCapacity);
+    int attach(OutputSink* sink, QObject* context, int capacity = kDefaultCapacity,
+               Kinds kinds = kAllButFrames);
     void detach(int id);
     bool hasSinks() const;
+    // Whether any consumer takes events of `kind`: nothing is made for none.
+    bool wants(OutEvent::Kind kind) const;
 
     // From the session's thread.
     void publish(const OutEvent& event);

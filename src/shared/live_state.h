@@ -35,4 +35,24 @@ struct LiveState {
     PerChannel<bool> PrevProbePresent{};
 };
 
+// One channel of the live state as its last frame left it.
+struct LiveChannel {
+    int channel = 0; // 0 is T1
+    bool present = false;
+    bool over = false;
+    bool under = false;
+    QString type; // the thermocouple letter, empty when unknown
+    QString textC, textF;
+};
+
+inline LiveChannel liveChannel(const LiveState& live, int k) {
+    return {k,
+            live.ProbePresent[k],
+            live.OverRange[k],
+            live.UnderRange[k],
+            live.TypeLetter[k],
+            live.LiveTextC[k],
+            live.LiveTextF[k]};
+}
+
 } // namespace quadtherm::shared
