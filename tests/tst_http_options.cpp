@@ -244,6 +244,13 @@ private Q_SLOTS:
             << QByteArray("GET / HTTP/1.1\r\nX-A: 1\r\n 2\r\n\r\n") << 0 << 400;
         QTest::newRow("a control byte in a value")
             << QByteArray("GET / HTTP/1.1\r\nX-A: \x01\r\n\r\n") << 0 << 400;
+        // Refused before the line ends: the parser reads along.
+        QTest::newRow("a byte past ASCII in an unfinished line")
+            << QByteArray("POST /a\xee") << 0 << 400;
+        QTest::newRow("a control byte in an unfinished header")
+            << QByteArray("GET / HTTP/1.1\r\nX-A: \x7f") << 0 << 400;
+        QTest::newRow("a carriage return before the line ends")
+            << QByteArray("GET / HTTP/1.1\r\nX-A: 1\rX") << 0 << 400;
         QTest::newRow("a byte past ASCII in a value")
             << QByteArray("GET / HTTP/1.1\r\nX-A: \x80\r\n\r\n") << 0 << 400;
         QTest::newRow("a body") << QByteArray("GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello")

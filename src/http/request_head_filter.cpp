@@ -49,6 +49,16 @@ RequestHeadFilter::Result RequestHeadFilter::feed(QByteArrayView bytes) {
     Result result;
     for (qsizetype i = 0; i < bytes.size() && m_refused == 0; ++i) {
         const char c = bytes[i];
+        // Refused as it arrives, not at its line's end: the parser reads the
+        // same bytes meanwhile, and must never meet one it rejects.
+        if (!m_line.isEmpty() && m_line.back() == '\r' && c != '\n') {
+            refuse(400, "a carriage return inside a line");
+            break;
+        }
+        if (c != '\n' && c != '\r' && !isFieldValueChar(c)) {
+            refuse(400, "a byte a request head may not hold");
+            break;
+        }
         if (c != '\n') {
             m_line.append(c);
             if (++m_headBytes > m_limits.maxHeadBytes)
@@ -60,10 +70,6 @@ RequestHeadFilter::Result RequestHeadFilter::feed(QByteArrayView bytes) {
         QByteArrayView line(m_line);
         if (line.endsWith('\r'))
             line.chop(1);
-        if (line.contains('\r')) {
-            refuse(400, "a carriage return inside a line");
-            break;
-        }
         if (line.isEmpty()) {
             // Empty lines before a request line are skipped, as the parser does.
             if (m_lines > 0) {

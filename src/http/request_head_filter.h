@@ -11,7 +11,10 @@ namespace quadtherm::http {
 // it rejects (in Qt HttpServer 6.4 a parse error leaves the connection open
 // and its request object leaked). The grammar is a strict subset of what the
 // parser takes: an origin-form target of URI characters, HTTP/1.0 or 1.1,
-// header names of token characters and values of visible ASCII.
+// header names of token characters and values of visible ASCII. The parser
+// reads along as bytes arrive, so a byte no head may hold (beyond visible
+// ASCII and TAB, or a CR not before LF) is refused the moment it comes; the
+// rest of a line's grammar is checked at its end.
 class RequestHeadFilter {
 public:
     struct Limits {
