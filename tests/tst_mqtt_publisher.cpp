@@ -294,6 +294,23 @@ private Q_SLOTS:
         QCOMPARE(rig.link.sent.size(), sentBefore + 2); // the status and the detail, said again
     }
 
+    // What the desktop's bottom bar shows: the broker unreachable from the
+    // start, then connected, then lost; retries that fail again say nothing new.
+    void theConnectionIsToldOnlyWhenItChanges() {
+        Rig rig;
+        QList<bool> told;
+        QObject::connect(rig.publisher.get(), &mqtt::Publisher::connectionChanged,
+                         rig.publisher.get(), [&told](bool up) { told << up; });
+        rig.fail();
+        rig.fail();
+        QCOMPARE(told, QList<bool>{false});
+        rig.connect();
+        rig.fail();
+        rig.fail();
+        rig.connect();
+        QCOMPARE(told, (QList<bool>{false, true, false, true}));
+    }
+
     void eachAlarmAndProbeChangeIsAnEventOnce() {
         Rig rig;
         rig.connect();

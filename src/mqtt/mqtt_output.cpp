@@ -29,6 +29,8 @@ MqttOutput::MqttOutput(const MqttOptions& options, session::OutputHub& hub,
     Publisher* publisher = m_publisher.get();
     publisher->moveToThread(&m_thread);
     connect(publisher, &Publisher::note, this, &MqttOutput::note, Qt::QueuedConnection);
+    connect(publisher, &Publisher::connectionChanged, this, &MqttOutput::connectionChanged,
+            Qt::QueuedConnection);
     m_thread.setObjectName(QStringLiteral("mqtt"));
     m_thread.start();
 

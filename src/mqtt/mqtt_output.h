@@ -40,6 +40,9 @@ public:
 Q_SIGNALS:
     // A line for the user: connected, lost, refused, dropped.
     void note(const QString& text);
+    // Whether the broker holds the connection: true once it took it, false
+    // when it was lost or could not be made.
+    void connectionChanged(bool connected);
 
 private:
     session::OutputHub& m_hub;

@@ -185,6 +185,8 @@ void Publisher::onConnected() {
     }
     m_everConnected = true;
     m_lastFailure.clear();
+    m_toldFailure = false;
+    Q_EMIT connectionChanged(true);
     m_toldFull = false;
     // The last will may have said "offline" since the last connection.
     setStatus();
@@ -197,7 +199,11 @@ void Publisher::onConnected() {
 void Publisher::onFailed(const LinkFailure& failure) {
     if (m_connected)
         m_droppedBefore = m_queue.dropped();
+    const bool wasConnected = m_connected || !m_toldFailure;
+    m_toldFailure = true;
     m_connected = false;
+    if (wasConnected)
+        Q_EMIT connectionChanged(false);
     // QoS 0 messages the library had not written are gone with the connection.
     for (auto it = m_inFlight.begin(); it != m_inFlight.end();)
         it = it.value() == 0 ? m_inFlight.erase(it) : std::next(it);

@@ -64,6 +64,8 @@ Q_SIGNALS:
     void note(const QString& text);
     // A delivery or a failure: a wait in finish() looks again.
     void progressed();
+    // The broker took the connection, or it was lost or refused.
+    void connectionChanged(bool connected);
 
 private:
     QByteArray topic(const QString& suffix) const;
@@ -98,6 +100,7 @@ private:
     bool m_everConnected = false;
     quint64 m_droppedBefore = 0; // at the start of the current outage
     bool m_toldFull = false;
+    bool m_toldFailure = false; // connectionChanged(false) since the last connection
 };
 
 } // namespace quadtherm::mqtt

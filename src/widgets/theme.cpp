@@ -34,6 +34,8 @@ QLabel#LblCOM[linkUp="false"] { color: #f87171; font-weight: bold; }
 QLabel#LblRec { color: #ffffff; background: #dc2626; border-radius: 4px; padding: 0px 6px; font-weight: bold; }
 QLabel#LblCount, QLabel#LblFileName { color: #9aa4ad; }
 QLabel#LblBusy { color: #fbbf24; }
+QLabel#LblMqtt[connected="true"] { color: #4ade80; }
+QLabel#LblMqtt[connected="false"] { color: #fbbf24; font-weight: bold; }
 QToolButton#BtnAlarm { color: #e6e9ec; padding: 0px 4px; }
 QToolButton#BtnAlarm[ringing="true"] { color: #ffffff; background: #dc2626; border-radius: 4px; font-weight: bold; }
 QLabel#LblNote { color: #e6e9ec; }

@@ -6,6 +6,7 @@
 #include "main_window/status_texts.h"
 #include "main_window/ui/alarm_sound.h"
 #include "main_window/ui/panel.h"
+#include "main_window/ui/status_bar.h"
 #include "meter_link/port_numbering.h"
 #include "meter_link/qt_serial_port.h"
 #include "meter_link/ui/port_dialog.h"
@@ -24,8 +25,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QProcessEnvironment>
-
-#include <cstdio>
 
 #include <cstdio>
 #include <memory>
@@ -198,6 +197,13 @@ int main(int argc, char* argv[]) {
     main_window::DesktopAlarmOutput alarmOutput;
     auto panel = std::make_unique<main_window::Panel>(*client, view, dialogs, deviceLabel,
                                                       portNumber, &settings, &alarmOutput);
+    if (publishing) {
+        main_window::StatusBar& bar = panel->bottomBar();
+        QObject::connect(publishing.get(), &mqtt::MqttOutput::note, &bar,
+                         &main_window::StatusBar::showMqttNote);
+        QObject::connect(publishing.get(), &mqtt::MqttOutput::connectionChanged, &bar,
+                         &main_window::StatusBar::showMqttConnected);
+    }
     panel->Form_Load();
     panel->show();
     const int status = app.exec();

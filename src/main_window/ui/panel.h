@@ -89,6 +89,8 @@ public:
     logger_memory::LoggerCommands& logger() { return *m_logger; }
     graphs::GraphWindows& graphWindows() const { return *m_graphs; }
     AlarmBell& alarmBell() { return *m_bell; }
+    // The bar along the bottom: the link, the recording and the outputs.
+    StatusBar& bottomBar() const { return *m_statusBar; }
 
     // F1's help window, opened or brought to the front.
     void showHelp();

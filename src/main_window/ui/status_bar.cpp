@@ -43,8 +43,14 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     LblElapsed = new QLabel(this);
     LblElapsed->setObjectName(QStringLiteral("LblElapsed"));
     LblElapsed->setToolTip(tr("Time since the recording started"));
+    LblMqtt = new QLabel(this);
+    LblMqtt->setObjectName(QStringLiteral("LblMqtt"));
+    LblMqtt->hide();
     LblNote = new QLabel(this);
     LblNote->setObjectName(QStringLiteral("LblNote"));
+    // A long note is cut at the bar's end; it never widens the window.
+    LblNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    LblNote->setMinimumWidth(0);
     m_noteTimer = new QTimer(this);
     m_noteTimer->setSingleShot(true);
     m_noteTimer->setInterval(kFlashMs);
@@ -57,8 +63,8 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
     row->setSpacing(10);
     row->addWidget(LblCOM);
     row->addWidget(LblBusy);
-    row->addWidget(LblNote);
-    row->addStretch(1);
+    row->addWidget(LblNote, 1);
+    row->addWidget(LblMqtt);
     row->addWidget(LblInterval);
     row->addWidget(LblRec);
     row->addWidget(LblElapsed);
@@ -106,6 +112,21 @@ void StatusBar::showRecordCount(bool recording, qint64 count) {
         LblRec->clear();
         LblElapsed->clear();
     }
+}
+
+void StatusBar::showMqttConnected(bool connected) {
+    LblMqtt->setText(connected ? QStringLiteral("MQTT") : QStringLiteral("MQTT offline"));
+    // The style sheet colours the label by this property.
+    LblMqtt->setProperty("connected", connected);
+    LblMqtt->style()->unpolish(LblMqtt);
+    LblMqtt->style()->polish(LblMqtt);
+    LblMqtt->show();
+}
+
+void StatusBar::showMqttNote(const QString& note) {
+    LblMqtt->setToolTip(note);
+    // What happened, without what it means for the queue: that is in the tool tip.
+    flashNote(QStringLiteral("MQTT: ") + note.section(u';', 0, 0));
 }
 
 void StatusBar::showBusy(const QString& busyWith) {

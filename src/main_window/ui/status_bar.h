@@ -41,6 +41,11 @@ public:
     // What holds the meter while a window's long work runs ("downloading its
     // memory"), in `LblBusy`; nothing once it is free.
     void showBusy(const QString& busyWith);
+    // Publishing to an MQTT broker: `LblMqtt` says whether the broker holds
+    // the connection, with the last note about it in its tool tip; each note
+    // passes in `LblNote` too.
+    void showMqttConnected(bool connected);
+    void showMqttNote(const QString& note);
 
     QLabel* LblCOM = nullptr;
     QLabel* LblRec = nullptr;
@@ -50,6 +55,7 @@ public:
     QLabel* LblBusy = nullptr;
     QLabel* LblInterval = nullptr;
     QLabel* LblElapsed = nullptr;
+    QLabel* LblMqtt = nullptr;
     AlarmControl* BtnAlarm = nullptr;
 
 Q_SIGNALS:
