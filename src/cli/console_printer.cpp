@@ -35,6 +35,12 @@ ConsolePrinter::~ConsolePrinter() {
     // is printed, and nothing calls back into the command any more.
     m_countReached = nullptr;
     QCoreApplication::sendPostedEvents(&m_context, QEvent::MetaCall);
+    if (const quint64 lost = m_hub.dropped(m_id); lost > 0)
+        m_console.error(
+            QStringLiteral("the printer fell behind: %1 of the session's %2 were not printed")
+                .arg(lost)
+                .arg(m_what == Prints::Frames ? QStringLiteral("frames")
+                                              : QStringLiteral("cycles")));
     m_hub.detach(m_id);
 }
 
