@@ -16,6 +16,7 @@
 #include "logger_memory/ui/memory_window.h"
 #include "main_window/ui/panel.h"
 #include "main_window/ui/unit_panel.h"
+#include "process_cpu.h"
 #include "recording/ui/file_list_window.h"
 #include "session/session_client.h"
 #include "session/session_thread.h"
@@ -44,20 +45,9 @@
 
 using namespace quadtherm;
 
-namespace {
+using quadtherm::bench::cpuTicks;
 
-// User plus system time of a process, in clock ticks, from /proc.
-qint64 cpuTicks(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    // The command name may hold spaces: fields count from after its ')'.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return fields[11].toLongLong() + fields[12].toLongLong();
-}
+namespace {
 
 double percentOfCore(qint64 ticks, int seconds) {
     return 100.0 * double(ticks) / double(sysconf(_SC_CLK_TCK)) / seconds;

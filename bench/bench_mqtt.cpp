@@ -5,6 +5,8 @@
 // --listen on as well (no client). The first argument sets the seconds.
 // Figures only; the goal is under 1 % of a core more.
 
+#include "process_cpu.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,22 +21,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
+using quadtherm::bench::cpuSeconds;
 
-// User + system time of a process so far, in seconds; negative once it is gone.
-double cpuSeconds(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    // The fields after the command's closing parenthesis: state is the
-    // first, utime the 12th and stime the 13th.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) /
-           double(::sysconf(_SC_CLK_TCK));
-}
+namespace {
 
 quint16 freePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
