@@ -11,7 +11,6 @@
 namespace quadtherm::cli {
 
 using session::OutEvent;
-using session::OutputHub;
 
 namespace {
 
@@ -27,7 +26,7 @@ ConsolePrinter::ConsolePrinter(session::OutputHub& hub, Console& console, Prints
       m_countReached(std::move(countReached)) {
     const OutEvent::Kind kind =
         what == Prints::Frames ? OutEvent::Kind::Frame : OutEvent::Kind::Cycle;
-    m_id = m_hub.attach(this, &m_context, kPrinterMailbox, OutputHub::kindBit(kind));
+    m_id = m_hub.attach(this, &m_context, kPrinterMailbox, session::outKindBit(kind));
 }
 
 ConsolePrinter::~ConsolePrinter() {

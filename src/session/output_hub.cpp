@@ -12,7 +12,7 @@ namespace quadtherm::session {
 struct OutputHub::Mailbox {
     int id = 0;
     int capacity = 0;
-    Kinds kinds = kAllButFrames;
+    OutKinds kinds = kOutAllButFrames;
     QPointer<QObject> context;
     mutable QMutex mutex;
     OutputSink* sink = nullptr; // null once detached
@@ -47,7 +47,7 @@ OutputHub::OutputHub() {
 
 OutputHub::~OutputHub() = default;
 
-int OutputHub::attach(OutputSink* sink, QObject* context, int capacity, Kinds kinds) {
+int OutputHub::attach(OutputSink* sink, QObject* context, int capacity, OutKinds kinds) {
     auto box = std::make_shared<Mailbox>();
     box->kinds = kinds;
     box->sink = sink;
@@ -75,15 +75,10 @@ void OutputHub::detach(int id) {
     }
 }
 
-bool OutputHub::hasSinks() const {
-    const QMutexLocker lock(&m_mutex);
-    return !m_boxes.empty();
-}
-
 bool OutputHub::wants(OutEvent::Kind kind) const {
     const QMutexLocker lock(&m_mutex);
     return std::any_of(m_boxes.begin(), m_boxes.end(),
-                       [kind](const auto& box) { return (box->kinds & kindBit(kind)) != 0; });
+                       [kind](const auto& box) { return (box->kinds & outKindBit(kind)) != 0; });
 }
 
 void OutputHub::publish(const OutEvent& event) {
@@ -93,7 +88,7 @@ void OutputHub::publish(const OutEvent& event) {
         boxes = m_boxes;
     }
     for (const auto& box : boxes) {
-        if ((box->kinds & kindBit(event.kind)) == 0)
+        if ((box->kinds & outKindBit(event.kind)) == 0)
             continue;
         const QMutexLocker lock(&box->mutex);
         if (box->sink == nullptr || box->context.isNull())

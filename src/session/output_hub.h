@@ -88,10 +88,6 @@ class OutputHub {
 public:
     static constexpr int kDefaultCapacity = 4096;
 
-    using Kinds = OutKinds;
-    static constexpr Kinds kindBit(OutEvent::Kind kind) { return outKindBit(kind); }
-    static constexpr Kinds kAllButFrames = kOutAllButFrames;
-
     OutputHub();
     ~OutputHub();
     OutputHub(const OutputHub&) = delete;
@@ -100,9 +96,8 @@ public:
     // From any thread. Events reach `sink` on `context`'s thread; detach it
     // there before either goes away. Returns the attachment's id.
     int attach(OutputSink* sink, QObject* context, int capacity = kDefaultCapacity,
-               Kinds kinds = kAllButFrames);
+               OutKinds kinds = kOutAllButFrames);
     void detach(int id);
-    bool hasSinks() const;
     // Whether any consumer takes events of `kind`: nothing is made for none.
     bool wants(OutEvent::Kind kind) const;
 
