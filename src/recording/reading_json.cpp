@@ -112,13 +112,11 @@ char* writeNumber(char* to, const CellReading& reading, char point) {
     if (reading.whole.isEmpty()) {
         *to++ = '0';
     } else {
-        std::memcpy(to, reading.whole.data(), size_t(reading.whole.size()));
-        to += reading.whole.size();
+        to = copyShort(to, reading.whole.data(), reading.whole.size());
     }
     if (!reading.fraction.isEmpty()) {
         *to++ = point;
-        std::memcpy(to, reading.fraction.data(), size_t(reading.fraction.size()));
-        to += reading.fraction.size();
+        to = copyShort(to, reading.fraction.data(), reading.fraction.size());
     }
     return to;
 }

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 
+#include <cstring>
 #include <optional>
 
 namespace quadtherm::recording {
@@ -46,6 +47,24 @@ void appendNumber(QByteArray& out, const CellReading& reading, char point = '.')
 // The same written at `to`, which has room for the cell's size and 2 bytes
 // more; returns the end.
 char* writeNumber(char* to, const CellReading& reading, char point = '.');
+
+// Copies the few bytes of a cell or a field: the library's memcpy, called
+// for each, was a tenth of a conversion's time. Reads only [from, from + n).
+inline char* copyShort(char* to, const char* from, qsizetype n) {
+    if (n >= 8 && n <= 16) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n > 16) {
+        std::memcpy(to, from, size_t(n));
+    } else {
+        for (qsizetype i = 0; i < n; ++i)
+            to[i] = from[i];
+    }
+    return to + n;
+}
 
 // One JSON object and a line end: what quadtherm-cli --json prints a line of.
 QByteArray jsonLine(const QJsonObject& object);

@@ -68,10 +68,7 @@ class LineRoom {
 public:
     explicit LineRoom(char* at) : m_at(at) {}
     void put(char c) { *m_at++ = c; }
-    void put(QByteArrayView text) {
-        std::memcpy(m_at, text.data(), size_t(text.size()));
-        m_at += text.size();
-    }
+    void put(QByteArrayView text) { m_at = copyShort(m_at, text.data(), text.size()); }
     void putNumber(const CellReading& reading, char point) {
         m_at = writeNumber(m_at, reading, point);
     }
