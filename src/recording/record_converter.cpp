@@ -61,6 +61,8 @@ void setWhy(QString* why, const QString& text) {
         *why = text;
 }
 
+} // namespace
+
 // A converted line is written into room made for it beforehand (its size is
 // bounded by the record line's): appending piece by piece was most of the
 // cost of a conversion.
@@ -99,6 +101,8 @@ public:
 private:
     char* m_at;
 };
+
+namespace {
 
 // A literal's view without looking for its end at run time.
 template <size_t N> constexpr QByteArrayView literal(const char (&text)[N]) {
@@ -316,20 +320,20 @@ bool RecordConverter::appendRecord(QByteArrayView line, QByteArray& out, QString
     if (m_last == LocalTimeOffsets::kNoMoment)
         m_first = moment;
     m_last = moment;
+    const qsizetype size = out.size();
+    out.resize(size + roomFor(line.size()));
+    LineRoom room(out.data() + size);
     if (m_options.format == ExportFormat::Csv)
-        appendCsv(out, number, time, moment - m_first, readings, line.size());
+        writeCsv(room, number, time, moment - m_first, readings);
     else
-        appendJson(out, number, time, moment - m_first, readings, line.size());
+        writeJson(room, number, time, moment - m_first, readings);
+    out.truncate(room.at() - out.constData());
     return true;
 }
 
-void RecordConverter::appendCsv(QByteArray& out, QByteArrayView number, QByteArrayView time,
-                                qint64 elapsed,
-                                const std::array<CellReading, shared::kChannels>& readings,
-                                qsizetype lineBytes) const {
-    const qsizetype size = out.size();
-    out.resize(size + roomFor(lineBytes));
-    LineRoom room(out.data() + size);
+void RecordConverter::writeCsv(LineRoom& room, QByteArrayView number, QByteArrayView time,
+                               qint64 elapsed,
+                               const std::array<CellReading, shared::kChannels>& readings) const {
     room.put(number);
     room.put(m_separator);
     room.putIsoDigits(time);
@@ -344,16 +348,11 @@ void RecordConverter::appendCsv(QByteArray& out, QByteArrayView number, QByteArr
         room.put(m_stateNames[size_t(reading.state)]);
     }
     room.put(literal("\r\n"));
-    out.truncate(room.at() - out.constData());
 }
 
-void RecordConverter::appendJson(QByteArray& out, QByteArrayView number, QByteArrayView time,
-                                 qint64 elapsed,
-                                 const std::array<CellReading, shared::kChannels>& readings,
-                                 qsizetype lineBytes) const {
-    const qsizetype size = out.size();
-    out.resize(size + roomFor(lineBytes));
-    LineRoom room(out.data() + size);
+void RecordConverter::writeJson(LineRoom& room, QByteArrayView number, QByteArrayView time,
+                                qint64 elapsed,
+                                const std::array<CellReading, shared::kChannels>& readings) const {
     room.put(literal("{\"record\":"));
     room.put(number);
     room.put(literal(",\"time\":\""));
@@ -376,7 +375,6 @@ void RecordConverter::appendJson(QByteArray& out, QByteArrayView number, QByteAr
         room.put('}');
     }
     room.put(literal("]}\n"));
-    out.truncate(room.at() - out.constData());
 }
 
 } // namespace quadtherm::recording

@@ -14,6 +14,8 @@
 
 namespace quadtherm::recording {
 
+class LineRoom;
+
 enum class ExportFormat { Csv, JsonLines };
 enum class CsvDialect {
     Standard, // RFC 4180: commas, decimal points
@@ -67,12 +69,11 @@ private:
     std::optional<qint64> wallSecondsOf(QByteArrayView cell);
     // m_offsetText for `offset`, made again only when the offset changes.
     void useOffset(int offset);
-    void appendCsv(QByteArray& out, QByteArrayView number, QByteArrayView time, qint64 elapsed,
-                   const std::array<CellReading, shared::kChannels>& readings,
-                   qsizetype lineBytes) const;
-    void appendJson(QByteArray& out, QByteArrayView number, QByteArrayView time, qint64 elapsed,
-                    const std::array<CellReading, shared::kChannels>& readings,
-                    qsizetype lineBytes) const;
+    // One converted line into room made for it.
+    void writeCsv(LineRoom& room, QByteArrayView number, QByteArrayView time, qint64 elapsed,
+                  const std::array<CellReading, shared::kChannels>& readings) const;
+    void writeJson(LineRoom& room, QByteArrayView number, QByteArrayView time, qint64 elapsed,
+                   const std::array<CellReading, shared::kChannels>& readings) const;
 
     DataFileHeading m_heading;
     ExportOptions m_options;
